@@ -1,0 +1,48 @@
+# Shared build rules of the suite.
+#
+# Every program lives in a folder of its own, in the build tree under
+# apps/<Name>/ and installed under <prefix>/lib/velmor/<Name>/, with its
+# dictionaries beside it in Language/Dictionaries/ and a link to it in
+# <prefix>/bin/. The programs find their dictionaries through their own
+# (link-resolved) location, so the folder must stay whole.
+
+set(SUITE_APPS_DIR ${CMAKE_BINARY_DIR}/apps)
+set(SUITE_DICTIONARY_SOURCE_DIR ${CMAKE_SOURCE_DIR}/dictionaries)
+set(SUITE_INSTALL_APP_DIR lib/velmor)
+set(SUITE_LANGUAGES en ja)
+
+# suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...)
+function(suite_program target)
+  cmake_parse_arguments(SP "NO_INSTALL" "" "DICTIONARIES" ${ARGN})
+  set(dir ${SUITE_APPS_DIR}/${target})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${dir})
+  set(outputs)
+  set(sources)
+  foreach(base ${SP_DICTIONARIES})
+    foreach(lang ${SUITE_LANGUAGES})
+      set(src ${SUITE_DICTIONARY_SOURCE_DIR}/${base}.${lang})
+      set(out ${dir}/Language/Dictionaries/${base}.${lang})
+      add_custom_command(OUTPUT ${out}
+        COMMAND ${CMAKE_COMMAND} -E copy ${src} ${out}
+        DEPENDS ${src} VERBATIM)
+      list(APPEND outputs ${out})
+      list(APPEND sources ${src})
+    endforeach()
+  endforeach()
+  if(outputs)
+    add_custom_target(${target}_dictionaries ALL DEPENDS ${outputs})
+    add_dependencies(${target} ${target}_dictionaries)
+  endif()
+  if(NOT SP_NO_INSTALL)
+    install(TARGETS ${target} RUNTIME DESTINATION ${SUITE_INSTALL_APP_DIR}/${target})
+    if(sources)
+      install(FILES ${sources} DESTINATION ${SUITE_INSTALL_APP_DIR}/${target}/Language/Dictionaries)
+    endif()
+    install(CODE "
+      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+      file(MAKE_DIRECTORY \"\${bin}\")
+      file(REMOVE \"\${bin}/${target}\")
+      file(CREATE_LINK \"../${SUITE_INSTALL_APP_DIR}/${target}/${target}\" \"\${bin}/${target}\" SYMBOLIC)
+      message(STATUS \"Linking: \${bin}/${target}\")")
+  endif()
+endfunction()

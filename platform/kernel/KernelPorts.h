@@ -1,0 +1,4 @@
+// Kernel kit: ports.
+#pragma once
+
+#include <SupportDefs.h>

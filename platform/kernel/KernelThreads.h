@@ -1,0 +1,4 @@
+// Kernel kit: threads.
+#pragma once
+
+#include <SupportDefs.h>

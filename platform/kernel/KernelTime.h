@@ -1,0 +1,4 @@
+// Kernel kit: system_time and snooze.
+#pragma once
+
+#include <SupportDefs.h>
