@@ -71,3 +71,50 @@ LibTextFn lib_monkeys_audio_copyright;
 LibTextFn lib_monkeys_audio_components;
 }
 #endif
+
+// Results of the library's calls: 0 is success, every failure has its own
+// code. docs/ape-format.md says when each one is given.
+enum APEResult {
+    APE_OK = 0,
+
+    // files and the system
+    APE_ERROR_SOURCE_NOT_FOUND = 1000,   // the source does not exist
+    APE_ERROR_SOURCE_UNREADABLE = 1001,  // exists but cannot be opened or read
+    APE_ERROR_SOURCE_NOT_REGULAR = 1002, // a folder, FIFO, device...
+    APE_ERROR_DESTINATION_EXISTS = 1003, // never replaced
+    APE_ERROR_DESTINATION_UNWRITABLE = 1004, // folder missing or not writable
+    APE_ERROR_SAME_FILE = 1005,          // destination is the source itself
+    APE_ERROR_WRITE = 1006,              // write failed (disk full, size limit...)
+    APE_ERROR_READ = 1007,               // read failed part-way
+    APE_ERROR_NO_MEMORY = 1008,
+    APE_ERROR_KILLED = 1009,             // the caller's kill flag was set
+    APE_ERROR_BAD_ARGUMENT = 1010,       // null path and the like
+
+    // WAVE input
+    APE_ERROR_NOT_WAVE = 2000,           // not a RIFF WAVE file
+    APE_ERROR_WAVE_UNSUPPORTED = 2001,   // float, compressed or other non-PCM data
+    APE_ERROR_WAVE_NO_FORMAT = 2002,     // no usable fmt chunk
+    APE_ERROR_WAVE_NO_DATA = 2003,       // no data chunk
+    APE_ERROR_WAVE_BAD_FORMAT = 2004,    // absurd channel count, bits, block align...
+    APE_ERROR_WAVE_TRUNCATED = 2005,     // the data chunk is cut short
+    APE_ERROR_BAD_LEVEL = 2006,          // not 1000, 2000, 3000 or 4000
+
+    // APE input
+    APE_ERROR_NOT_APE = 3000,            // not a file of this codec
+    APE_ERROR_FOREIGN_APE = 3001,        // made by another APE encoder ("MAC ")
+    APE_ERROR_UNSUPPORTED_VERSION = 3002,// a newer format version
+    APE_ERROR_BAD_HEADER = 3003,         // header values out of range
+    APE_ERROR_TRUNCATED = 3004,          // the file ends early
+    APE_ERROR_FRAME_CRC = 3005,          // a frame's CRC-32 does not match
+    APE_ERROR_FRAME_CORRUPT = 3006,      // a frame does not decode
+    APE_ERROR_MD5 = 3007,                // the audio's MD5 does not match
+    APE_ERROR_SEEK_RANGE = 3008,         // seek beyond the last block
+
+    // tags
+    APE_ERROR_TAG_CORRUPT = 4000,        // the tag cannot be read
+    APE_ERROR_TAG_TOO_LARGE = 4001,
+    APE_ERROR_TAG_WRITE = 4002,          // the tag could not be saved
+    APE_ERROR_TAG_READ_ONLY = 4003,      // the file could not be opened for writing
+    APE_ERROR_TAG_BAD_FIELD = 4004,      // empty or invalid field name
+    APE_ERROR_TAG_LOCKED = 4005,         // another writer holds the file
+};

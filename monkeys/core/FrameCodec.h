@@ -1,0 +1,30 @@
+// The signal coder: one frame of PCM in, bytes out, and back. Frames are
+// independent of each other, and these functions keep no state between
+// calls, so frames may be coded on several threads at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace monkeys {
+
+struct FrameFormat {
+    int channels;       // 1 to 32
+    int bitsPerSample;  // 8, 16, 24 or 32
+    int level;          // 1000, 2000, 3000 or 4000
+};
+
+// Appends the coded form of `blocks` blocks of interleaved samples to out.
+// Samples are signed and within the range of bitsPerSample (8-bit WAVE
+// data is made signed by the caller).
+void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks,
+                  std::vector<uint8_t>& out);
+
+// Decodes exactly `blocks` blocks from data[0, size) into interleaved.
+// Returns false, never reading outside the input nor writing outside the
+// output, when the bytes do not decode to that many blocks.
+bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,
+                  int32_t* interleaved);
+
+} // namespace monkeys
