@@ -1,0 +1,18 @@
+// Entropy coding of prediction residuals.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "BitIO.h"
+
+namespace monkeys::core {
+
+inline uint32_t zigzag(int32_t v) { return (uint32_t(v) << 1) ^ uint32_t(v >> 31); }
+inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); }
+
+// Adaptive Rice code: the parameter follows a running mean of the values.
+void rice_encode(BitWriter& bw, const int32_t* x, int n);
+void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n);
+
+} // namespace monkeys::core
