@@ -1,0 +1,94 @@
+#include "ViewHost.h"
+
+#include <cmath>
+
+namespace BPrivate {
+
+ViewHost::ViewHost(BRect frame, BWindow* window)
+    : fWindow(window),
+      fTop(new BView(frame.OffsetToCopy(0, 0), "top view", B_FOLLOW_ALL, B_WILL_DRAW)),
+      fSurface(frame.IntegerWidth() + 1, frame.IntegerHeight() + 1),
+      fFocus(nullptr),
+      fCapture(nullptr),
+      fScreenOrigin(frame.LeftTop()),
+      fUpdating(false)
+{
+    fTop->SetViewColor(ui_color(B_PANEL_BACKGROUND_COLOR));
+    fTop->SetHost(this);
+    Invalidate(Bounds());
+}
+
+ViewHost::~ViewHost()
+{
+    fTop->CallDetached();
+    fTop->CallAllDetached();
+    fTop->SetHost(nullptr);
+    delete fTop;
+}
+
+void ViewHost::ResizeTo(float width, float height)
+{
+    width = std::max(0.0f, std::floor(width));
+    height = std::max(0.0f, std::floor(height));
+    fSurface.Resize(int32(width) + 1, int32(height) + 1);
+    fTop->ResizeTo(width, height);
+    Invalidate(Bounds());
+}
+
+void ViewHost::Invalidate(BRect windowRect)
+{
+    windowRect = windowRect & Bounds();
+    if (windowRect.IsValid())
+        fDirty = fDirty | windowRect;
+}
+
+void ViewHost::UpdateIfNeeded()
+{
+    if (!fDirty.IsValid() || fUpdating)
+        return;
+    // Whole pixels: a partly covered pixel is redrawn whole.
+    BRect area(std::floor(fDirty.left), std::floor(fDirty.top), std::ceil(fDirty.right),
+        std::ceil(fDirty.bottom));
+    fDirty = BRect();
+    fUpdating = true;
+    fTop->DrawTree(area);
+    fUpdating = false;
+    Present(area);
+}
+
+status_t ViewHost::WritePNG(const char* path)
+{
+    Invalidate(Bounds());
+    UpdateIfNeeded();
+    return fSurface.WritePNG(path);
+}
+
+void ViewHost::SetFocus(BView* view)
+{
+    if (view == fFocus)
+        return;
+    BView* old = fFocus;
+    fFocus = view;
+    if (old != nullptr)
+        old->Invalidate();
+    if (view != nullptr)
+        view->Invalidate();
+}
+
+BView* ViewHost::MouseTarget(BPoint windowWhere) const
+{
+    if (fCapture != nullptr)
+        return fCapture;
+    BView* view = fTop->ViewAt(windowWhere);
+    return view;
+}
+
+void ViewHost::ViewDetached(BView* view)
+{
+    if (fFocus == view)
+        fFocus = nullptr;
+    if (fCapture == view)
+        fCapture = nullptr;
+}
+
+}  // namespace BPrivate
