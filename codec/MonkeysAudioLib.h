@@ -57,6 +57,8 @@ using DestroyCAPETagFn = void(CAPETag* tag);
 using LibTextFn = const char*();
 
 #ifdef LIBMONKEYSAUDIO_BUILD
+// Exported whatever the library's default visibility.
+#pragma GCC visibility push(default)
 extern "C" {
 CompressFileFn CompressFile;
 DecompressFileFn DecompressFile;
@@ -70,6 +72,7 @@ LibTextFn lib_monkeys_audio_version;   // "Ver " then a decimal number
 LibTextFn lib_monkeys_audio_copyright;
 LibTextFn lib_monkeys_audio_components;
 }
+#pragma GCC visibility pop
 #endif
 
 // Results of the library's calls: 0 is success, every failure has its own
@@ -89,6 +92,7 @@ enum APEResult {
     APE_ERROR_NO_MEMORY = 1008,
     APE_ERROR_KILLED = 1009,             // the caller's kill flag was set
     APE_ERROR_BAD_ARGUMENT = 1010,       // null path and the like
+    APE_ERROR_CODER_MISMATCH = 1011,     // a coded frame failed the encoder's own check
 
     // WAVE input
     APE_ERROR_NOT_WAVE = 2000,           // not a RIFF WAVE file
@@ -109,6 +113,7 @@ enum APEResult {
     APE_ERROR_FRAME_CORRUPT = 3006,      // a frame does not decode
     APE_ERROR_MD5 = 3007,                // the audio's MD5 does not match
     APE_ERROR_SEEK_RANGE = 3008,         // seek beyond the last block
+    APE_ERROR_WAVE_PARTS_CRC = 3009,     // the stored WAVE header or trailer is damaged
 
     // tags
     APE_ERROR_TAG_CORRUPT = 4000,        // the tag cannot be read

@@ -1,0 +1,34 @@
+// Reads an APE file of this codec: its header, its stored WAVE parts and
+// any frame, each frame checked against its CRC before it is decoded.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "ApeFormat.h"
+
+namespace monkeys {
+
+class ApeReader {
+public:
+    // Reads and checks the header and the seek table of the file of
+    // fileSize bytes at fd (not owned). Returns an APEResult.
+    int open(int fd, uint64_t fileSize);
+
+    const FileHeader& header() const { return h_; }
+
+    // Decodes frame i into header().frameBlocks(i) * channels samples.
+    int decodeFrame(uint64_t i, int32_t* samples);
+
+    size_t frameSamples() const { return size_t(h_.blocksPerFrame) * h_.channels; }
+
+private:
+    int seekEntry(uint64_t i, uint64_t& offset);
+
+    int fd_ = -1;
+    FileHeader h_;
+    // the frame being decoded, as read from the file
+    std::vector<uint8_t> frame_;
+};
+
+} // namespace monkeys

@@ -1,0 +1,27 @@
+// CRC-32 (the IEEE polynomial, as in zlib and PNG) and MD5.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace monkeys {
+
+// Continues a CRC-32: start with crc = 0.
+uint32_t crc32(uint32_t crc, const void* data, size_t size);
+
+class Md5 {
+public:
+    Md5();
+    void update(const void* data, size_t size);
+    std::array<uint8_t, 16> finish();
+
+private:
+    void block(const uint8_t* p);
+    uint32_t state_[4];
+    uint64_t bytes_ = 0;
+    uint8_t buffer_[64];
+    size_t fill_ = 0;
+};
+
+} // namespace monkeys

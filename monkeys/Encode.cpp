@@ -1,0 +1,155 @@
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include <unistd.h>
+
+#include "ApeFormat.h"
+#include "Checksum.h"
+#include "Coding.h"
+#include "Files.h"
+#include "FrameCodec.h"
+#include "MonkeysAudioLib.h"
+#include "Pcm.h"
+#include "Wave.h"
+
+namespace monkeys {
+
+namespace {
+
+// About 1.7 s of CD audio a frame, fewer blocks for many channels so that
+// a frame stays within the readers' bound.
+uint32_t blocks_per_frame(int channels)
+{
+    uint64_t limit = (kMaxFrameSamples / uint64_t(channels)) & ~uint64_t(255);
+    return uint32_t(limit < 73728 ? limit : 73728);
+}
+
+struct FrameBuffers {
+    std::vector<uint8_t> pcm;
+    std::vector<int32_t> samples;
+    std::vector<int32_t> check;
+    std::vector<uint8_t> coded;   // frame header, then the payload
+};
+
+// Codes one frame into b.coded and checks that it decodes back to its
+// input, so that no file is ever written that does not give back the audio.
+int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffers& b)
+{
+    size_t count = size_t(blocks) * h.channels;
+    pcm_to_samples(b.pcm.data(), h.bitsPerSample, count, b.samples.data());
+    FrameFormat format{h.channels, h.bitsPerSample, h.level};
+    b.coded.assign(kFrameHeaderSize, 0);
+    encode_frame(format, b.samples.data(), int(blocks), b.coded);
+    size_t payload = b.coded.size() - kFrameHeaderSize;
+    if (payload > max_frame_payload(blocks, h.channels))
+        return APE_ERROR_CODER_MISMATCH;
+    if (!decode_frame(format, b.coded.data() + kFrameHeaderSize, payload, int(blocks), b.check.data()) ||
+        std::memcmp(b.check.data(), b.samples.data(), count * sizeof(int32_t)) != 0)
+        return APE_ERROR_CODER_MISMATCH;
+    FrameHeader f;
+    f.index = index;
+    f.blocks = blocks;
+    f.level = h.level;
+    f.payloadSize = uint32_t(payload);
+    encode_frame_header(f, b.coded.data());
+    f.crc = crc32(crc32(0, b.coded.data(), kFrameHeaderSize - 4), b.coded.data() + kFrameHeaderSize, payload);
+    encode_frame_header(f, b.coded.data());
+    return APE_OK;
+}
+
+} // namespace
+
+int compress_file(const char* wavePath, const char* apePath, int level, Progress& progress)
+{
+    if (!wavePath || !apePath)
+        return APE_ERROR_BAD_ARGUMENT;
+    if (!valid_level(level))
+        return APE_ERROR_BAD_LEVEL;
+    FileHandle in;
+    struct stat st;
+    int rc = open_source(wavePath, in, st);
+    if (rc != APE_OK)
+        return rc;
+    WaveLayout w;
+    if ((rc = read_wave_layout(in.get(), uint64_t(st.st_size), w)) != APE_OK)
+        return rc;
+    OutputFile out;
+    if ((rc = out.create(apePath, st)) != APE_OK)
+        return rc;
+    const int fd = out.fd();
+
+    FileHeader h;
+    h.level = uint16_t(level);
+    h.channels = uint16_t(w.channels);
+    h.bitsPerSample = uint16_t(w.bitsPerSample);
+    h.flags = w.bitsPerSample == 8 ? kFlagUnsigned : 0;
+    h.sampleRate = w.sampleRate;
+    h.blocksPerFrame = blocks_per_frame(w.channels);
+    h.totalBlocks = w.totalBlocks;
+    h.frameCount = (w.totalBlocks + h.blocksPerFrame - 1) / h.blocksPerFrame;
+    h.waveHeaderOffset = kHeaderSize;
+    h.waveHeaderSize = w.dataOffset;
+    h.seekTableOffset = h.waveHeaderOffset + h.waveHeaderSize;
+    h.framesOffset = h.seekTableOffset + h.frameCount * kSeekEntrySize;
+
+    progress.update(0, h.frameCount);
+    // The header is written last, when everything in it is known.
+    uint8_t head[kHeaderSize] = {};
+    if ((rc = write_all(fd, head, sizeof head)) != APE_OK ||
+        (rc = copy_range(in.get(), 0, w.dataOffset, h.waveHeaderCrc, fd)) != APE_OK)
+        return rc;
+    if (::lseek(fd, off_t(h.framesOffset), SEEK_SET) < 0)
+        return APE_ERROR_WRITE;
+
+    FrameBuffers b;
+    try {
+        size_t samples = size_t(h.blocksPerFrame) * h.channels;
+        b.pcm.resize(size_t(h.blocksPerFrame) * size_t(w.blockAlign));
+        b.samples.resize(samples);
+        b.check.resize(samples);
+        b.coded.reserve(samples * 2);
+    } catch (const std::bad_alloc&) {
+        return APE_ERROR_NO_MEMORY;
+    }
+    Md5 md5;
+    uint64_t at = h.framesOffset;
+    for (uint64_t i = 0; i < h.frameCount; ++i) {
+        if (progress.killed())
+            return APE_ERROR_KILLED;
+        uint32_t blocks = h.frameBlocks(i);
+        size_t bytes = size_t(blocks) * size_t(w.blockAlign);
+        rc = read_at(in.get(), w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.data(), bytes);
+        if (rc != APE_OK)
+            return APE_ERROR_READ;  // the source shrank under us
+        md5.update(b.pcm.data(), bytes);
+        try {
+            rc = code_frame(h, uint32_t(i), blocks, b);
+        } catch (const std::bad_alloc&) {
+            rc = APE_ERROR_NO_MEMORY;
+        }
+        if (rc != APE_OK)
+            return rc;
+        uint8_t entry[kSeekEntrySize];
+        put64(entry, at);
+        h.seekTableCrc = crc32(h.seekTableCrc, entry, sizeof entry);
+        if ((rc = write_all(fd, b.coded.data(), b.coded.size())) != APE_OK ||
+            (rc = write_at(fd, h.seekTableOffset + i * kSeekEntrySize, entry, sizeof entry)) != APE_OK)
+            return rc;
+        at += b.coded.size();
+        progress.update(i + 1, h.frameCount);
+    }
+    h.md5 = md5.finish();
+    h.trailerOffset = at;
+    h.trailerSize = w.trailerSize;
+    h.audioEnd = at + w.trailerSize;
+    if ((rc = copy_range(in.get(), w.trailerOffset, w.trailerSize, h.trailerCrc, fd)) != APE_OK)
+        return rc == APE_ERROR_TRUNCATED ? APE_ERROR_READ : rc;
+    encode_file_header(h, head);
+    if ((rc = write_at(fd, 0, head, sizeof head)) != APE_OK || (rc = out.commit()) != APE_OK)
+        return rc;
+    progress.finish();
+    return APE_OK;
+}
+
+} // namespace monkeys

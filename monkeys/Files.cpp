@@ -1,0 +1,236 @@
+#include "Files.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "Checksum.h"
+#include "MonkeysAudioLib.h"
+
+namespace monkeys {
+
+FileHandle::~FileHandle() { reset(); }
+
+void FileHandle::reset(int fd)
+{
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = fd;
+}
+
+int open_source(const char* path, FileHandle& fd, struct stat& st)
+{
+    if (!path || !*path)
+        return APE_ERROR_BAD_ARGUMENT;
+    // Non-blocking, so that opening a FIFO never waits for a writer.
+    int f = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (f < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return APE_ERROR_SOURCE_NOT_FOUND;
+        if (errno == ENOMEM)
+            return APE_ERROR_NO_MEMORY;
+        return APE_ERROR_SOURCE_UNREADABLE;
+    }
+    fd.reset(f);
+    if (::fstat(f, &st) != 0)
+        return APE_ERROR_SOURCE_UNREADABLE;
+    if (!S_ISREG(st.st_mode))
+        return APE_ERROR_SOURCE_NOT_REGULAR;
+    int flags = ::fcntl(f, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(f, F_SETFL, flags & ~O_NONBLOCK);
+    return APE_OK;
+}
+
+int read_at(int fd, uint64_t offset, void* data, size_t size)
+{
+    char* p = static_cast<char*>(data);
+    while (size > 0) {
+        ssize_t n = ::pread(fd, p, size, off_t(offset));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return APE_ERROR_READ;
+        }
+        if (n == 0)
+            return APE_ERROR_TRUNCATED;
+        p += n;
+        size -= size_t(n);
+        offset += uint64_t(n);
+    }
+    return APE_OK;
+}
+
+namespace {
+
+// Writes at the file's position when offset is negative.
+int write_whole(int fd, const void* data, size_t size, int64_t offset)
+{
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = offset < 0 ? ::write(fd, p, size) : ::pwrite(fd, p, size, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return APE_ERROR_WRITE;
+        p += n;
+        size -= size_t(n);
+        if (offset >= 0)
+            offset += n;
+    }
+    return APE_OK;
+}
+
+} // namespace
+
+int write_all(int fd, const void* data, size_t size) { return write_whole(fd, data, size, -1); }
+
+int write_at(int fd, uint64_t offset, const void* data, size_t size)
+{
+    return write_whole(fd, data, size, int64_t(offset));
+}
+
+int copy_range(int inFd, uint64_t offset, uint64_t size, uint32_t& crc, int outFd)
+{
+    uint8_t buffer[1 << 16];
+    while (size > 0) {
+        size_t n = size < sizeof buffer ? size_t(size) : sizeof buffer;
+        int rc = read_at(inFd, offset, buffer, n);
+        if (rc != APE_OK)
+            return rc;
+        crc = crc32(crc, buffer, n);
+        if (outFd >= 0 && (rc = write_all(outFd, buffer, n)) != APE_OK)
+            return rc;
+        offset += n;
+        size -= n;
+    }
+    return APE_OK;
+}
+
+namespace {
+
+std::string folder_of(const std::string& path)
+{
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// The process's umask, read without changing it (umask() would race with
+// other threads).
+mode_t current_umask()
+{
+    mode_t mask = 022;
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f))
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                mask = mode_t(std::strtoul(line + 6, nullptr, 8));
+                break;
+            }
+        std::fclose(f);
+    }
+    return mask;
+}
+
+int open_error(int err)
+{
+    if (err == ENOSPC || err == EDQUOT || err == EFBIG)
+        return APE_ERROR_WRITE;
+    if (err == ENOMEM)
+        return APE_ERROR_NO_MEMORY;
+    return APE_ERROR_DESTINATION_UNWRITABLE;
+}
+
+} // namespace
+
+OutputFile::~OutputFile() { discard(); }
+
+void OutputFile::discard()
+{
+    if (!committed_ && !tempPath_.empty())
+        ::unlink(tempPath_.c_str());
+    tempPath_.clear();
+    fd_.reset();
+}
+
+int OutputFile::create(const char* path, const struct stat& source)
+{
+    if (!path || !*path)
+        return APE_ERROR_BAD_ARGUMENT;
+    path_ = path;
+    if (path_.back() == '/')
+        return APE_ERROR_DESTINATION_UNWRITABLE;
+    struct stat st;
+    // stat follows links: a link (or another name) to the source is the source.
+    if (::stat(path, &st) == 0 && st.st_dev == source.st_dev && st.st_ino == source.st_ino)
+        return APE_ERROR_SAME_FILE;
+    if (::lstat(path, &st) == 0)
+        return APE_ERROR_DESTINATION_EXISTS;
+    std::string folder = folder_of(path_);
+    int f = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (f >= 0) {
+        fd_.reset(f);
+        return APE_OK;
+    }
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
+        return open_error(errno);
+    // No unnamed files here: a hidden temporary name beside the destination.
+    size_t slash = path_.find_last_of('/');
+    std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
+    std::string temp = (folder == "/" ? "" : folder) + "/." + base + ".XXXXXX";
+    std::string buffer = temp;
+    f = ::mkostemp(buffer.data(), O_CLOEXEC);
+    if (f < 0)
+        return open_error(errno);
+    tempPath_ = buffer;
+    fd_.reset(f);
+    ::fchmod(f, 0666 & ~current_umask());
+    return APE_OK;
+}
+
+int OutputFile::commit()
+{
+    int f = fd_.get();
+    if (f < 0)
+        return APE_ERROR_WRITE;
+    if (::fsync(f) != 0 && errno != EINVAL && errno != EROFS)
+        return APE_ERROR_WRITE;
+    int rc;
+    if (tempPath_.empty()) {
+        char proc[64];
+        std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", f);
+        rc = ::linkat(AT_FDCWD, proc, AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW);
+        if (rc != 0 && errno == ENOENT)  // no /proc: needs the privilege, but try
+            rc = ::linkat(f, "", AT_FDCWD, path_.c_str(), AT_EMPTY_PATH);
+    } else {
+        // link() never replaces; where links are not supported, a rename
+        // that refuses to replace.
+        rc = ::link(tempPath_.c_str(), path_.c_str());
+        if (rc != 0 && errno != EEXIST)
+            rc = ::renameat2(AT_FDCWD, tempPath_.c_str(), AT_FDCWD, path_.c_str(), RENAME_NOREPLACE);
+    }
+    if (rc != 0)
+        return errno == EEXIST ? APE_ERROR_DESTINATION_EXISTS : open_error(errno);
+    committed_ = true;
+    if (!tempPath_.empty())
+        ::unlink(tempPath_.c_str());  // after a rename this name is gone already
+    tempPath_.clear();
+    fd_.reset();
+    std::string folder = folder_of(path_);
+    int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return APE_OK;
+}
+
+} // namespace monkeys

@@ -1,0 +1,188 @@
+#include "CodecTestSupport.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+namespace codectest {
+
+namespace {
+
+template <typename T>
+void resolve(void* handle, const char* name, T*& out, bool& complete)
+{
+    out = reinterpret_cast<T*>(dlsym(handle, name));
+    if (!out)
+        complete = false;
+}
+
+void put(std::vector<uint8_t>& v, uint32_t x, int bytes)
+{
+    for (int i = 0; i < bytes; ++i)
+        v.push_back(uint8_t(x >> (8 * i)));
+}
+
+void chunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<uint8_t>& body)
+{
+    v.insert(v.end(), id.begin(), id.end());
+    put(v, uint32_t(body.size()), 4);
+    v.insert(v.end(), body.begin(), body.end());
+    if (body.size() & 1)
+        v.push_back(0);
+}
+
+} // namespace
+
+const Library& lib()
+{
+    static Library l = [] {
+        Library r;
+        void* h = dlopen(MONKEYS_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (!h)
+            throw std::runtime_error(dlerror());
+        r.complete = true;
+        resolve(h, "CompressFile", r.compress, r.complete);
+        resolve(h, "DecompressFile", r.decompress, r.complete);
+        resolve(h, "VerifyFile", r.verify, r.complete);
+        resolve(h, "CreateIAPEDecompress", r.create, r.complete);
+        resolve(h, "create_capetag_1", r.createTag1, r.complete);
+        resolve(h, "create_capetag_2", r.createTag2, r.complete);
+        resolve(h, "destroy_capetag", r.destroyTag, r.complete);
+        resolve(h, "lib_monkeys_audio_name", r.name, r.complete);
+        resolve(h, "lib_monkeys_audio_version", r.version, r.complete);
+        resolve(h, "lib_monkeys_audio_copyright", r.copyright, r.complete);
+        resolve(h, "lib_monkeys_audio_components", r.components, r.complete);
+        return r;
+    }();
+    return l;
+}
+
+TempDir::TempDir()
+{
+    char tmpl[] = "/tmp/codec-test-XXXXXX";
+    if (!mkdtemp(tmpl))
+        throw std::runtime_error("mkdtemp");
+    dir_ = tmpl;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(dir_, ec);
+}
+
+std::vector<uint8_t> read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool exists(const std::string& path)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::vector<uint8_t> make_wave(const WaveSpec& s, const std::vector<int32_t>& samples)
+{
+    const int bytes = (s.bits + 7) / 8;
+    std::vector<uint8_t> fmt;
+    put(fmt, s.extensible ? 0xFFFE : 1, 2);
+    put(fmt, uint32_t(s.channels), 2);
+    put(fmt, s.rate, 4);
+    put(fmt, s.rate * uint32_t(s.channels * bytes), 4);
+    put(fmt, uint32_t(s.channels * bytes), 2);
+    put(fmt, uint32_t(bytes * 8), 2);
+    if (s.extensible) {
+        put(fmt, 22, 2);
+        put(fmt, uint32_t(s.bits), 2);
+        put(fmt, 0, 4);
+        const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+        fmt.insert(fmt.end(), pcm, pcm + 16);
+    }
+    std::vector<uint8_t> data;
+    for (int32_t v : samples)
+        put(data, bytes == 1 ? uint32_t(v + 128) : uint32_t(v), bytes);
+
+    std::vector<uint8_t> body = {'W', 'A', 'V', 'E'};
+    for (auto& c : s.before)
+        chunk(body, c.first, c.second);
+    chunk(body, "fmt ", fmt);
+    chunk(body, "data", data);
+    for (auto& c : s.after)
+        chunk(body, c.first, c.second);
+    std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
+    put(file, uint32_t(body.size()), 4);
+    file.insert(file.end(), body.begin(), body.end());
+    file.insert(file.end(), s.junk.begin(), s.junk.end());
+    return file;
+}
+
+std::vector<int32_t> noise(size_t count, int bits, uint32_t seed)
+{
+    std::vector<int32_t> v(count);
+    uint64_t x = seed * 0x9E3779B97F4A7C15ull + 1;
+    for (auto& s : v) {
+        x ^= x << 13; x ^= x >> 7; x ^= x << 17;
+        s = int32_t(uint32_t(x >> 11)) >> (32 - bits);
+    }
+    return v;
+}
+
+std::vector<int32_t> square(size_t blocks, int channels, int bits, int period)
+{
+    const int32_t hi = bits == 32 ? INT32_MAX : (1 << (bits - 1)) - 1;
+    const int32_t lo = bits == 32 ? INT32_MIN : -(1 << (bits - 1));
+    std::vector<int32_t> v(blocks * size_t(channels));
+    for (size_t b = 0; b < blocks; ++b)
+        for (int c = 0; c < channels; ++c)
+            v[b * size_t(channels) + size_t(c)] = ((b + size_t(c) * 7) / size_t(period / 2)) % 2 ? hi : lo;
+    return v;
+}
+
+std::vector<int32_t> tones(size_t blocks, int channels, int bits)
+{
+    const double amp = std::ldexp(0.4, bits - 1);
+    std::vector<int32_t> v(blocks * size_t(channels));
+    for (size_t b = 0; b < blocks; ++b)
+        for (int c = 0; c < channels; ++c)
+            v[b * size_t(channels) + size_t(c)] = int32_t(amp * std::sin(double(b) * (0.01 + 0.003 * c)) +
+                                                           amp * 0.3 * std::sin(double(b) * 0.173));
+    return v;
+}
+
+std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall)
+{
+    std::vector<uint8_t> out;
+    int error = 0;
+    IAPEDecompress* d = lib().create(apePath.c_str(), &error);
+    if (!d)
+        return out;
+    const int align = int(d->GetInfo(APE_INFO_BLOCK_ALIGN));
+    std::vector<char> buffer(size_t(align) * size_t(blocksPerCall));
+    for (;;) {
+        int got = 0;
+        if (d->GetData(buffer.data(), blocksPerCall, &got) != 0 || got == 0)
+            break;
+        out.insert(out.end(), buffer.begin(), buffer.begin() + got * align);
+    }
+    delete d;
+    return out;
+}
+
+} // namespace codectest
