@@ -5,12 +5,16 @@
 //               each, interleaved; chosen whenever coding does not pay.
 //   kPredicted: byte  entropy coder (kRice or kRange)
 //               byte  pre-emphasis numerator c (x - c*x[-1]/32), 0..32
-//               byte  number of adaptive filter stages, then per stage
-//                     u16 order, byte shift, byte step
+//               byte  number of adaptive filter stages S, then per stage
+//                     in the encoder's order: u16 order, byte weight
+//                     fraction bits, byte update resolution
 //               (pairs+7)/8 bytes: bit p set when channels 2p, 2p+1 are
 //                     coded as mid/side
-//               per channel: byte wasted low bits, byte filter input shift
-//               the residuals, channel after channel
+//               per channel: byte wasted low bits, S bytes filter input
+//                     shift (one per stage)
+//               kRice: the residuals, channel after channel, one bit stream
+//               kRange: u32 length of the range coder's bytes, those bytes,
+//                     then the raw remainder bits; channel after channel
 //
 // All arithmetic on samples is modulo 2^32 (done on uint32_t), so every
 // step is exactly invertible for any 32-bit input and the decoder
@@ -20,8 +24,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#ifdef CORE_TUNING
+#include <cstdio>
+#endif
 
 #include "BitIO.h"
+#include "Lms.h"
 #include "Residual.h"
 
 namespace monkeys {
@@ -106,12 +114,51 @@ inline void from_mid_side(int32_t m, int32_t s, int32_t& l, int32_t& r)
     l = wrap_add(s, r);
 }
 
+constexpr uint8_t kRange = 1;
+constexpr int kMaxStages = 4;
+
+// What the encoder does at each level; the decoder reads it all from the frame.
+struct Profile {
+    uint8_t entropy;
+    uint8_t preemph;
+    int stages;
+    LmsParams stage[kMaxStages];
+};
+
+Profile profile_for(int level)
+{
+#ifdef CORE_TUNING
+    if (const char* e = getenv("CORE_PROFILE")) {
+        Profile p{};
+        int ent, pre, n = 0;
+        sscanf(e, "%d,%d%n", &ent, &pre, &n);
+        p.entropy = uint8_t(ent); p.preemph = uint8_t(pre);
+        e += n;
+        int o, sh, d, m;
+        while (p.stages < kMaxStages && sscanf(e, ",%d:%d:%d%n", &o, &sh, &d, &m) == 3) {
+            p.stage[p.stages++] = {o, sh, d};
+            e += m;
+        }
+        return p;
+    }
+#endif
+    switch (level) {
+    case 1000:
+        return {kRice, 31, 2, {{32, 14, 4}, {16, 13, 4}}};
+    case 2000:
+        return {kRange, 31, 2, {{32, 14, 4}, {16, 13, 4}}};
+    case 3000:
+        return {kRange, 31, 3, {{256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
+    default:
+        return {kRange, 31, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
+    }
+}
+
 struct Header {
-    uint8_t entropy = kRice;
-    uint8_t preemph = 32;
+    Profile prof{};
     uint8_t midSide[4] = {};
     uint8_t wasted[32] = {};
-    uint8_t inShift[32] = {};
+    uint8_t inShift[32][kMaxStages] = {};
 };
 
 // x[n] - c*x[n-1]/32, in place, and back.
@@ -124,14 +171,25 @@ void preemphasis(int32_t* x, int n, int c)
         prev = cur;
     }
 }
-void deemphasis(int32_t* x, int n, ptrdiff_t stride, int c)
+void deemphasis(int32_t* x, int n, int c)
 {
     int32_t prev = 0;
     for (int i = 0; i < n; ++i) {
-        int32_t& v = x[i * stride];
-        v = wrap_add(v, int32_t((int64_t(c) * prev) >> 5));
-        prev = v;
+        x[i] = wrap_add(x[i], int32_t((int64_t(c) * prev) >> 5));
+        prev = x[i];
     }
+}
+
+// Scale of a stage's 16-bit copy of its input: keeps the typical value
+// well inside 16 bits.
+int input_shift(const int32_t* x, int n, int maxShift)
+{
+    uint64_t sum = 0;
+    for (int i = 0; i < n; ++i)
+        sum += uint64_t(std::abs(int64_t(x[i])));
+    uint64_t mean = sum / uint64_t(std::max(n, 1));
+    int bits = mean == 0 ? 0 : 64 - __builtin_clzll(mean);
+    return std::clamp(bits - 11, 0, maxShift);
 }
 
 void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::vector<uint8_t>& out)
@@ -139,6 +197,7 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
     const int ch = f.channels;
     const int pairs = ch / 2;
     Header h;
+    h.prof = profile_for(f.level);
     std::vector<int32_t> planes(size_t(ch) * blocks);
     for (int c = 0; c < ch; ++c) {
         int32_t* x = &planes[size_t(c) * blocks];
@@ -166,24 +225,53 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
             std::copy(side.begin(), side.end(), r);
         }
     }
+    const Profile& prof = h.prof;
+    for (int c = 0; c < ch; ++c) {
+        int32_t* x = &planes[size_t(c) * blocks];
+        preemphasis(x, blocks, prof.preemph);
+        for (int s = 0; s < prof.stages; ++s) {
+            int sh = input_shift(x, blocks, prof.stage[s].shift);
+            h.inShift[c][s] = uint8_t(sh);
+            lms_encode(x, blocks, prof.stage[s], sh);
+        }
+    }
 
     out.push_back(kPredicted);
-    out.push_back(h.entropy);
-    out.push_back(h.preemph);
-    out.push_back(0);  // no adaptive stages
+    out.push_back(prof.entropy);
+    out.push_back(prof.preemph);
+    out.push_back(uint8_t(prof.stages));
+    for (int s = 0; s < prof.stages; ++s) {
+        out.push_back(uint8_t(prof.stage[s].order));
+        out.push_back(uint8_t(prof.stage[s].order >> 8));
+        out.push_back(uint8_t(prof.stage[s].shift));
+        out.push_back(uint8_t(prof.stage[s].dirBits));
+    }
     for (int i = 0; i < (pairs + 7) / 8; ++i)
         out.push_back(h.midSide[i]);
     for (int c = 0; c < ch; ++c) {
         out.push_back(h.wasted[c]);
-        out.push_back(h.inShift[c]);
+        for (int s = 0; s < prof.stages; ++s)
+            out.push_back(h.inShift[c][s]);
     }
-    BitWriter bw(out);
-    for (int c = 0; c < ch; ++c) {
-        int32_t* x = &planes[size_t(c) * blocks];
-        preemphasis(x, blocks, h.preemph);
-        rice_encode(bw, x, blocks);
+    if (prof.entropy == kRice) {
+        BitWriter bw(out);
+        for (int c = 0; c < ch; ++c)
+            rice_encode(bw, &planes[size_t(c) * blocks], blocks);
+        bw.flush();
+        return;
     }
+    std::vector<uint8_t> coded, raw;
+    RangeEncoder rc(coded);
+    BitWriter bw(raw);
+    for (int c = 0; c < ch; ++c)
+        range_encode(rc, bw, &planes[size_t(c) * blocks], blocks);
+    rc.finish();
     bw.flush();
+    uint32_t len = uint32_t(coded.size());
+    for (int b = 0; b < 4; ++b)
+        out.push_back(uint8_t(len >> (8 * b)));
+    out.insert(out.end(), coded.begin(), coded.end());
+    out.insert(out.end(), raw.begin(), raw.end());
 }
 
 bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks,
@@ -193,30 +281,72 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     const int pairs = ch / 2;
     const uint8_t* p = data;
     const uint8_t* end = data + size;
-    size_t headerBytes = 3 + size_t((pairs + 7) / 8) + 2 * size_t(ch);
-    if (size_t(end - p) < headerBytes)
+    auto left = [&] { return size_t(end - p); };
+    if (left() < 3)
         return false;
     Header h;
-    h.entropy = *p++;
-    h.preemph = *p++;
-    int stages = *p++;
-    if (h.entropy != kRice || h.preemph > 32 || stages != 0)
+    Profile& prof = h.prof;
+    prof.entropy = *p++;
+    prof.preemph = *p++;
+    prof.stages = *p++;
+    if ((prof.entropy != kRice && prof.entropy != kRange) || prof.preemph > 32 ||
+        prof.stages > kMaxStages)
         return false;
+    if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8) + size_t(ch) * (1 + prof.stages))
+        return false;
+    for (int s = 0; s < prof.stages; ++s) {
+        prof.stage[s].order = p[0] | p[1] << 8;
+        prof.stage[s].shift = p[2];
+        prof.stage[s].dirBits = p[3];
+        p += 4;
+    }
     for (int i = 0; i < (pairs + 7) / 8; ++i)
         h.midSide[i] = *p++;
     for (int c = 0; c < ch; ++c) {
         h.wasted[c] = *p++;
-        h.inShift[c] = *p++;
-        if (h.wasted[c] > 31 || h.inShift[c] > 31)
+        if (h.wasted[c] > 31)
+            return false;
+        for (int s = 0; s < prof.stages; ++s) {
+            h.inShift[c][s] = *p++;
+            if (!lms_params_valid(prof.stage[s], h.inShift[c][s]))
+                return false;
+        }
+    }
+
+    std::vector<int32_t> plane(blocks);
+    auto reconstruct = [&](int c) {
+        int32_t* x = plane.data();
+        for (int s = prof.stages - 1; s >= 0; --s)
+            lms_decode(x, blocks, prof.stage[s], h.inShift[c][s]);
+        deemphasis(x, blocks, prof.preemph);
+        for (int i = 0; i < blocks; ++i)
+            out[size_t(i) * ch + c] = x[i];
+    };
+    if (prof.entropy == kRice) {
+        BitReader br(p, left());
+        for (int c = 0; c < ch; ++c) {
+            rice_decode(br, plane.data(), 1, blocks);
+            reconstruct(c);
+        }
+        if (br.overrun() > 8)
+            return false;
+    } else {
+        if (left() < 4)
+            return false;
+        uint32_t len = p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24;
+        p += 4;
+        if (len > left())
+            return false;
+        RangeDecoder rc(p, len);
+        BitReader br(p + len, left() - len);
+        for (int c = 0; c < ch; ++c) {
+            if (!range_decode(rc, br, plane.data(), blocks))
+                return false;
+            reconstruct(c);
+        }
+        if (br.overrun() > 8 || rc.overrun() > 0)
             return false;
     }
-    BitReader br(p, size_t(end - p));
-    for (int c = 0; c < ch; ++c) {
-        rice_decode(br, out + c, ch, blocks);
-        deemphasis(out + c, blocks, ch, h.preemph);
-    }
-    if (br.overrun() > 8)
-        return false;
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))
             continue;
@@ -225,8 +355,8 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             from_mid_side(s[0], s[1], s[0], s[1]);
         }
     }
-    const int32_t lo = -(int32_t)(uint32_t(1) << (f.bitsPerSample - 1));
-    const int32_t hi = int32_t((uint32_t(1) << (f.bitsPerSample - 1)) - 1);
+    const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
+    const int32_t hi = int32_t(~uint32_t(lo));
     for (int c = 0; c < ch; ++c) {
         const int w = h.wasted[c];
         for (int i = 0; i < blocks; ++i) {

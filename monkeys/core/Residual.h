@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "BitIO.h"
+#include "RangeCoder.h"
 
 namespace monkeys::core {
 
@@ -14,5 +15,11 @@ inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); 
 // Adaptive Rice code: the parameter follows a running mean of the values.
 void rice_encode(BitWriter& bw, const int32_t* x, int n);
 void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n);
+
+// Adaptive Golomb code whose quotient and first remainder bit go through
+// the range coder with contexts; the other remainder bits go raw to bw.
+void range_encode(RangeEncoder& rc, BitWriter& bw, const int32_t* x, int n);
+// False when an escape is malformed.
+bool range_decode(RangeDecoder& rc, BitReader& br, int32_t* x, int n);
 
 } // namespace monkeys::core

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "FrameCodec.h"
+#include "Lms.h"
+#include "WaveSamples.h"
 
 using monkeys::FrameFormat;
 
@@ -195,48 +197,6 @@ TEST(FrameCodecRoundTrip, SuddenJumpsAndClipping)
     expect_round_trips(s);
 }
 
-// Reads the samples of a 16- or 24-bit PCM WAVE file (enough for the corpus).
-bool read_wave(const std::string& path, Signal& s, size_t maxBlocks)
-{
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f)
-        return false;
-    std::vector<uint8_t> d;
-    uint8_t buf[65536];
-    size_t got;
-    while ((got = std::fread(buf, 1, sizeof buf, f)) > 0)
-        d.insert(d.end(), buf, buf + got);
-    std::fclose(f);
-    auto u16 = [&](size_t o) { return uint32_t(d[o] | d[o + 1] << 8); };
-    auto u32 = [&](size_t o) { return u16(o) | u16(o + 2) << 16; };
-    if (d.size() < 12 || std::memcmp(d.data(), "RIFF", 4) || std::memcmp(d.data() + 8, "WAVE", 4))
-        return false;
-    int bits = 0;
-    for (size_t o = 12; o + 8 <= d.size();) {
-        uint32_t len = u32(o + 4);
-        if (!std::memcmp(d.data() + o, "fmt ", 4) && o + 24 <= d.size()) {
-            s.channels = int(u16(o + 10));
-            bits = int(u16(o + 22));
-        } else if (!std::memcmp(d.data() + o, "data", 4) && bits > 0) {
-            int bytes = bits / 8;
-            size_t n = std::min<size_t>(len, d.size() - o - 8) / size_t(bytes * s.channels);
-            n = std::min(n, maxBlocks);
-            s.bits = bits;
-            s.samples.resize(n * size_t(s.channels));
-            const uint8_t* p = d.data() + o + 8;
-            for (auto& v : s.samples) {
-                uint32_t x = 0;
-                for (int b = 0; b < bytes; ++b)
-                    x |= uint32_t(*p++) << (8 * b);
-                v = bits == 8 ? int32_t(x) - 128 : int32_t(x << (32 - bits)) >> (32 - bits);
-            }
-            return true;
-        }
-        o += 8 + len + (len & 1);
-    }
-    return false;
-}
-
 TEST(FrameCodecRoundTrip, RecordedAudio)
 {
     const char* dir = std::getenv("CORPUS_WAV_DIR");
@@ -248,16 +208,49 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
         std::string name = e->d_name;
         if (name.size() < 4 || name.substr(name.size() - 4) != ".wav")
             continue;
-        Signal s;
-        if (!read_wave(std::string(dir) + "/" + name, s, 30000))
+        coretest::WaveSamples w;
+        if (!coretest::read_wave(std::string(dir) + "/" + name, w, 30000))
             continue;
+        Signal s{w.channels, w.bits, std::move(w.samples)};
         SCOPED_TRACE(name);
-        // one second from the middle
         expect_round_trips(s);
         ++files;
     }
     closedir(d);
     EXPECT_GT(files, 0);
+}
+
+// The vector filter code and the portable code must agree to the bit, in
+// both directions, for every filter size the levels use and odd ones.
+TEST(FrameCodecRoundTrip, PortableAndVectorCodeAgree)
+{
+    if (!monkeys::core::lms_has_vector_code())
+        GTEST_SKIP() << "no vector code on this machine";
+    std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3)};
+    for (const Signal& s : signals)
+        for (int level : kLevels) {
+            std::vector<uint8_t> fast = encode(s, level);
+            monkeys::core::lms_force_portable(true);
+            std::vector<uint8_t> plain = encode(s, level);
+            std::vector<int32_t> back(s.samples.size());
+            bool ok = monkeys::decode_frame({s.channels, s.bits, level}, fast.data(), fast.size(), s.blocks(),
+                                            back.data());
+            monkeys::core::lms_force_portable(false);
+            EXPECT_TRUE(fast == plain) << "level " << level;
+            EXPECT_TRUE(ok && back == s.samples) << "level " << level;
+        }
+    for (int order : {16, 32, 48, 64, 272}) {
+        monkeys::core::LmsParams p{order, 14, 3};
+        Signal s = tones(1, 16, 5000, 1.3);
+        std::vector<int32_t> a = s.samples, b = s.samples;
+        monkeys::core::lms_encode(a.data(), s.blocks(), p, 1);
+        monkeys::core::lms_force_portable(true);
+        monkeys::core::lms_encode(b.data(), s.blocks(), p, 1);
+        monkeys::core::lms_force_portable(false);
+        EXPECT_TRUE(a == b) << "order " << order;
+        monkeys::core::lms_decode(a.data(), s.blocks(), p, 1);
+        EXPECT_TRUE(a == s.samples) << "order " << order;
+    }
 }
 
 // Damaged payloads: each either decodes to some samples or is refused;

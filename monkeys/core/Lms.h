@@ -1,0 +1,29 @@
+// Adaptive FIR prediction stages: sign-error LMS with 16-bit weights on a
+// 16-bit copy of the stage input. All sums are taken modulo 2^32, so the
+// vector and the portable code give the same bits.
+#pragma once
+
+#include <cstdint>
+
+namespace monkeys::core {
+
+struct LmsParams {
+    int order;     // taps, a multiple of 16, 16..2048
+    int shift;     // weights are fixed point with this many fraction bits
+    int dirBits;   // resolution of the normalised update direction
+};
+
+constexpr int kMaxOrder = 2048;
+
+bool lms_params_valid(const LmsParams& p, int inShift);
+
+// x[i] -= prediction, in place (encoder) ...
+void lms_encode(int32_t* x, int n, const LmsParams& p, int inShift);
+// ... and x[i] += prediction (decoder).
+void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift);
+
+// Tests force the portable code to compare it with the vector code.
+void lms_force_portable(bool on);
+bool lms_has_vector_code();
+
+} // namespace monkeys::core
