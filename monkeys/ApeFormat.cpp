@@ -84,7 +84,7 @@ int decode_file_header(const uint8_t* p, size_t size, uint64_t fileSize, FileHea
         return APE_ERROR_BAD_HEADER;
     if (size < h.headerSize || fileSize < h.headerSize)
         return APE_ERROR_TRUNCATED;
-    if (get32(p + h.headerSize - 4) != crc32(0, p, h.headerSize - 4))
+    if (!check_matches(get32(p + h.headerSize - 4), crc32(0, p, h.headerSize - 4)))
         return APE_ERROR_BAD_HEADER;
 
     h.level = get16(p + kOffLevel);

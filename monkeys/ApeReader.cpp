@@ -22,7 +22,7 @@ int ApeReader::open(int fd, uint64_t fileSize)
     uint32_t crc = 0;
     if ((rc = copy_range(fd, h_.seekTableOffset, h_.frameCount * kSeekEntrySize, crc, -1)) != APE_OK)
         return rc;
-    if (crc != h_.seekTableCrc)
+    if (!check_matches(h_.seekTableCrc, crc))
         return APE_ERROR_BAD_HEADER;
     uint64_t first;
     if (h_.frameCount > 0 && ((rc = seekEntry(0, first)) != APE_OK || first != h_.framesOffset))
@@ -69,7 +69,7 @@ int ApeReader::decodeFrame(uint64_t i, int32_t* samples)
                          size - kFrameHeaderSize);
     if (sync != kFrameSync)
         return APE_ERROR_FRAME_CORRUPT;
-    if (crc != f.crc)
+    if (!check_matches(f.crc, crc))
         return APE_ERROR_FRAME_CRC;
     if (f.index != i || f.payloadSize != size - kFrameHeaderSize || f.blocks != blocks || !valid_level(f.level) || f.coding != 0)
         return APE_ERROR_FRAME_CORRUPT;

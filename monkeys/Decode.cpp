@@ -32,7 +32,7 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     uint32_t crc = 0;
     if ((rc = copy_range(in.get(), h.waveHeaderOffset, h.waveHeaderSize, crc, outFd)) != APE_OK)
         return rc;
-    if (crc != h.waveHeaderCrc)
+    if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
     std::vector<int32_t> samples;
@@ -63,7 +63,7 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     crc = 0;
     if ((rc = copy_range(in.get(), h.trailerOffset, h.trailerSize, crc, outFd)) != APE_OK)
         return rc;
-    if (crc != h.trailerCrc)
+    if (!check_matches(h.trailerCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
     if (wavePath && (rc = out.commit()) != APE_OK)
         return rc;

@@ -19,7 +19,7 @@ public:
 
     int GetData(char* buffer, int blocks, int* blocksRetrieved) override;
     int Seek(int blockOffset) override;
-    intptr_t GetInfo(int field, intptr_t param1, intptr_t param2) override;
+    intptr_t GetInfo(int field, intptr_t param1 = 0, intptr_t param2 = 0) override;
 
 private:
     Decompressor() = default;
