@@ -191,3 +191,67 @@ TEST(Conversion, RefusesUnknownIdsAndBadArguments)
     EXPECT_EQ(empty.status, B_OK);
     EXPECT_EQ(empty.text, "");
 }
+
+namespace {
+
+// Converts src piece by piece with tiny destinations, handing back what a
+// call left unconsumed, as a streaming caller does.
+std::string in_pieces(bool toUtf8, uint32 id, const std::string& src, unsigned seed)
+{
+    std::string out;
+    int32 state = 0;
+    size_t at = 0;
+    for (int calls = 0; at < src.size() && calls < 100000; calls++) {
+        seed = seed * 1103515245 + 12345;
+        int32 room = 1 + (seed >> 16) % 9;
+        int32 srcLen = (int32)(src.size() - at), dstLen = room;
+        char dst[16];
+        status_t status = toUtf8
+            ? convert_to_utf8(id, src.data() + at, &srcLen, dst, &dstLen, &state)
+            : convert_from_utf8(id, src.data() + at, &srcLen, dst, &dstLen, &state);
+        EXPECT_EQ(status, B_OK);
+        EXPECT_LE(dstLen, room);
+        out.append(dst, dstLen);
+        if (srcLen == 0 && room >= 8) // a character cut off by the end: nothing more comes
+            break;
+        at += srcLen;
+    }
+    return out;
+}
+
+bool is_utf8(const std::string& text)
+{
+    Result checked = to_utf8(B_UNICODE_CONVERSION, text, (int32)text.size());
+    return checked.text == text && checked.consumed == (int32)text.size();
+}
+
+} // namespace
+
+TEST(Conversion, AnyBytesConvertWholeOrInPieces)
+{
+    unsigned seed = 7;
+    for (int round = 0; round < 300; round++) {
+        std::string bytes;
+        int length = round % 40;
+        for (int i = 0; i < length; i++) {
+            seed = seed * 1103515245 + 12345;
+            unsigned r = seed >> 16;
+            // Mostly bytes that matter to these encodings.
+            const char special[] = {'\x1B', '$', '(', 'B', 'I', '@', '\x81', '\x93', '\xE3', '\xFA'};
+            bytes += r % 3 ? special[r % sizeof special] : (char)(r >> 3);
+        }
+        for (uint32 id : {B_SJIS_CONVERSION, B_JIS_CONVERSION, B_UNICODE_CONVERSION}) {
+            Result whole = to_utf8(id, bytes);
+            ASSERT_EQ(whole.status, B_OK);
+            EXPECT_TRUE(is_utf8(whole.text)) << id;
+            EXPECT_EQ(in_pieces(true, id, bytes, seed), whole.text) << id;
+
+            Result encoded = from_utf8(id, whole.text);
+            ASSERT_EQ(encoded.status, B_OK);
+            EXPECT_EQ(encoded.consumed, (int32)whole.text.size());
+            // JIS pieces each end in ASCII; what they say is the same.
+            std::string pieces = in_pieces(false, id, whole.text, seed);
+            EXPECT_EQ(to_utf8(id, pieces).text, to_utf8(id, encoded.text).text) << id;
+        }
+    }
+}
