@@ -59,8 +59,14 @@ PangoLayout* make_layout(PangoContext* context, const BFont& font, const char* t
     pango_layout_set_font_description(layout, d);
     pango_font_description_free(d);
     pango_layout_set_single_paragraph_mode(layout, TRUE);
-    // Invalid UTF-8 is shown as replacement marks by Pango, never read past.
-    pango_layout_set_text(layout, text, length);
+    // Invalid UTF-8 is shown with replacement marks.
+    if (g_utf8_validate(text, length, nullptr))
+        pango_layout_set_text(layout, text, length);
+    else {
+        gchar* valid = g_utf8_make_valid(text, length);
+        pango_layout_set_text(layout, valid, -1);
+        g_free(valid);
+    }
     return layout;
 }
 

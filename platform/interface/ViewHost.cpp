@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Button.h"
+
 namespace BPrivate {
 
 ViewHost::ViewHost(BRect frame, BWindow* window)
@@ -10,6 +12,7 @@ ViewHost::ViewHost(BRect frame, BWindow* window)
       fSurface(frame.IntegerWidth() + 1, frame.IntegerHeight() + 1),
       fFocus(nullptr),
       fCapture(nullptr),
+      fDefault(nullptr),
       fScreenOrigin(frame.LeftTop()),
       fUpdating(false)
 {
@@ -83,8 +86,22 @@ BView* ViewHost::MouseTarget(BPoint windowWhere) const
     return view;
 }
 
+void ViewHost::SetDefaultButton(BButton* button)
+{
+    if (button == fDefault)
+        return;
+    // Both buttons change their look.
+    if (fDefault != nullptr)
+        fDefault->Invalidate();
+    fDefault = button;
+    if (button != nullptr)
+        button->Invalidate();
+}
+
 void ViewHost::ViewDetached(BView* view)
 {
+    if (fDefault != nullptr && static_cast<BView*>(fDefault) == view)
+        fDefault = nullptr;
     if (fFocus == view)
         fFocus = nullptr;
     if (fCapture == view)

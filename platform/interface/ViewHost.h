@@ -7,6 +7,7 @@
 #include "Surface.h"
 #include "View.h"
 
+class BButton;
 class BWindow;
 
 namespace BPrivate {
@@ -48,6 +49,10 @@ public:
     // A view leaves the window: it loses focus and capture.
     void ViewDetached(BView* view);
 
+    // The button that Enter clicks.
+    BButton* DefaultButton() const { return fDefault; }
+    void SetDefaultButton(BButton* button);
+
     bool InUpdate() const { return fUpdating; }
     BRect UpdateClip() const { return fUpdateClip; }
     void SetUpdateClip(BRect clip) { fUpdateClip = clip; }
@@ -64,6 +69,7 @@ private:
     BRect fDirty;
     BView* fFocus;
     BView* fCapture;
+    BButton* fDefault;
     BPoint fScreenOrigin;
     bool fUpdating;
     BRect fUpdateClip;

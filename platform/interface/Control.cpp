@@ -1,0 +1,57 @@
+#include "Control.h"
+
+#include "ControlLook.h"
+
+BControl::BControl(BRect frame, const char* name, const char* label, BMessage* message,
+    uint32 resizingMode, uint32 flags)
+    : BView(frame, name, resizingMode, flags),
+      BInvoker(message, nullptr),
+      fLabel(label ? label : ""),
+      fValue(B_CONTROL_OFF),
+      fEnabled(true),
+      fTracking(false)
+{
+}
+
+BControl::~BControl() = default;
+
+// Controls take the colour of what they stand on.
+void BControl::AttachedToWindow()
+{
+    BPrivate::adopt_parent_colors(this);
+}
+
+void BControl::MakeFocus(bool focus)
+{
+    BView::MakeFocus(focus);
+}
+
+void BControl::SetLabel(const char* label)
+{
+    std::string next = label ? label : "";
+    if (next == fLabel)
+        return;
+    fLabel = next;
+    Invalidate();
+}
+
+void BControl::SetValue(int32 value)
+{
+    if (value == fValue)
+        return;
+    fValue = value;
+    Invalidate();
+}
+
+void BControl::SetEnabled(bool enabled)
+{
+    if (enabled == fEnabled)
+        return;
+    fEnabled = enabled;
+    Invalidate();
+}
+
+status_t BControl::Invoke(BMessage* message)
+{
+    return BInvoker::Invoke(message);
+}
