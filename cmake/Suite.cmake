@@ -11,9 +11,12 @@ set(SUITE_DICTIONARY_SOURCE_DIR ${CMAKE_SOURCE_DIR}/dictionaries)
 set(SUITE_INSTALL_APP_DIR lib/velmor)
 set(SUITE_LANGUAGES en ja)
 
-# suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...)
+# suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...
+#               [DICTIONARY_DIR <folder>])
+# A dictionary is taken from DICTIONARY_DIR when it is there, else from
+# dictionaries/; test programs keep theirs beside their tests.
 function(suite_program target)
-  cmake_parse_arguments(SP "NO_INSTALL" "" "DICTIONARIES" ${ARGN})
+  cmake_parse_arguments(SP "NO_INSTALL" "DICTIONARY_DIR" "DICTIONARIES" ${ARGN})
   set(dir ${SUITE_APPS_DIR}/${target})
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${dir})
   set(outputs)
@@ -21,6 +24,9 @@ function(suite_program target)
   foreach(base ${SP_DICTIONARIES})
     foreach(lang ${SUITE_LANGUAGES})
       set(src ${SUITE_DICTIONARY_SOURCE_DIR}/${base}.${lang})
+      if(SP_DICTIONARY_DIR AND EXISTS ${SP_DICTIONARY_DIR}/${base}.${lang})
+        set(src ${SP_DICTIONARY_DIR}/${base}.${lang})
+      endif()
       set(out ${dir}/Language/Dictionaries/${base}.${lang})
       add_custom_command(OUTPUT ${out}
         COMMAND ${CMAKE_COMMAND} -E copy ${src} ${out}
@@ -46,3 +52,5 @@ function(suite_program target)
       message(STATUS \"Linking: \${bin}/${target}\")")
   endif()
 endfunction()
+
+include(SuiteTesting)

@@ -14,7 +14,9 @@ void clamp_range(size_t n, int32& from, int32& length)
         length += from;
         from = 0;
     }
-    if (length < 0 || static_cast<size_t>(from) >= n) {
+    if (static_cast<size_t>(from) > n)
+        from = static_cast<int32>(n);
+    if (length < 0) {
         length = 0;
         return;
     }
