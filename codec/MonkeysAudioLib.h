@@ -122,4 +122,7 @@ enum APEResult {
     APE_ERROR_TAG_READ_ONLY = 4003,      // the file could not be opened for writing
     APE_ERROR_TAG_BAD_FIELD = 4004,      // empty or invalid field name
     APE_ERROR_TAG_LOCKED = 4005,         // another writer holds the file
+    APE_ERROR_TAG_NO_FIELD = 4006,       // the field is not in the tag (empty text given)
+    APE_ERROR_TAG_NOT_TEXT = 4007,       // the field holds binary data (empty text given)
+    APE_ERROR_TAG_FILE_CHANGED = 4008,   // the file was replaced since its tag was read
 };

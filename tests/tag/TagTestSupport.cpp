@@ -1,0 +1,136 @@
+#include "TagTestSupport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+namespace tagtest {
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "tagtest-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+Bytes read_file(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_file(const std::string& path, const Bytes& bytes)
+{
+    // A new file rather than a truncated one: ext4 flushes a file truncated
+    // on open, which made the many rewrites of the damage tests slow.
+    std::remove(path.c_str());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+Bytes fake_audio(size_t size)
+{
+    static const char pattern[] = "audio APETAGEX\xd0\x07\0\0 TAG\x01\x80\xff";
+    Bytes audio(size);
+    for (size_t i = 0; i < size; ++i)
+        audio[i] = uint8_t(pattern[i % (sizeof pattern - 1)] ^ (i / 97));
+    return audio;
+}
+
+Bytes concat(Bytes a, const Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+AudioFile::AudioFile(size_t audioBytes)
+    : path(dir.file("song.ape")), audio(fake_audio(audioBytes))
+{
+    write_file(path, audio);
+}
+
+bool AudioFile::audio_intact() const
+{
+    Bytes now = read_file(path);
+    return now.size() >= audio.size() && std::equal(audio.begin(), audio.end(), now.begin());
+}
+
+TagPtr open_tag(const std::string& path, int64_t audioEnd, int* error)
+{
+    TagPtr tag(monkeys::open_file_tag(path.c_str(), audioEnd, error));
+    if (!tag)
+        throw std::bad_alloc();
+    return tag;
+}
+
+std::string field(CAPETag& tag, const char* name, int capacity)
+{
+    std::vector<char> buffer(size_t(capacity) + 16, '\x7f');
+    int bytes = capacity;
+    tag.GetFieldString(name, buffer.data(), &bytes);
+    EXPECT_GE(bytes, 0);
+    EXPECT_LT(bytes, capacity);
+    EXPECT_EQ(buffer[size_t(bytes)], '\0') << "not NUL-terminated";
+    EXPECT_EQ(buffer[size_t(capacity)], '\x7f') << "wrote past the buffer";
+    return std::string(buffer.data(), size_t(bytes));
+}
+
+void set_fields(const std::string& path, int64_t audioEnd,
+                const std::vector<std::pair<std::string, std::string>>& fields)
+{
+    TagPtr tag = open_tag(path, audioEnd);
+    for (const auto& [name, value] : fields)
+        ASSERT_EQ(tag->SetFieldString(name.c_str(), value.c_str(), -1, 0), APE_OK) << name;
+    ASSERT_EQ(tag->Save(0), APE_OK);
+}
+
+Bytes id3v1(const std::string& title)
+{
+    Bytes block(128, 0);
+    block[0] = 'T';
+    block[1] = 'A';
+    block[2] = 'G';
+    for (size_t i = 0; i < title.size() && i < 30; ++i)
+        block[3 + i] = uint8_t(title[i]);
+    block[127] = 12;
+    return block;
+}
+
+std::string python(const std::string& script, const std::vector<std::string>& args, int* status)
+{
+    TempDir dir;
+    std::string scriptPath = dir.file("script.py");
+    write_file(scriptPath, Bytes(script.begin(), script.end()));
+    std::string command = "/usr/bin/python3 '" + scriptPath + "'";
+    for (const std::string& arg : args)
+        command += " '" + arg + "'";   // test paths hold no quotes
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        throw std::runtime_error("popen failed");
+    std::string out;
+    char chunk[4096];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        out.append(chunk, got);
+    int rc = pclose(pipe);
+    *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    return out;
+}
+
+} // namespace tagtest
