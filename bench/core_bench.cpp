@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     }
     std::string dir = argv[1];
     std::vector<int> levels = {1000, 2000, 3000, 4000};
-    bool peers = true;
+    bool peers = true, perFile = false;
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
         if (a.rfind("--levels=", 0) == 0) {
@@ -78,6 +78,8 @@ int main(int argc, char** argv)
                 size_t c = a.find(',', p);
                 p = c == std::string::npos ? a.size() : c + 1;
             }
+        } else if (a == "--per-file") {
+            perFile = true;
         } else if (a == "--no-peers") {
             peers = false;
         }
@@ -92,12 +94,14 @@ int main(int argc, char** argv)
         closedir(d);
     }
     std::vector<coretest::WaveSamples> waves;
+    std::vector<std::string> names;
     double wavBytes = 0;
     for (const auto& f : files) {
         coretest::WaveSamples w;
         if (coretest::read_wave(f, w)) {
             wavBytes += double(w.bytes);
             waves.push_back(std::move(w));
+            names.push_back(f.substr(f.rfind('/') + 1));
         } else {
             std::fprintf(stderr, "skipped %s\n", f.c_str());
         }
@@ -108,7 +112,9 @@ int main(int argc, char** argv)
     for (int level : levels) {
         double bytes = 0, enc = 0, dec = 0;
         bool exact = true;
-        for (const auto& w : waves) {
+        for (size_t wi = 0; wi < waves.size(); ++wi) {
+            const auto& w = waves[wi];
+            double before = bytes;
             monkeys::FrameFormat fmt{w.channels, w.bits, level};
             std::vector<std::vector<uint8_t>> frames;
             double t0 = cpu_seconds();
@@ -132,6 +138,8 @@ int main(int argc, char** argv)
             for (const auto& fr : frames)
                 bytes += double(fr.size()) + 8;  // frame size and CRC in the file
             bytes += double(w.bytes) - double(w.samples.size()) * (w.bits / 8);  // stored header
+            if (perFile)
+                std::printf("  %-24s %8.4f\n", names[wi].c_str(), (bytes - before) / double(w.bytes));
         }
         std::printf("level %-12d %8.4f %9.2f %9.2f%s\n", level, bytes / wavBytes, enc, dec,
                     exact ? "" : "  ROUND TRIP FAILED");

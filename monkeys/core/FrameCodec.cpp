@@ -11,7 +11,9 @@
 //               (pairs+7)/8 bytes: bit p set when channels 2p, 2p+1 are
 //                     coded as mid/side
 //               per channel: byte wasted low bits, S bytes filter input
-//                     shift (one per stage)
+//                     shift (one per stage), byte order P of the fixed
+//                     predictor and, when P > 0, byte fraction bits and
+//                     P i16 coefficients
 //               kRice: the residuals, channel after channel, one bit stream
 //               kRange: u32 length of the range coder's bytes, those bytes,
 //                     then the raw remainder bits; channel after channel
@@ -30,6 +32,7 @@
 
 #include "BitIO.h"
 #include "Lms.h"
+#include "Lpc.h"
 #include "Residual.h"
 
 namespace monkeys {
@@ -121,6 +124,7 @@ constexpr int kMaxStages = 4;
 struct Profile {
     uint8_t entropy;
     uint8_t preemph;
+    int lpcOrder;  // most taps of the fitted fixed predictor, 0 for none
     int stages;
     LmsParams stage[kMaxStages];
 };
@@ -133,6 +137,7 @@ Profile profile_for(int level)
         int ent, pre, n = 0;
         sscanf(e, "%d,%d%n", &ent, &pre, &n);
         p.entropy = uint8_t(ent); p.preemph = uint8_t(pre);
+        p.lpcOrder = getenv("CORE_LPC") ? atoi(getenv("CORE_LPC")) : 0;
         e += n;
         int o, sh, d, m;
         while (p.stages < kMaxStages && sscanf(e, ",%d:%d:%d%n", &o, &sh, &d, &m) == 3) {
@@ -144,13 +149,13 @@ Profile profile_for(int level)
 #endif
     switch (level) {
     case 1000:
-        return {kRice, 31, 2, {{32, 14, 4}, {16, 13, 4}}};
+        return {kRice, 0, 8, 1, {{16, 13, 4}}};
     case 2000:
-        return {kRange, 31, 2, {{32, 14, 4}, {16, 13, 4}}};
+        return {kRice, 0, 16, 2, {{32, 14, 4}, {16, 13, 4}}};
     case 3000:
-        return {kRange, 31, 3, {{256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
+        return {kRange, 0, 32, 2, {{256, 16, 2}, {16, 13, 4}}};
     default:
-        return {kRange, 31, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
+        return {kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
     }
 }
 
@@ -159,6 +164,7 @@ struct Header {
     uint8_t midSide[4] = {};
     uint8_t wasted[32] = {};
     uint8_t inShift[32][kMaxStages] = {};
+    LpcCoefs lpc[32];
 };
 
 // x[n] - c*x[n-1]/32, in place, and back.
@@ -189,6 +195,10 @@ int input_shift(const int32_t* x, int n, int maxShift)
         sum += uint64_t(std::abs(int64_t(x[i])));
     uint64_t mean = sum / uint64_t(std::max(n, 1));
     int bits = mean == 0 ? 0 : 64 - __builtin_clzll(mean);
+#ifdef CORE_TUNING
+    static int th = getenv("CORE_TH") ? atoi(getenv("CORE_TH")) : 11;
+    return std::clamp(bits - th, 0, maxShift);
+#endif
     return std::clamp(bits - 11, 0, maxShift);
 }
 
@@ -198,7 +208,9 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
     const int pairs = ch / 2;
     Header h;
     h.prof = profile_for(f.level);
-    std::vector<int32_t> planes(size_t(ch) * blocks);
+    // per-thread buffers: frames come one after another on each thread
+    thread_local std::vector<int32_t> planes, mid, side;
+    planes.resize(size_t(ch) * blocks);
     for (int c = 0; c < ch; ++c) {
         int32_t* x = &planes[size_t(c) * blocks];
         for (int i = 0; i < blocks; ++i)
@@ -209,7 +221,8 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
             for (int i = 0; i < blocks; ++i)
                 x[i] >>= w;
     }
-    std::vector<int32_t> mid(blocks), side(blocks);
+    mid.resize(size_t(blocks));
+    side.resize(size_t(blocks));
     for (int p = 0; p < pairs; ++p) {
         int32_t* l = &planes[size_t(2 * p) * blocks];
         int32_t* r = &planes[size_t(2 * p + 1) * blocks];
@@ -221,19 +234,23 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
         if (roughness(mid.data(), blocks) + roughness(side.data(), blocks) <
             roughness(l, blocks) + roughness(r, blocks)) {
             h.midSide[p / 8] |= uint8_t(1u << (p % 8));
-            std::copy(mid.begin(), mid.end(), l);
-            std::copy(side.begin(), side.end(), r);
+            std::copy(mid.begin(), mid.begin() + blocks, l);
+            std::copy(side.begin(), side.begin() + blocks, r);
         }
     }
     const Profile& prof = h.prof;
+    int32_t* xs[32];
     for (int c = 0; c < ch; ++c) {
-        int32_t* x = &planes[size_t(c) * blocks];
+        int32_t* x = xs[c] = &planes[size_t(c) * blocks];
         preemphasis(x, blocks, prof.preemph);
-        for (int s = 0; s < prof.stages; ++s) {
-            int sh = input_shift(x, blocks, prof.stage[s].shift);
-            h.inShift[c][s] = uint8_t(sh);
-            lms_encode(x, blocks, prof.stage[s], sh);
-        }
+        h.lpc[c] = lpc_fit(x, blocks, prof.lpcOrder);
+        lpc_encode(x, blocks, h.lpc[c]);
+    }
+    for (int s = 0; s < prof.stages; ++s) {
+        int shifts[32];
+        for (int c = 0; c < ch; ++c)
+            h.inShift[c][s] = uint8_t(shifts[c] = input_shift(xs[c], blocks, prof.stage[s].shift));
+        lms_encode(xs, shifts, ch, blocks, prof.stage[s]);
     }
 
     out.push_back(kPredicted);
@@ -252,6 +269,15 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
         out.push_back(h.wasted[c]);
         for (int s = 0; s < prof.stages; ++s)
             out.push_back(h.inShift[c][s]);
+        const LpcCoefs& k = h.lpc[c];
+        out.push_back(uint8_t(k.order));
+        if (k.order > 0) {
+            out.push_back(uint8_t(k.shift));
+            for (int j = 0; j < k.order; ++j) {
+                out.push_back(uint8_t(k.c[j]));
+                out.push_back(uint8_t(uint16_t(k.c[j]) >> 8));
+            }
+        }
     }
     if (prof.entropy == kRice) {
         BitWriter bw(out);
@@ -260,7 +286,9 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
         bw.flush();
         return;
     }
-    std::vector<uint8_t> coded, raw;
+    thread_local std::vector<uint8_t> coded, raw;
+    coded.clear();
+    raw.clear();
     RangeEncoder rc(coded);
     BitWriter bw(raw);
     for (int c = 0; c < ch; ++c)
@@ -292,7 +320,7 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     if ((prof.entropy != kRice && prof.entropy != kRange) || prof.preemph > 32 ||
         prof.stages > kMaxStages)
         return false;
-    if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8) + size_t(ch) * (1 + prof.stages))
+    if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8))
         return false;
     for (int s = 0; s < prof.stages; ++s) {
         prof.stage[s].order = p[0] | p[1] << 8;
@@ -303,6 +331,8 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     for (int i = 0; i < (pairs + 7) / 8; ++i)
         h.midSide[i] = *p++;
     for (int c = 0; c < ch; ++c) {
+        if (left() < size_t(2 + prof.stages))
+            return false;
         h.wasted[c] = *p++;
         if (h.wasted[c] > 31)
             return false;
@@ -311,23 +341,30 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             if (!lms_params_valid(prof.stage[s], h.inShift[c][s]))
                 return false;
         }
+        LpcCoefs& k = h.lpc[c];
+        k.order = *p++;
+        if (k.order > kMaxLpcOrder)
+            return false;
+        if (k.order > 0) {
+            if (left() < 1 + 2 * size_t(k.order))
+                return false;
+            k.shift = *p++;
+            if (k.shift > 15)
+                return false;
+            for (int j = 0; j < k.order; ++j, p += 2)
+                k.c[j] = int16_t(p[0] | p[1] << 8);
+        }
     }
 
-    std::vector<int32_t> plane(blocks);
-    auto reconstruct = [&](int c) {
-        int32_t* x = plane.data();
-        for (int s = prof.stages - 1; s >= 0; --s)
-            lms_decode(x, blocks, prof.stage[s], h.inShift[c][s]);
-        deemphasis(x, blocks, prof.preemph);
-        for (int i = 0; i < blocks; ++i)
-            out[size_t(i) * ch + c] = x[i];
-    };
+    thread_local std::vector<int32_t> planes;
+    planes.resize(size_t(ch) * blocks);
+    int32_t* xs[32];
+    for (int c = 0; c < ch; ++c)
+        xs[c] = &planes[size_t(c) * blocks];
     if (prof.entropy == kRice) {
         BitReader br(p, left());
-        for (int c = 0; c < ch; ++c) {
-            rice_decode(br, plane.data(), 1, blocks);
-            reconstruct(c);
-        }
+        for (int c = 0; c < ch; ++c)
+            rice_decode(br, xs[c], 1, blocks);
         if (br.overrun() > 8)
             return false;
     } else {
@@ -339,13 +376,24 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             return false;
         RangeDecoder rc(p, len);
         BitReader br(p + len, left() - len);
-        for (int c = 0; c < ch; ++c) {
-            if (!range_decode(rc, br, plane.data(), blocks))
+        for (int c = 0; c < ch; ++c)
+            if (!range_decode(rc, br, xs[c], blocks))
                 return false;
-            reconstruct(c);
-        }
         if (br.overrun() > 8 || rc.overrun() > 0)
             return false;
+    }
+    for (int s = prof.stages - 1; s >= 0; --s) {
+        int shifts[32];
+        for (int c = 0; c < ch; ++c)
+            shifts[c] = h.inShift[c][s];
+        lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
+    }
+    for (int c = 0; c < ch; ++c) {
+        int32_t* x = xs[c];
+        lpc_decode(x, blocks, h.lpc[c]);
+        deemphasis(x, blocks, prof.preemph);
+        for (int i = 0; i < blocks; ++i)
+            out[size_t(i) * ch + c] = x[i];
     }
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))
@@ -382,6 +430,7 @@ void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blo
     const size_t start = out.size();
     const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
     if (blocks > 0) {
+        out.reserve(start + raw + 64);
         encode_predicted(f, interleaved, blocks, out);
         if (out.size() - start < raw)
             return;

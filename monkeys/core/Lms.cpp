@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -31,16 +32,19 @@ struct State {
     int predShift, inShift, dirBits;
     int32_t round, dirMax;
     uint32_t avg16 = 16;  // 16 times the mean magnitude of the input
-    std::vector<int16_t> store;
     int16_t* hist;
     int16_t* dir;
     int16_t* w;
 
-    State(const LmsParams& p, int shiftIn)
+    State(const LmsParams& p, int shiftIn, bool windows = true)
         : order(p.order), window(p.order + kSlack), pos(p.order + 1), predShift(p.shift - shiftIn),
           inShift(shiftIn), dirBits(p.dirBits), round(predShift > 0 ? int32_t(1) << (predShift - 1) : 0),
-          dirMax(int32_t(1) << (p.dirBits + 2)), store(size_t(3) * size_t(window) + 32, 0)
+          dirMax(int32_t(1) << (p.dirBits + 2))
     {
+        thread_local std::vector<int16_t> store;
+        if (!windows)
+            return;
+        store.assign(size_t(3) * size_t(window) + 32, 0);
         hist = store.data();
         dir = hist + window;
         w = dir + window;
@@ -58,23 +62,29 @@ struct State {
 
     int32_t predict(int32_t dot) const { return int32_t(uint32_t(dot) + uint32_t(round)) >> predShift; }
 
+    // The 16-bit history value of an input and its update direction.
+    void feed(int32_t in, int16_t& h, int16_t& d)
+    {
+        h = sat16(in >> inShift);
+        int32_t mag = h < 0 ? -h : h;
+        int32_t m = std::min((mag << dirBits) >> bit_length(avg16 >> 4), dirMax);
+        d = int16_t(h < 0 ? -m : m);
+        avg16 += uint32_t(mag) - (avg16 >> 4);
+    }
+
     void push(int32_t in)
     {
-        int16_t h = sat16(in >> inShift);
-        int32_t mag = h < 0 ? -h : h;
-        int32_t d = std::min((mag << dirBits) >> bit_length(avg16 >> 4), dirMax);
-        hist[pos] = h;
-        dir[pos] = int16_t(h < 0 ? -d : d);
-        avg16 += uint32_t(mag) - (avg16 >> 4);
+        feed(in, hist[pos], dir[pos]);
         ++pos;
     }
 };
 
+// Forms the output from the prediction; returns the sign of the error.
 template <bool Encode>
-inline int step(State& st, int32_t* x, int32_t dot)
+inline int apply(const State& st, int32_t* x, int32_t dot, int32_t& in)
 {
     int32_t pred = st.predict(dot);
-    int32_t err, in;
+    int32_t err;
     if constexpr (Encode) {
         in = *x;
         err = int32_t(uint32_t(in) - uint32_t(pred));
@@ -84,8 +94,16 @@ inline int step(State& st, int32_t* x, int32_t dot)
         in = int32_t(uint32_t(err) + uint32_t(pred));
         *x = in;
     }
-    st.push(in);
     return (err > 0) - (err < 0);
+}
+
+template <bool Encode>
+inline int step(State& st, int32_t* x, int32_t dot)
+{
+    int32_t in;
+    int sign = apply<Encode>(st, x, dot, in);
+    st.push(in);
+    return sign;
 }
 
 template <bool Encode>
@@ -119,26 +137,48 @@ __attribute__((target("avx2"))) inline int32_t hsum(__m256i a)
 
 #define LOADU(p) _mm256_loadu_si256((const __m256i*)(p))
 
-// Small filters keep their weights in registers.
-template <bool Encode, int V>
-__attribute__((target("avx2"))) void run_avx2_small(int32_t* x, int n, const LmsParams& p, int inShift)
+// Shifts the 16 lanes down by one; the lowest lane of in enters at the top.
+__attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 {
-    State st(p, inShift);
-    constexpr int order = 16 * V;
-    __m256i w[V];
-    for (int v = 0; v < V; ++v)
-        w[v] = _mm256_setzero_si256();
-    __m256i sign = _mm256_setzero_si256();
+    return _mm256_alignr_epi8(_mm256_permute2x128_si256(v, in, 0x21), v, 2);
+}
+
+// Small filters keep weights, history and directions in registers, and
+// run K channels side by side so that their dependency chains overlap.
+template <bool Encode, int V, int K>
+__attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
+                                                    const LmsParams& p)
+{
+    std::optional<State> st[K];
+    __m256i w[K][V], h[K][V], d[K][V];
+    int32_t* x[K];
+    for (int k = 0; k < K; ++k) {
+        st[k].emplace(p, inShifts[k], false);
+        x[k] = xs[k];
+        for (int v = 0; v < V; ++v)
+            w[k][v] = h[k][v] = d[k][v] = _mm256_setzero_si256();
+    }
     for (int i = 0; i < n; ++i) {
-        st.slide_if_full();
-        const int16_t* d = st.dir + st.pos - 1 - order;
-        const int16_t* h = st.hist + st.pos - order;
-        __m256i acc = _mm256_setzero_si256();
-        for (int v = 0; v < V; ++v) {
-            w[v] = _mm256_adds_epi16(w[v], _mm256_sign_epi16(LOADU(d + 16 * v), sign));
-            acc = _mm256_add_epi32(acc, _mm256_madd_epi16(LOADU(h + 16 * v), w[v]));
+        for (int k = 0; k < K; ++k) {
+            __m256i acc = _mm256_madd_epi16(h[k][0], w[k][0]);
+            for (int v = 1; v < V; ++v)
+                acc = _mm256_add_epi32(acc, _mm256_madd_epi16(h[k][v], w[k][v]));
+            int32_t in;
+            int sign = apply<Encode>(*st[k], x[k] + i, hsum(acc), in);
+            __m256i sv = _mm256_set1_epi16(int16_t(sign));
+            for (int v = 0; v < V; ++v)
+                w[k][v] = _mm256_adds_epi16(w[k][v], _mm256_sign_epi16(d[k][v], sv));
+            int16_t hn, dn;
+            st[k]->feed(in, hn, dn);
+            __m256i hv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(hn)));
+            __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
+            for (int v = 0; v + 1 < V; ++v) {
+                h[k][v] = shift_in(h[k][v], h[k][v + 1]);
+                d[k][v] = shift_in(d[k][v], d[k][v + 1]);
+            }
+            h[k][V - 1] = shift_in(h[k][V - 1], hv);
+            d[k][V - 1] = shift_in(d[k][V - 1], dv);
         }
-        sign = _mm256_set1_epi16(int16_t(step<Encode>(st, x + i, hsum(acc))));
     }
 }
 
@@ -182,19 +222,34 @@ const bool kAvx2 = have_avx2();
 const bool kAvx2 = false;
 #endif
 
+#ifdef CORE_X86
+template <bool Encode, int V>
+void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
+{
+    int c = 0;
+    for (; c + 2 <= count; c += 2)
+        run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
+    if (c < count)
+        run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
+}
+#endif
+
 template <bool Encode>
-void run(int32_t* x, int n, const LmsParams& p, int inShift)
+void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
 #ifdef CORE_X86
     if (kAvx2 && !gPortable.load(std::memory_order_relaxed)) {
         if (p.order == 16)
-            return run_avx2_small<Encode, 1>(x, n, p, inShift);
+            return run_small<Encode, 1>(xs, inShifts, count, n, p);
         if (p.order == 32)
-            return run_avx2_small<Encode, 2>(x, n, p, inShift);
-        return run_avx2<Encode>(x, n, p, inShift);
+            return run_small<Encode, 2>(xs, inShifts, count, n, p);
+        for (int c = 0; c < count; ++c)
+            run_avx2<Encode>(xs[c], n, p, inShifts[c]);
+        return;
     }
 #endif
-    run_portable<Encode>(x, n, p, inShift);
+    for (int c = 0; c < count; ++c)
+        run_portable<Encode>(xs[c], n, p, inShifts[c]);
 }
 
 } // namespace
@@ -205,10 +260,19 @@ bool lms_params_valid(const LmsParams& p, int inShift)
            p.shift <= 24 && p.dirBits >= 0 && p.dirBits <= 10 && inShift >= 0 && inShift <= 24;
 }
 
-void lms_encode(int32_t* x, int n, const LmsParams& p, int inShift) { run<true>(x, n, p, inShift); }
-void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift) { run<false>(x, n, p, inShift); }
+void lms_encode(int32_t* x, int n, const LmsParams& p, int inShift) { run<true>(&x, &inShift, 1, n, p); }
+void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift) { run<false>(&x, &inShift, 1, n, p); }
+void lms_encode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
+{
+    run<true>(xs, inShifts, count, n, p);
+}
+void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
+{
+    run<false>(xs, inShifts, count, n, p);
+}
 
 void lms_force_portable(bool on) { gPortable.store(on); }
+bool lpc_portable_forced() { return gPortable.load(std::memory_order_relaxed); }
 bool lms_has_vector_code() { return kAvx2; }
 
 } // namespace monkeys::core

@@ -21,9 +21,14 @@ bool lms_params_valid(const LmsParams& p, int inShift);
 void lms_encode(int32_t* x, int n, const LmsParams& p, int inShift);
 // ... and x[i] += prediction (decoder).
 void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift);
+// The same on several channels of n samples at once (faster).
+void lms_encode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
 
 // Tests force the portable code to compare it with the vector code.
+// (covers the fixed predictor's vector code too)
 void lms_force_portable(bool on);
+bool lpc_portable_forced();
 bool lms_has_vector_code();
 
 } // namespace monkeys::core

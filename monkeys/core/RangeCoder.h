@@ -74,19 +74,15 @@ public:
 
     int decode(uint16_t& prob)
     {
-        uint32_t bound = (range_ >> kProbBits) * prob;
-        int bit;
-        if (code_ < bound) {
-            range_ = bound;
-            prob = uint16_t(prob + (((1u << kProbBits) - prob) >> kAdaptShift));
-            bit = 0;
-        } else {
-            code_ -= bound;
-            range_ -= bound;
-            prob = uint16_t(prob - (prob >> kAdaptShift));
-            bit = 1;
-        }
-        while (range_ < kTop) {
+        // without branches on the (unpredictable) bit
+        const uint32_t bound = (range_ >> kProbBits) * prob;
+        const int bit = code_ >= bound;
+        const uint32_t mask = 0u - uint32_t(bit);
+        code_ -= bound & mask;
+        range_ = (bound & ~mask) | ((range_ - bound) & mask);
+        const uint32_t p = prob;
+        prob = uint16_t(p + ((((1u << kProbBits) - p) >> kAdaptShift) & ~mask) - ((p >> kAdaptShift) & mask));
+        if (range_ < kTop) {  // once is enough: a probability is never below 2^-7
             range_ <<= 8;
             code_ = (code_ << 8) | next();
         }
