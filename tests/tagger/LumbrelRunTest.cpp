@@ -51,6 +51,15 @@ std::string display(const std::string& file, const std::map<std::string, std::st
     return text;
 }
 
+const char kCannotWrite[] = "The tag could not be written (is the file read-only, or the disk full?).";
+const char kCannotRemove[] = "The tag could not be removed; the file is unchanged.";
+
+// What a run shows when it fails after the file's line.
+std::string failure(const std::string& file, const std::string& message)
+{
+    return "Tag file: " + file + "\nERROR: " + message + "\n";
+}
+
 class LumbrelRun : public testing::Test {
 protected:
     // One APE file made by the library; every test tags a copy.
@@ -159,9 +168,7 @@ TEST_F(LumbrelRun, ReadOnlyFile)
     // Fields to write: refused by the owner-write bit, for root too.
     ProgramResult refused = Lumbrel({fFile, "-T=Winter"});
     EXPECT_EQ(refused.status, 1);
-    EXPECT_EQ(refused.out, "Tag file: " + fFile
-                               + "\nERROR: The tag could not be written (is the file read-only, "
-                                 "or the disk full?).\n");
+    EXPECT_EQ(refused.out, failure(fFile, kCannotWrite));
     EXPECT_EQ(read_file(fFile), before);
     // Removal alone is attempted; root may write, anyone else may not.
     ProgramResult removal = Lumbrel({fFile, "-REMOVEALL"});
@@ -170,9 +177,7 @@ TEST_F(LumbrelRun, ReadOnlyFile)
         EXPECT_EQ(removal.out, display(fFile, {}));
     } else {
         EXPECT_EQ(removal.status, 1);
-        EXPECT_EQ(removal.out, "Tag file: " + fFile
-                                   + "\nERROR: The tag could not be removed; the file is "
-                                     "unchanged.\n");
+        EXPECT_EQ(removal.out, failure(fFile, kCannotRemove));
         EXPECT_EQ(read_file(fFile), before);
     }
 }
@@ -183,9 +188,7 @@ TEST_F(LumbrelRun, FailingSaveIsReported)
     // The tag grows the file past the limit.
     ProgramResult result = Lumbrel({fFile, "-T=Seasons"}, "en_US.UTF-8", (long)before.size());
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Tag file: " + fFile
-                              + "\nERROR: The tag could not be written (is the file read-only, "
-                                "or the disk full?).\n");
+    EXPECT_EQ(result.out, failure(fFile, kCannotWrite));
     EXPECT_EQ(read_file(fFile), before);
 }
 
@@ -198,8 +201,7 @@ TEST_F(LumbrelRun, FailingRemovalIsReported)
     std::string before = read_file(fFile);
     ProgramResult result = Lumbrel({fFile, "-REMOVEALL", "-A=x"}, "en_US.UTF-8", 1024);
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, "Tag file: " + fFile
-                              + "\nERROR: The tag could not be removed; the file is unchanged.\n");
+    EXPECT_EQ(result.out, failure(fFile, kCannotRemove));
     EXPECT_EQ(read_file(fFile), before);
 }
 
@@ -208,8 +210,7 @@ TEST_F(LumbrelRun, MissingFileAndBadOptions)
     std::string missing = fDir / "missing.ape";
     ProgramResult result = Lumbrel({missing, "-T=x"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out,
-              "Tag file: " + missing + "\nERROR: The file cannot be opened as an APE file.\n");
+    EXPECT_EQ(result.out, failure(missing, "The file cannot be opened as an APE file."));
     EXPECT_FALSE(file_exists(missing));
 
     ProgramResult bad = Lumbrel({fFile, "-CS=SJIS", "-T=x"});
