@@ -20,7 +20,12 @@ public:
     // Decodes frame i into header().frameBlocks(i) * channels samples.
     int decodeFrame(uint64_t i, int32_t* samples);
 
-    size_t frameSamples() const { return size_t(h_.blocksPerFrame) * h_.channels; }
+    // Samples of the longest frame of this file.
+    size_t frameSamples() const
+    {
+        uint64_t blocks = h_.totalBlocks < h_.blocksPerFrame ? h_.totalBlocks : h_.blocksPerFrame;
+        return size_t(blocks) * h_.channels;
+    }
 
 private:
     int seekEntry(uint64_t i, uint64_t& offset);

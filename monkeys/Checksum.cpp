@@ -72,19 +72,22 @@ void Md5::block(const uint8_t* p)
         m[i] = uint32_t(p[4 * i]) | uint32_t(p[4 * i + 1]) << 8 | uint32_t(p[4 * i + 2]) << 16 |
                uint32_t(p[4 * i + 3]) << 24;
     uint32_t a = state_[0], b = state_[1], c = state_[2], d = state_[3];
-    for (int i = 0; i < 64; ++i) {
-        uint32_t f;
-        int g;
-        if (i < 16) { f = (b & c) | (~b & d); g = i; }
-        else if (i < 32) { f = (d & b) | (~d & c); g = (5 * i + 1) & 15; }
-        else if (i < 48) { f = b ^ c ^ d; g = (3 * i + 5) & 15; }
-        else { f = c ^ (b | ~d); g = (7 * i) & 15; }
+    // The four rounds, each with its own mixing function and word order.
+    auto step = [&](uint32_t f, int i, int g) {
         uint32_t t = d;
         d = c;
         c = b;
         b = b + rotl(a + f + kMd5K[i] + m[g], kMd5S[i]);
         a = t;
-    }
+    };
+    for (int i = 0; i < 16; ++i)
+        step((b & c) | (~b & d), i, i);
+    for (int i = 16; i < 32; ++i)
+        step((d & b) | (~d & c), i, (5 * i + 1) & 15);
+    for (int i = 32; i < 48; ++i)
+        step(b ^ c ^ d, i, (3 * i + 5) & 15);
+    for (int i = 48; i < 64; ++i)
+        step(c ^ (b | ~d), i, (7 * i) & 15);
     state_[0] += a; state_[1] += b; state_[2] += c; state_[3] += d;
 }
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -104,8 +105,9 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
 
     FrameBuffers b;
     try {
-        size_t samples = size_t(h.blocksPerFrame) * h.channels;
-        b.pcm.resize(size_t(h.blocksPerFrame) * size_t(w.blockAlign));
+        size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
+        size_t samples = longest * h.channels;
+        b.pcm.resize(longest * size_t(w.blockAlign));
         b.samples.resize(samples);
         b.check.resize(samples);
         b.coded.reserve(samples * 2);

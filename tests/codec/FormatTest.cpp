@@ -1,0 +1,83 @@
+// The checks stored in a file are the standard ones, so that other tools
+// can check our files: MD5 as md5sum computes it, CRC-32 as zlib does.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "CodecTestSupport.h"
+
+using namespace codectest;
+
+namespace {
+
+uint32_t reference_crc(const uint8_t* p, size_t n)
+{
+    uint32_t c = ~0u;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+}
+
+uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v |= uint64_t(b[at + size_t(i)]) << (8 * i);
+    return v;
+}
+
+std::string md5sum(const std::string& path)
+{
+    std::string cmd = "md5sum '" + path + "'";
+    FILE* p = popen(cmd.c_str(), "r");
+    char hex[33] = {};
+    if (!p || std::fscanf(p, "%32s", hex) != 1)
+        hex[0] = 0;
+    if (p)
+        pclose(p);
+    return hex;
+}
+
+} // namespace
+
+TEST(Format, StoredChecksAreStandard)
+{
+    // 8-bit mono: audio of every length around MD5's 64-byte blocks
+    for (size_t blocks : {0, 1, 55, 56, 63, 64, 65, 119, 120, 1000, 100000}) {
+        SCOPED_TRACE(blocks);
+        TempDir dir;
+        WaveSpec s;
+        s.channels = 1;
+        s.bits = 8;
+        std::vector<int32_t> audio = noise(blocks, 8, uint32_t(blocks));
+        std::vector<uint8_t> wave = make_wave(s, audio);
+        write_file(dir.path("in.wav"), wave);
+        ASSERT_EQ(lib().compress(dir.path("in.wav").c_str(), dir.path("x.ape").c_str(), 2000, nullptr, nullptr, nullptr), 0);
+        std::vector<uint8_t> ape = read_file(dir.path("x.ape"));
+        ASSERT_GE(ape.size(), 132u);
+
+        write_file(dir.path("pcm"), std::vector<uint8_t>(wave.begin() + 44, wave.begin() + 44 + std::ptrdiff_t(blocks)));
+        char hex[33];
+        for (int i = 0; i < 16; ++i)
+            std::snprintf(hex + 2 * i, 3, "%02x", ape[100 + size_t(i)]);
+        EXPECT_EQ(std::string(hex), md5sum(dir.path("pcm")));
+
+        EXPECT_EQ(le(ape, 128, 4), reference_crc(ape.data(), 128)) << "header CRC";
+        EXPECT_EQ(le(ape, 116, 4), reference_crc(wave.data(), 44)) << "WAVE header CRC";
+        uint64_t frames = le(ape, 36, 8), table = le(ape, 60, 8);
+        EXPECT_EQ(le(ape, 124, 4), reference_crc(ape.data() + table, size_t(frames) * 8)) << "seek table CRC";
+        for (uint64_t f = 0; f < frames; ++f) {
+            size_t at = size_t(le(ape, size_t(table + 8 * f), 8));
+            size_t payload = size_t(le(ape, at + 16, 4));
+            ASSERT_LE(at + 24 + payload, ape.size());
+            std::vector<uint8_t> covered(ape.begin() + std::ptrdiff_t(at), ape.begin() + std::ptrdiff_t(at + 20));
+            covered.insert(covered.end(), ape.begin() + std::ptrdiff_t(at + 24),
+                           ape.begin() + std::ptrdiff_t(at + 24 + payload));
+            EXPECT_EQ(le(ape, at + 20, 4), reference_crc(covered.data(), covered.size())) << "frame " << f;
+        }
+    }
+}
