@@ -269,8 +269,11 @@ PortRef find_local(port_id id)
     return it == ports().ports.end() ? nullptr : it->second;
 }
 
+// With answerFd, a writer of another process is told of the success
+// before any reader can take the message: the owner may take it, quit and
+// end its process at once, and the answer must not be lost with it.
 status_t local_write(const PortRef& port, int32 code, const void* buffer, size_t size,
-                     bigtime_t timeout)
+                     bigtime_t timeout, int answerFd = -1)
 {
     PortTable& t = ports();
     MutexLocker locker(&t.lock);
@@ -286,6 +289,11 @@ status_t local_write(const PortRef& port, int32 code, const void* buffer, size_t
     message.data.assign(static_cast<const uint8*>(buffer), static_cast<const uint8*>(buffer) + size);
     port->queue.push_back(std::move(message));
     port->totalCount++;
+    if (answerFd >= 0) {
+        uint8 answer[4];
+        put32(answer, B_OK);
+        send(answerFd, answer, sizeof answer, MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
     pthread_cond_signal(&port->readable);
     return B_OK;
 }
@@ -328,7 +336,11 @@ void serve_connection(int fd)
                 return;
             }
             if (port)
-                status = local_write(port, code, data.data(), size, timeout);
+                status = local_write(port, code, data.data(), size, timeout, fd);
+            if (status == B_OK) {
+                close(fd);   // answered already
+                return;
+            }
         }
     } else if (op == kOpInfo) {
         if (port) {

@@ -147,6 +147,7 @@ TEST(CrossProcessTest, GarbageWrittenToAnApplicationPortIsDropped)
     EXPECT_EQ(messenger.SendMessage(&good), B_OK);
     EXPECT_EQ(app.ReadLineStartingWith("got "), "got good after the garbage");
     EXPECT_EQ(messenger.SendMessage(B_QUIT_REQUESTED), B_OK);
+    EXPECT_EQ(app.ReadLine(), "quit requested remote");
     EXPECT_EQ(app.ReadLine(), "bye");
     EXPECT_EQ(app.Wait(), 0);
     EXPECT_FALSE(messenger.IsValid());
@@ -180,7 +181,12 @@ TEST(CrossProcessTest, BroadcastReachesThreeApplicationsInOtherProcesses)
         EXPECT_EQ(app->ReadLineStartingWith("got "), "got brd2 again");
     }
     for (size_t i = 0; i < apps.size(); i++) {
-        EXPECT_EQ(BMessenger(signatures[i].c_str()).SendMessage(B_QUIT_REQUESTED), B_OK);
+        status_t found = B_ERROR;
+        BMessenger quitter(signatures[i].c_str(), -1, &found);
+        EXPECT_EQ(found, B_OK) << i;
+        status_t sent = quitter.SendMessage(B_QUIT_REQUESTED);
+        EXPECT_EQ(sent, B_OK) << i;
+        EXPECT_EQ(apps[i]->ReadLine(), "quit requested remote");
         EXPECT_EQ(apps[i]->ReadLine(), "bye");
         EXPECT_EQ(apps[i]->Wait(), 0);
         EXPECT_FALSE(be_roster->IsRunning(signatures[i].c_str()));

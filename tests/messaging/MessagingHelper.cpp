@@ -56,6 +56,13 @@ public:
         say("ready " + std::to_string(info.port));
     }
 
+    bool QuitRequested() override
+    {
+        BMessage* message = CurrentMessage();
+        say(std::string("quit requested ") + (message && message->IsSourceRemote() ? "remote" : "local"));
+        return true;
+    }
+
     void MessageReceived(BMessage* message) override
     {
         const char* text = "";

@@ -71,14 +71,6 @@ bool AudioFile::audio_intact() const
     return now.size() >= audio.size() && std::equal(audio.begin(), audio.end(), now.begin());
 }
 
-TagPtr open_tag(const std::string& path, int64_t audioEnd, int* error)
-{
-    TagPtr tag(monkeys::open_file_tag(path.c_str(), audioEnd, error));
-    if (!tag)
-        throw std::bad_alloc();
-    return tag;
-}
-
 std::string field(CAPETag& tag, const char* name, int capacity)
 {
     std::vector<char> buffer(size_t(capacity) + 16, '\x7f');
@@ -89,15 +81,6 @@ std::string field(CAPETag& tag, const char* name, int capacity)
     EXPECT_EQ(buffer[size_t(bytes)], '\0') << "not NUL-terminated";
     EXPECT_EQ(buffer[size_t(capacity)], '\x7f') << "wrote past the buffer";
     return std::string(buffer.data(), size_t(bytes));
-}
-
-void set_fields(const std::string& path, int64_t audioEnd,
-                const std::vector<std::pair<std::string, std::string>>& fields)
-{
-    TagPtr tag = open_tag(path, audioEnd);
-    for (const auto& [name, value] : fields)
-        ASSERT_EQ(tag->SetFieldString(name.c_str(), value.c_str(), -1, 0), APE_OK) << name;
-    ASSERT_EQ(tag->Save(0), APE_OK);
 }
 
 Bytes id3v1(const std::string& title)
