@@ -17,14 +17,19 @@ public:
     // n in [0, 32]
     void put(uint32_t value, int n)
     {
-        if (n == 0)
-            return;
         uint64_t v = value & (n == 32 ? 0xFFFFFFFFull : ((1ull << n) - 1));
         acc_ = (acc_ << n) | v;
         fill_ += n;
-        while (fill_ >= 8) {
-            fill_ -= 8;
-            out_.push_back(uint8_t(acc_ >> fill_));
+        if (fill_ >= 32) {
+            fill_ -= 32;
+            uint32_t word = uint32_t(acc_ >> fill_);
+            size_t at = out_.size();
+            out_.resize(at + 4);
+            uint8_t* p = out_.data() + at;
+            p[0] = uint8_t(word >> 24);
+            p[1] = uint8_t(word >> 16);
+            p[2] = uint8_t(word >> 8);
+            p[3] = uint8_t(word);
         }
     }
 
@@ -40,6 +45,10 @@ public:
 
     void flush()
     {
+        while (fill_ >= 8) {
+            fill_ -= 8;
+            out_.push_back(uint8_t(acc_ >> fill_));
+        }
         if (fill_ > 0)
             out_.push_back(uint8_t(acc_ << (8 - fill_)));
         fill_ = 0;

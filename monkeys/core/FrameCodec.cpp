@@ -153,7 +153,7 @@ Profile profile_for(int level)
     case 2000:
         return {kRice, 0, 16, 2, {{32, 14, 4}, {16, 13, 4}}};
     case 3000:
-        return {kRange, 0, 32, 2, {{256, 16, 2}, {16, 13, 4}}};
+        return {kRange, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
     default:
         return {kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
     }
@@ -388,9 +388,9 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             shifts[c] = h.inShift[c][s];
         lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
     }
+    lpc_decode(xs, h.lpc, ch, blocks);
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
-        lpc_decode(x, blocks, h.lpc[c]);
         deemphasis(x, blocks, prof.preemph);
         for (int i = 0; i < blocks; ++i)
             out[size_t(i) * ch + c] = x[i];
@@ -427,14 +427,17 @@ void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blo
     if (!valid_format(f))
         f.bitsPerSample = 32, f.channels = std::clamp(f.channels, 1, 32);
     const size_t count = size_t(std::max(blocks, 0)) * size_t(f.channels);
-    const size_t start = out.size();
     const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
     if (blocks > 0) {
-        out.reserve(start + raw + 64);
-        encode_predicted(f, interleaved, blocks, out);
-        if (out.size() - start < raw)
+        // coded into warm per-thread memory, then copied once
+        thread_local std::vector<uint8_t> work;
+        work.clear();
+        work.reserve(raw + 64);
+        encode_predicted(f, interleaved, blocks, work);
+        if (work.size() < raw) {
+            out.insert(out.end(), work.begin(), work.end());
             return;
-        out.resize(start);
+        }
     }
     put_verbatim(f, interleaved, count, out);
 }

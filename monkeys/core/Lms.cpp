@@ -16,7 +16,7 @@ namespace {
 
 constexpr int kSlack = 4096;
 
-inline int16_t sat16(int32_t v) { return int16_t(std::clamp(v, -32767, 32767)); }
+inline int16_t sat16(int32_t v) { return int16_t(std::clamp(v, -32768, 32767)); }
 
 std::atomic<bool> gPortable{false};
 
@@ -145,32 +145,54 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 
 // Small filters keep weights, history and directions in registers, and
 // run K channels side by side so that their dependency chains overlap.
+// The chain from one prediction to the next stays in vector registers.
 template <bool Encode, int V, int K>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
                                                     const LmsParams& p)
 {
     std::optional<State> st[K];
-    __m256i w[K][V], h[K][V], d[K][V];
+    __m256i w[K][V], h[K][V], d[K][V], round[K];
+    __m128i predShift[K], inShift[K];
     int32_t* x[K];
     for (int k = 0; k < K; ++k) {
         st[k].emplace(p, inShifts[k], false);
         x[k] = xs[k];
+        round[k] = _mm256_set1_epi32(st[k]->round);
+        predShift[k] = _mm_cvtsi32_si128(st[k]->predShift);
+        inShift[k] = _mm_cvtsi32_si128(inShifts[k]);
         for (int v = 0; v < V; ++v)
             w[k][v] = h[k][v] = d[k][v] = _mm256_setzero_si256();
     }
+    const __m256i zero = _mm256_setzero_si256();
     for (int i = 0; i < n; ++i) {
         for (int k = 0; k < K; ++k) {
             __m256i acc = _mm256_madd_epi16(h[k][0], w[k][0]);
             for (int v = 1; v < V; ++v)
                 acc = _mm256_add_epi32(acc, _mm256_madd_epi16(h[k][v], w[k][v]));
-            int32_t in;
-            int sign = apply<Encode>(*st[k], x[k] + i, hsum(acc), in);
-            __m256i sv = _mm256_set1_epi16(int16_t(sign));
+            // the sum in every lane
+            acc = _mm256_add_epi32(acc, _mm256_permute2x128_si256(acc, acc, 0x01));
+            acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0x4E));
+            acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0xB1));
+            __m256i pred = _mm256_sra_epi32(_mm256_add_epi32(acc, round[k]), predShift[k]);
+            __m256i given = _mm256_set1_epi32(x[k][i]);
+            __m256i err, in;
+            if constexpr (Encode) {
+                in = given;
+                err = _mm256_sub_epi32(given, pred);
+            } else {
+                err = given;
+                in = _mm256_add_epi32(given, pred);
+            }
+            __m256i sign = _mm256_sub_epi32(_mm256_cmpgt_epi32(zero, err), _mm256_cmpgt_epi32(err, zero));
+            sign = _mm256_packs_epi32(sign, sign);
             for (int v = 0; v < V; ++v)
-                w[k][v] = _mm256_adds_epi16(w[k][v], _mm256_sign_epi16(d[k][v], sv));
+                w[k][v] = _mm256_adds_epi16(w[k][v], _mm256_sign_epi16(d[k][v], sign));
+            __m256i hv = _mm256_sra_epi32(in, inShift[k]);
+            hv = _mm256_packs_epi32(hv, hv);
+            const int32_t inScalar = _mm256_cvtsi256_si32(in);
+            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
             int16_t hn, dn;
-            st[k]->feed(in, hn, dn);
-            __m256i hv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(hn)));
+            st[k]->feed(inScalar, hn, dn);
             __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
             for (int v = 0; v + 1 < V; ++v) {
                 h[k][v] = shift_in(h[k][v], h[k][v + 1]);

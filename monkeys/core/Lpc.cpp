@@ -12,6 +12,55 @@
 
 namespace monkeys::core {
 
+namespace {
+
+void autocorrelation_portable(const double* v, int n, int p, double* r)
+{
+    for (int lag = 0; lag <= p; ++lag) {
+        double s = 0;
+        for (int i = lag; i < n; ++i)
+            s += v[i] * v[i - lag];
+        r[lag] = s;
+    }
+}
+
+#if defined(__x86_64__)
+// Eight lags per pass over the frame.
+__attribute__((target("avx2,fma"))) void autocorrelation_avx2(const double* v, int n, int p, double* r)
+{
+    for (int base = 0; base <= p; base += 8) {
+        const int first = base + 7;
+        __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd();
+        for (int i = first; i < n; ++i) {
+            __m256d b = _mm256_broadcast_sd(v + i);
+            a0 = _mm256_fmadd_pd(b, _mm256_loadu_pd(v + i - base - 3), a0);  // lags base+3 .. base
+            a1 = _mm256_fmadd_pd(b, _mm256_loadu_pd(v + i - base - 7), a1);  // lags base+7 .. base+4
+        }
+        double lo[4], hi[4];
+        _mm256_storeu_pd(lo, a0);
+        _mm256_storeu_pd(hi, a1);
+        for (int j = 0; j < 8 && base + j <= p; ++j) {
+            const int lag = base + j;
+            double s = j < 4 ? lo[3 - j] : hi[7 - j];
+            for (int i = lag; i < std::min(first, n); ++i)  // the products the vector loop left out
+                s += v[i] * v[i - lag];
+            r[lag] = s;
+        }
+    }
+}
+#endif
+
+void autocorrelation(const double* v, int n, int p, double* r)
+{
+#if defined(__x86_64__)
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"))
+        return autocorrelation_avx2(v, n, p, r);
+#endif
+    autocorrelation_portable(v, n, p, r);
+}
+
+} // namespace
+
 LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
 {
     LpcCoefs k;
@@ -27,31 +76,7 @@ LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
         w[size_t(i)] = double(x[i]) * (1.0 - t * t);
     }
     double r[kMaxLpcOrder + 1];
-    for (int lag = 0; lag <= p; ++lag)
-        r[lag] = 0;
-    // the lags in groups of four per pass over the frame
-    for (int lag = 0; lag <= p; lag += 4) {
-        double s0 = 0, s1 = 0, s2 = 0, s3 = 0;
-        const double* v = w.data();
-        for (int i = lag + 3; i < n; ++i) {
-            s0 += v[i] * v[i - lag];
-            s1 += v[i] * v[i - lag - 1];
-            s2 += v[i] * v[i - lag - 2];
-            s3 += v[i] * v[i - lag - 3];
-        }
-        for (int i = lag; i < std::min(n, lag + 3); ++i) {  // the first few products of the lower lags
-            s0 += v[i] * v[i - lag];
-            if (i >= lag + 1)
-                s1 += v[i] * v[i - lag - 1];
-            if (i >= lag + 2)
-                s2 += v[i] * v[i - lag - 2];
-        }
-        double* out = r + lag;
-        out[0] = s0;
-        if (lag + 1 <= p) out[1] = s1;
-        if (lag + 2 <= p) out[2] = s2;
-        if (lag + 3 <= p) out[3] = s3;
-    }
+    autocorrelation(w.data(), n, p, r);
     if (r[0] <= 0)
         return k;
     r[0] *= 1.0 + 1e-9;  // a little white noise keeps the solution stable
@@ -134,6 +159,18 @@ __attribute__((target("avx2"))) void filter_avx2(int32_t* x, int n, const int64_
     }
 }
 
+// Two channels in step, so that their dependency chains overlap.
+__attribute__((target("avx2"))) void decode2_avx2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1,
+                                                  const int64_t* r1, int p1, int s1, int from, int n)
+{
+    for (int i = from; i < n; ++i) {
+        int64_t a0 = dot_avx2(x0 + i - p0, r0, p0);
+        int64_t a1 = dot_avx2(x1 + i - p1, r1, p1);
+        x0[i] = int32_t(uint32_t(x0[i]) + uint32_t(uint64_t(a0 >> s0)));
+        x1[i] = int32_t(uint32_t(x1[i]) + uint32_t(uint64_t(a1 >> s1)));
+    }
+}
+
 bool detect_avx2()
 {
     __builtin_cpu_init();
@@ -183,5 +220,31 @@ void filter(int32_t* x, int n, const LpcCoefs& k)
 
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k) { filter<true>(x, n, k); }
 void lpc_decode(int32_t* x, int n, const LpcCoefs& k) { filter<false>(x, n, k); }
+
+void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n)
+{
+    int c = 0;
+#if defined(__x86_64__)
+    if (kAvx2 && !lpc_portable_forced())
+        for (; c + 2 <= count; c += 2) {
+            const LpcCoefs& k0 = ks[c];
+            const LpcCoefs& k1 = ks[c + 1];
+            if (k0.order == 0 || k1.order == 0)
+                break;
+            const int from = std::min(n, std::max(k0.order, k1.order));
+            // the first samples one by one, then both in step
+            filter<false>(xs[c], from, k0);
+            filter<false>(xs[c + 1], from, k1);
+            int64_t r0[kMaxLpcOrder], r1[kMaxLpcOrder];
+            for (int j = 0; j < k0.order; ++j)
+                r0[j] = k0.c[k0.order - 1 - j];
+            for (int j = 0; j < k1.order; ++j)
+                r1[j] = k1.c[k1.order - 1 - j];
+            decode2_avx2(xs[c], r0, k0.order, k0.shift, xs[c + 1], r1, k1.order, k1.shift, from, n);
+        }
+#endif
+    for (; c < count; ++c)
+        filter<false>(xs[c], n, ks[c]);
+}
 
 } // namespace monkeys::core

@@ -19,5 +19,7 @@ struct LpcCoefs {
 LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder);
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k);
 void lpc_decode(int32_t* x, int n, const LpcCoefs& k);
+// The same on several channels at once (faster).
+void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n);
 
 } // namespace monkeys::core
