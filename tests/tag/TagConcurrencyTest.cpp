@@ -96,15 +96,8 @@ TEST_F(TagConcurrency, WriterKilledMidSaveLeavesAudioAndNoMixedTag)
 {
     std::mt19937 random(12345);
     for (int round = 0; round < 25; ++round) {
-        pid_t writer = fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0) {
-            for (int i = 0;; ++i)
-                write_version(path, i % 2 ? kVersionB : kVersionA);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(500 + random() % 15000));
-        kill(writer, SIGKILL);
-        waitpid(writer, nullptr, 0);
+        kill_while_saving([&](int i) { write_version(path, i % 2 ? kVersionB : kVersionA); },
+                          std::chrono::microseconds(500 + random() % 15000));
         ASSERT_TRUE(audio_intact()) << "round " << round;
         char seen = version_of(path);
         ASSERT_TRUE(seen == 'A' || seen == 'B' || seen == '0') << "mixed tag in round " << round;

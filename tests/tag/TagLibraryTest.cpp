@@ -177,24 +177,18 @@ TEST_F(TagLibrary, SaveKilledAtAnyMomentLeavesTheAudioSound)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 8; ++round) {
-        pid_t writer = fork();
-        ASSERT_GE(writer, 0);
-        if (writer == 0) {
-            for (int i = 0;; ++i) {
+        kill_while_saving(
+            [&](int i) {
                 int error = 0;
-                IAPEDecompress* d = CreateIAPEDecompress(apePath.c_str(), &error);
+                DecompressorPtr d(CreateIAPEDecompress(apePath.c_str(), &error));
                 if (!d)
                     _exit(1);
-                auto* tag = reinterpret_cast<CAPETag*>(d->GetInfo(APE_INFO_TAG));
-                tag->SetFieldString("Comment", std::string(size_t(100 + (i % 7) * 900), 'c').c_str(),
-                                    -1, 0);
-                tag->Save(0);
-                delete d;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(1000 + random() % 20000));
-        kill(writer, SIGKILL);
-        waitpid(writer, nullptr, 0);
+                CAPETag& tag = tag_of(*d);
+                tag.SetFieldString("Comment", std::string(size_t(100 + (i % 7) * 900), 'c').c_str(),
+                                   -1, 0);
+                tag.Save(0);
+            },
+            std::chrono::microseconds(1000 + random() % 20000));
         int progress = 0, stop = 0;
         ASSERT_EQ(VerifyFile(apePath.c_str(), &progress, nullptr, &stop), APE_OK) << "round " << round;
     }

@@ -7,9 +7,12 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <thread>
 
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace tagtest {
 
@@ -93,6 +96,19 @@ Bytes id3v1(const std::string& title)
         block[3 + i] = uint8_t(title[i]);
     block[127] = 12;
     return block;
+}
+
+void kill_while_saving(const std::function<void(int)>& save, std::chrono::microseconds after)
+{
+    pid_t writer = fork();
+    ASSERT_GE(writer, 0);
+    if (writer == 0) {
+        for (int i = 0;; ++i)
+            save(i);
+    }
+    std::this_thread::sleep_for(after);
+    kill(writer, SIGKILL);
+    waitpid(writer, nullptr, 0);
 }
 
 std::string python(const std::string& script, const std::vector<std::string>& args, int* status)

@@ -2,7 +2,9 @@
 // reading fields back.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,6 +65,10 @@ Bytes id3v1(const std::string& title);
 
 // The largest single operator new since the last reset (reset: start over).
 size_t largest_allocation(bool reset);
+
+// Runs save(i) for i = 0, 1, ... in a child process and kills it with
+// SIGKILL after the given time, whatever it is doing then.
+void kill_while_saving(const std::function<void(int)>& save, std::chrono::microseconds after);
 
 // Runs /usr/bin/python3 with the script and its arguments; returns its
 // standard output, and its exit status through status.
