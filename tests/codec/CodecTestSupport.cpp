@@ -166,6 +166,25 @@ std::vector<int32_t> tones(size_t blocks, int channels, int bits)
     return v;
 }
 
+uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes)
+{
+    uint64_t v = 0;
+    for (int i = 0; i < bytes; ++i)
+        v |= uint64_t(b[at + size_t(i)]) << (8 * i);
+    return v;
+}
+
+uint32_t reference_crc(const uint8_t* p, size_t n)
+{
+    uint32_t c = ~0u;
+    for (size_t i = 0; i < n; ++i) {
+        c ^= p[i];
+        for (int k = 0; k < 8; ++k)
+            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+    }
+    return ~c;
+}
+
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall)
 {
     std::vector<uint8_t> out;

@@ -62,6 +62,12 @@ std::vector<int32_t> noise(size_t count, int bits, uint32_t seed = 1);
 std::vector<int32_t> square(size_t blocks, int channels, int bits, int period = 100);
 std::vector<int32_t> tones(size_t blocks, int channels, int bits);
 
+// The little-endian number of bytes bytes at b[at].
+uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes);
+
+// CRC-32 of zlib, bit by bit.
+uint32_t reference_crc(const uint8_t* data, size_t size);
+
 // Decodes the whole file with a decompressor, as PCM bytes.
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall = 4096);
 

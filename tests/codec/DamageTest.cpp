@@ -104,20 +104,13 @@ TEST(Damage, ClassesOfDamage)
     // (frames carry their index); here: the second frame overwritten by the first
     b = s.bytes;
     {
-        uint64_t f0 = 0, f1 = 0, f2 = 0;
         int error = 0;
         IAPEDecompress* d = lib().create(s.ape.c_str(), &error);
         ASSERT_NE(d, nullptr);
         ASSERT_GE(d->GetInfo(1009), 3);
         delete d;
-        size_t table = size_t(b.size());
-        // the seek table follows the stored WAVE header
-        table = 132 + 44;
-        for (int i = 0; i < 8; ++i) {
-            f0 |= uint64_t(b[table + size_t(i)]) << (8 * i);
-            f1 |= uint64_t(b[table + 8 + size_t(i)]) << (8 * i);
-            f2 |= uint64_t(b[table + 16 + size_t(i)]) << (8 * i);
-        }
+        const size_t table = 132 + 44;  // the seek table follows the stored WAVE header
+        uint64_t f0 = le(b, table, 8), f1 = le(b, table + 8, 8), f2 = le(b, table + 16, 8);
         size_t len = size_t(std::min(f1 - f0, f2 - f1));
         std::copy(b.begin() + std::ptrdiff_t(f0), b.begin() + std::ptrdiff_t(f0 + len), b.begin() + std::ptrdiff_t(f1));
         expect_refused(b, "spliced frame");
@@ -133,14 +126,7 @@ TEST(Damage, ClassesOfDamage)
         b = s.bytes;
         for (int i = 0; i < f.bytes; ++i)
             b[f.at + size_t(i)] = uint8_t(f.value >> (8 * i));
-        // recompute the header CRC (IEEE CRC-32 over the first 128 bytes)
-        uint32_t c = ~0u;
-        for (size_t i = 0; i < 128; ++i) {
-            c ^= b[i];
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-        c = ~c;
+        uint32_t c = reference_crc(b.data(), 128);
         for (int i = 0; i < 4; ++i)
             b[128 + size_t(i)] = uint8_t(c >> (8 * i));
         std::string what = "header field at " + std::to_string(f.at);
