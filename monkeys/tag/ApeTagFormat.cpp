@@ -62,7 +62,8 @@ bool tag_by_footer(ByteSource& src, int64_t tagEnd, int64_t lowest, Location& wh
                    bool& ioError)
 {
     Frame footer;
-    if (!read_frame(src, tagEnd - int64_t(kFrameBytes), footer, ioError) ||
+    if (tagEnd - int64_t(kFrameBytes) < lowest ||
+        !read_frame(src, tagEnd - int64_t(kFrameBytes), footer, ioError) ||
         (footer.flags & kTagIsHeader))
         return false;
     if (footer.version != kVersion1 && footer.version != kVersion2)

@@ -285,7 +285,7 @@ int FileTag::SetFieldString(const char* field, const char* value, int valueBytes
         }
         uint64_t size = tag_size(items_) + length;
         if (item != items_.end())
-            size -= item->value.size() + item->key.size();
+            size -= item->value.size();
         else
             size += 8 + std::strlen(field) + 1;
         if (size > kMaxTagBytes || (item == items_.end() && items_.size() >= kMaxItems))

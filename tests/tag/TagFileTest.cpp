@@ -214,6 +214,9 @@ TEST_F(TagFile, InvalidFieldsAndArgumentsAreRefused)
     EXPECT_EQ(tag->SetFieldString("Title", "v", -1, 6), APE_ERROR_BAD_ARGUMENT) << "reserved type";
     EXPECT_EQ(tag->SetFieldString("Title", "v", -1, 8), APE_ERROR_BAD_ARGUMENT) << "unknown flag";
     EXPECT_EQ(tag->SetFieldString("Title", "v", -1, 1), APE_OK) << "read-only flag is stored";
+    const std::string huge(apetag::kMaxTagBytes, 'x');
+    EXPECT_EQ(tag->SetFieldString("Comment", huge.data(), int(huge.size()), 0), APE_ERROR_TAG_TOO_LARGE);
+    EXPECT_EQ(field(*tag, "Comment"), "");
     EXPECT_EQ(tag->Save(1), APE_ERROR_BAD_ARGUMENT) << "no ID3v1 writing";
     EXPECT_EQ(read_file(path), audio);
 }

@@ -70,8 +70,11 @@ TEST(TagFormat, FooterOnlyAndVersion1TagsAreRead)
     ASSERT_EQ(apetag::read_items(src, where, back), APE_OK);
     ASSERT_EQ(back.size(), 1u);
     EXPECT_EQ(back[0].value, "old style");
-    // Before the audio end it is not a tag.
+    // Before the audio end it is not a tag, nor an error: it is audio.
     EXPECT_FALSE(apetag::locate(src, 51).found);
+    apetag::Location inAudio = apetag::locate(src, int64_t(file.size()));
+    EXPECT_FALSE(inAudio.found);
+    EXPECT_EQ(inAudio.status, APE_OK);
 }
 
 TEST(TagFormat, HeaderThatDisagreesWithTheFooterIsNoTag)
