@@ -10,6 +10,7 @@ namespace monkeys {
 
 namespace {
 
+constexpr int kMaxChunks = 1 << 20;
 constexpr uint16_t kFormatPcm = 1;
 constexpr uint16_t kFormatExtensible = 0xFFFE;
 // The tail of the KSDATAFORMAT_SUBTYPE GUIDs, after their format code.
@@ -49,6 +50,37 @@ int parse_format(const uint8_t* f, uint32_t size, WaveLayout& layout)
     return APE_OK;
 }
 
+// Reads small pieces of the file through a buffer: chunk headers lie
+// close together.
+class PieceReader {
+public:
+    PieceReader(int fd, uint64_t fileSize) : fd_(fd), size_(fileSize) {}
+    int read(uint64_t pos, uint8_t* out, size_t n)
+    {
+        if (pos < start_ || pos + n > start_ + fill_) {
+            uint64_t left = size_ > pos ? size_ - pos : 0;
+            size_t want = left < sizeof buffer_ ? size_t(left) : sizeof buffer_;
+            if (want < n)
+                return APE_ERROR_TRUNCATED;
+            fill_ = 0;
+            int rc = read_at(fd_, pos, buffer_, want);
+            if (rc != APE_OK)
+                return rc;
+            start_ = pos;
+            fill_ = want;
+        }
+        std::memcpy(out, buffer_ + (pos - start_), n);
+        return APE_OK;
+    }
+
+private:
+    int fd_;
+    uint64_t size_;
+    uint64_t start_ = 0;
+    size_t fill_ = 0;
+    uint8_t buffer_[1 << 14];
+};
+
 } // namespace
 
 int read_wave_layout(int fd, uint64_t fileSize, WaveLayout& layout)
@@ -66,10 +98,15 @@ int read_wave_layout(int fd, uint64_t fileSize, WaveLayout& layout)
     // comes first, but is also found after the data.
     bool haveFormat = false, haveData = false;
     uint64_t dataSize = 0;
+    PieceReader reader(fd, fileSize);
     uint64_t pos = 12;
-    while (pos + 8 <= fileSize && !(haveFormat && haveData)) {
+    // Real files have a handful of chunks; a file of millions of empty
+    // ones is refused rather than walked for minutes.
+    for (int chunks = 0; pos + 8 <= fileSize && !(haveFormat && haveData); ++chunks) {
+        if (chunks == kMaxChunks)
+            return APE_ERROR_WAVE_BAD_FORMAT;
         uint8_t chunk[8];
-        int rc = read_at(fd, pos, chunk, 8);
+        int rc = reader.read(pos, chunk, 8);
         if (rc != APE_OK)
             return rc == APE_ERROR_TRUNCATED ? APE_ERROR_WAVE_TRUNCATED : rc;
         uint32_t size = get32(chunk + 4);
@@ -79,7 +116,7 @@ int read_wave_layout(int fd, uint64_t fileSize, WaveLayout& layout)
             uint32_t n = size < 40 ? size : 40;
             if (body + n > fileSize)
                 return APE_ERROR_WAVE_NO_FORMAT;
-            if ((rc = read_at(fd, body, f, n)) != APE_OK)
+            if ((rc = reader.read(body, f, n)) != APE_OK)
                 return rc;
             if ((rc = parse_format(f, size, layout)) != APE_OK)
                 return rc;

@@ -228,4 +228,10 @@ TEST(Damage, UnusableWaveInput)
     w = make_wave(ext, tones(100, 2, 16));
     w[44] = 3;  // float sub-format
     EXPECT_EQ(compress(w), APE_ERROR_WAVE_UNSUPPORTED);
+    // millions of empty chunks: refused, not walked for minutes
+    w.assign(good.begin(), good.begin() + 12);
+    for (int i = 0; i < (1 << 20) + 1; ++i)
+        w.insert(w.end(), {'p', 'a', 'd', ' ', 0, 0, 0, 0});
+    w.insert(w.end(), good.begin() + 12, good.end());
+    EXPECT_EQ(compress(w), APE_ERROR_WAVE_BAD_FORMAT);
 }
