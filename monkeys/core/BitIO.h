@@ -105,6 +105,24 @@ public:
         }
     }
 
+    // One Rice code with parameter k, when all of it is in the buffer and
+    // its quotient is below limit; otherwise false and nothing is taken.
+    bool rice(int k, uint32_t limit, uint32_t& u)
+    {
+        if (fill_ < 40)
+            refill();
+        uint64_t window = acc_ << (64 - fill_);  // fill_ > 48 here
+        if (window == 0)
+            return false;
+        uint32_t zeros = uint32_t(__builtin_clzll(window));
+        int need = int(zeros) + 1 + k;
+        if (zeros >= limit || need > fill_)
+            return false;
+        fill_ -= need;
+        u = (zeros << k) | uint32_t((acc_ >> fill_) & ((1ull << k) - 1));
+        return true;
+    }
+
     // Bytes asked for beyond the end of the input.
     size_t overrun() const { return overrun_; }
 

@@ -10,7 +10,8 @@
 //                     fraction bits, byte update resolution
 //               (pairs+7)/8 bytes: bit p set when channels 2p, 2p+1 are
 //                     coded as mid/side
-//               per channel: byte wasted low bits, S bytes filter input
+//               per channel: byte wasted low bits (bit 7 set: the
+//                     channel's residuals are all zero and not sent), S bytes filter input
 //                     shift (one per stage), byte order P of the fixed
 //                     predictor and, when P > 0, byte fraction bits and
 //                     P i16 coefficients
@@ -118,6 +119,7 @@ inline void from_mid_side(int32_t m, int32_t s, int32_t& l, int32_t& r)
 }
 
 constexpr uint8_t kRange = 1;
+constexpr uint8_t kSilent = 0x80;
 constexpr int kMaxStages = 4;
 
 // What the encoder does at each level; the decoder reads it all from the frame.
@@ -162,7 +164,7 @@ Profile profile_for(int level)
 struct Header {
     Profile prof{};
     uint8_t midSide[4] = {};
-    uint8_t wasted[32] = {};
+    uint8_t wasted[32] = {};  // low bits: wasted bits; kSilent: nothing coded
     uint8_t inShift[32][kMaxStages] = {};
     LpcCoefs lpc[32];
 };
@@ -253,6 +255,10 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
         lms_encode(xs, shifts, ch, blocks, prof.stage[s]);
     }
 
+    for (int c = 0; c < ch; ++c)
+        if (std::all_of(xs[c], xs[c] + blocks, [](int32_t v) { return v == 0; }))
+            h.wasted[c] |= kSilent;
+
     out.push_back(kPredicted);
     out.push_back(prof.entropy);
     out.push_back(prof.preemph);
@@ -282,7 +288,8 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
     if (prof.entropy == kRice) {
         BitWriter bw(out);
         for (int c = 0; c < ch; ++c)
-            rice_encode(bw, &planes[size_t(c) * blocks], blocks);
+            if (!(h.wasted[c] & kSilent))
+                rice_encode(bw, &planes[size_t(c) * blocks], blocks);
         bw.flush();
         return;
     }
@@ -292,7 +299,8 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
     RangeEncoder rc(coded);
     BitWriter bw(raw);
     for (int c = 0; c < ch; ++c)
-        range_encode(rc, bw, &planes[size_t(c) * blocks], blocks);
+        if (!(h.wasted[c] & kSilent))
+            range_encode(rc, bw, &planes[size_t(c) * blocks], blocks);
     rc.finish();
     bw.flush();
     uint32_t len = uint32_t(coded.size());
@@ -334,7 +342,7 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         if (left() < size_t(2 + prof.stages))
             return false;
         h.wasted[c] = *p++;
-        if (h.wasted[c] > 31)
+        if ((h.wasted[c] & ~kSilent) > 31)
             return false;
         for (int s = 0; s < prof.stages; ++s) {
             h.inShift[c][s] = *p++;
@@ -359,12 +367,16 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     thread_local std::vector<int32_t> planes;
     planes.resize(size_t(ch) * blocks);
     int32_t* xs[32];
-    for (int c = 0; c < ch; ++c)
+    for (int c = 0; c < ch; ++c) {
         xs[c] = &planes[size_t(c) * blocks];
+        if (h.wasted[c] & kSilent)
+            std::fill(xs[c], xs[c] + blocks, 0);
+    }
     if (prof.entropy == kRice) {
         BitReader br(p, left());
         for (int c = 0; c < ch; ++c)
-            rice_decode(br, xs[c], 1, blocks);
+            if (!(h.wasted[c] & kSilent))
+                rice_decode(br, xs[c], 1, blocks);
         if (br.overrun() > 8)
             return false;
     } else {
@@ -377,7 +389,7 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         RangeDecoder rc(p, len);
         BitReader br(p + len, left() - len);
         for (int c = 0; c < ch; ++c)
-            if (!range_decode(rc, br, xs[c], blocks))
+            if (!(h.wasted[c] & kSilent) && !range_decode(rc, br, xs[c], blocks))
                 return false;
         if (br.overrun() > 8 || rc.overrun() > 0)
             return false;
@@ -389,31 +401,41 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
     }
     lpc_decode(xs, h.lpc, ch, blocks);
-    for (int c = 0; c < ch; ++c) {
-        int32_t* x = xs[c];
-        deemphasis(x, blocks, prof.preemph);
-        for (int i = 0; i < blocks; ++i)
-            out[size_t(i) * ch + c] = x[i];
-    }
+    for (int c = 0; c < ch; ++c)
+        deemphasis(xs[c], blocks, prof.preemph);
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))
             continue;
-        for (int i = 0; i < blocks; ++i) {
-            int32_t* s = out + size_t(i) * ch + 2 * pr;
-            from_mid_side(s[0], s[1], s[0], s[1]);
-        }
+        int32_t* m = xs[2 * pr];
+        int32_t* sd = xs[2 * pr + 1];
+        for (int i = 0; i < blocks; ++i)
+            from_mid_side(m[i], sd[i], m[i], sd[i]);
     }
+    // back to full scale; a sample outside the sample size means damage
     const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
     const int32_t hi = int32_t(~uint32_t(lo));
+    bool outside = false;
     for (int c = 0; c < ch; ++c) {
-        const int w = h.wasted[c];
+        int32_t* x = xs[c];
+        const int w = h.wasted[c] & ~kSilent;
+        if (w > 0)
+            for (int i = 0; i < blocks; ++i)
+                x[i] = int32_t(uint32_t(x[i]) << w);
+        if (f.bitsPerSample < 32)
+            for (int i = 0; i < blocks; ++i)
+                outside |= (x[i] < lo) | (x[i] > hi);
+    }
+    if (outside)
+        return false;
+    if (ch == 2) {
         for (int i = 0; i < blocks; ++i) {
-            int32_t& v = out[size_t(i) * ch + c];
-            if (w > 0)
-                v = int32_t(uint32_t(v) << w);
-            if (f.bitsPerSample < 32 && (v < lo || v > hi))
-                return false;
+            out[2 * size_t(i)] = xs[0][i];
+            out[2 * size_t(i) + 1] = xs[1][i];
         }
+    } else {
+        for (int c = 0; c < ch; ++c)
+            for (int i = 0; i < blocks; ++i)
+                out[size_t(i) * ch + c] = xs[c][i];
     }
     return true;
 }

@@ -77,8 +77,11 @@ void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n)
     Mean st;
     for (int i = 0; i < n; ++i) {
         int k = rice_k(st);
-        uint32_t q = br.get_unary(kEscape);
-        uint32_t u = q < kEscape ? (q << k) | br.get(k) : br.get(32);
+        uint32_t u;
+        if (!br.rice(k, kEscape, u)) {
+            uint32_t q = br.get_unary(kEscape);
+            u = q < kEscape ? (q << k) | br.get(k) : br.get(32);
+        }
         x[i * stride] = unzigzag(u);
         st.update(u);
     }

@@ -103,7 +103,8 @@ TEST(FrameCodecRoundTrip, Silence)
     for (int bits : {8, 16, 24, 32})
         expect_round_trips(make(2, bits, 5000));
     Signal s = make(2, 16, 20000);
-    EXPECT_LT(encode(s, 2000).size(), s.samples.size() * 2 / 10) << "silence should cost next to nothing";
+    for (int level : kLevels)
+        EXPECT_LT(encode(s, level).size(), 100u) << "silence should cost next to nothing";
 }
 
 TEST(FrameCodecRoundTrip, FullScaleSquares)
@@ -155,7 +156,8 @@ TEST(FrameCodecRoundTrip, MusicLikeSignalsCompress)
             Signal s = tones(channels, bits, 12000);
             expect_round_trips(s);
             if (bits > 8) {
-                EXPECT_LT(encode(s, 2000).size(), s.samples.size() * size_t(bits / 8) * 9 / 10);
+                for (int level : kLevels)
+                    EXPECT_LT(encode(s, level).size(), s.samples.size() * size_t(bits / 8) * 4 / 10);
             }
         }
     }
@@ -303,6 +305,50 @@ TEST(FrameCodecDamage, UnknownMethodsAndFormatsRefused)
     std::vector<int32_t> nb(n.samples.size());
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 1000}, raw.data(), raw.size() - 1, n.blocks(), nb.data()));
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 1000}, raw.data(), raw.size(), n.blocks() - 1, nb.data()));
+}
+
+// Absurd coding parameters in an otherwise good frame are refused, not
+// obeyed. Offsets follow the frame layout of a stereo NORMAL frame.
+TEST(FrameCodecDamage, AbsurdParametersRefused)
+{
+    Signal s = tones(2, 16, 4000);
+    const std::vector<uint8_t> good = encode(s, 2000);
+    ASSERT_EQ(good[0], 1) << "expected a predicted frame";
+    ASSERT_EQ(good[3], 2) << "expected two filter stages";
+    std::vector<int32_t> back(s.samples.size());
+    ASSERT_TRUE(monkeys::decode_frame({2, 16, 2000}, good.data(), good.size(), s.blocks(), back.data()));
+    struct Patch {
+        size_t at;
+        uint8_t value;
+        const char* what;
+    } patches[] = {
+        {1, 7, "unknown entropy coder"},
+        {2, 33, "pre-emphasis above one"},
+        {3, 5, "too many stages"},
+        {4, 0, "filter order zero"},   // order 32 -> 0
+        {5, 0x10, "filter order 4128"},
+        {4, 40, "order not a multiple of 16"},
+        {6, 30, "weight precision too fine"},
+        {7, 11, "update resolution too fine"},
+        {13, 0x40, "wasted bits above 31"},
+        {14, 20, "input shift beyond the weight precision"},
+        {16, 33, "fixed predictor order above 32"},
+        {17, 16, "fixed predictor precision above 15"},
+    };
+    for (const Patch& p : patches) {
+        std::vector<uint8_t> bad = good;
+        bad[p.at] = p.value;
+        EXPECT_FALSE(monkeys::decode_frame({2, 16, 2000}, bad.data(), bad.size(), s.blocks(), back.data()))
+            << p.what;
+    }
+    // the length of the range coder's part must lie within the frame
+    const std::vector<uint8_t> high = encode(s, 3000);
+    size_t lenAt = 4 + 4 * size_t(high[3]) + 1;
+    for (int c = 0; c < 2; ++c)
+        lenAt += 1 + high[3] + 1 + (high[lenAt + 1 + high[3]] ? 1 + 2 * high[lenAt + 1 + high[3]] : 0);
+    std::vector<uint8_t> bad = high;
+    bad[lenAt + 3] = 0x7F;
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()));
 }
 
 TEST(FrameCodecDamage, OutOfRangeSamplesRefused)
