@@ -71,8 +71,10 @@ int ApeReader::decodeFrame(uint64_t i, int32_t* samples)
         return APE_ERROR_FRAME_CORRUPT;
     if (!check_matches(f.crc, crc))
         return APE_ERROR_FRAME_CRC;
-    if (f.index != i || f.payloadSize != size - kFrameHeaderSize || f.blocks != blocks || !valid_level(f.level) || f.coding != 0)
+    if (f.index != i || f.payloadSize != size - kFrameHeaderSize || f.blocks != blocks || !valid_level(f.level))
         return APE_ERROR_FRAME_CORRUPT;
+    if (f.coding != 0)  // a coder newer than this reader
+        return APE_ERROR_UNSUPPORTED_VERSION;
     FrameFormat format{h_.channels, h_.bitsPerSample, f.level};
     if (!decode_frame(format, frame_.data() + kFrameHeaderSize, size - kFrameHeaderSize, int(blocks), samples))
         return APE_ERROR_FRAME_CORRUPT;
