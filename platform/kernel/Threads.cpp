@@ -266,10 +266,13 @@ void finish_thread(ThreadRecord* record)
         hook.first(hook.second);
     }
     ThreadTable& t = table();
+    // Keeps the record alive to the end here: for a foreign thread the
+    // table held the only reference.
+    RecordRef ref;
     MutexLocker locker(&t.lock);
     auto it = t.live.find(record->id);
     if (it != t.live.end()) {
-        RecordRef ref = it->second;
+        ref = it->second;
         t.live.erase(it);
         if (!record->adopted) {
             if (t.ended.size() >= kMaxEndedRecords)

@@ -201,6 +201,9 @@ TEST(TThreadTest, SuspendAndResume)
 
 TEST(TThreadTest, DeletingARunningThreadKillsItAtOnce)
 {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "this compiler's AddressSanitizer reports the unwinding of a cancelled thread as a stack overflow";
+#endif
     Events events;
     port_id port = create_port(4, "doomed reader");
     PortReader* thread = new PortReader(&events, port);
