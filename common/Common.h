@@ -21,7 +21,7 @@ public:
 
     // The implied flags: verbose brings the library information, help the
     // banner (in this order, so help alone does not bring the former).
-    void Calc();
+    virtual void Calc();
 
     bool help = false;       // print the usage text and stop
     bool verbose = false;    // print the banner

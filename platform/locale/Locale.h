@@ -48,7 +48,7 @@ public:
     static BString LanguageFromEnvironment();
 
     // Dictionaries larger than this are not read.
-    static const off_t kMaxFileSize = 16 * 1024 * 1024;
+    static constexpr off_t kMaxFileSize = 16 * 1024 * 1024;
 
 private:
     struct Dictionary {

@@ -87,7 +87,9 @@ status_t find_directory(directory_which which, dev_t, bool createIt, char* path,
         folder.pop_back();
     if (folder.size() >= static_cast<size_t>(pathLength))
         return B_NAME_TOO_LONG;
-    if (createIt && (status = create_directory(folder.c_str(), 0755)) != B_OK)
+    // Settings are private to the user; libraries need not be.
+    const bool settings = which == B_USER_SETTINGS_DIRECTORY || which == B_USER_CONFIG_DIRECTORY;
+    if (createIt && (status = create_directory(folder.c_str(), settings ? 0700 : 0755)) != B_OK)
         return status;
     memcpy(path, folder.c_str(), folder.size() + 1);
     return B_OK;
