@@ -261,3 +261,27 @@ TEST(TagUsage, LinesInOrderAndTheExample)
         whole += piece;
     EXPECT_EQ(text, whole);
 }
+
+TEST(TagConversion, AnyBytesStayInsideTheBuffer)
+{
+    // Random tag bytes and values into small and full-size buffers; the
+    // sanitizer build checks that nothing is read or written outside them.
+    unsigned seed = 11;
+    auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    for (int round = 0; round < 400; round++) {
+        int size = round % 4 == 0 ? kTagValueBytes : 1 + (int)(next() % 24);
+        std::string bytes;
+        for (int i = 0, length = (int)(next() % (size + 8)); i < length; i++)
+            bytes += (char)(next() % 3 ? "\x1B$B(I\x82\xA0\xE3\x81\x82"[next() % 11] : next());
+        for (uint32 charset : {(uint32)B_SJIS_CONVERSION, (uint32)B_JIS_CONVERSION,
+                               (uint32)B_UNICODE_CONVERSION, kCharsetAutoDetect}) {
+            std::vector<char> buffer(bytes.begin(), bytes.end());
+            buffer.resize(size);
+            convert_to_utf8(with_charset(charset), buffer.data(), size);
+            EXPECT_LT(strnlen(buffer.data(), size), (size_t)size);
+            std::vector<char> out(size);
+            convert_from_utf8(with_charset(charset), BString(bytes.c_str()), out.data(), size);
+            EXPECT_LT(strnlen(out.data(), size), (size_t)size);
+        }
+    }
+}
