@@ -85,25 +85,6 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
     return true;
 }
 
-// Low bits that are zero in every sample of the channel.
-int wasted_bits(const int32_t* x, int n)
-{
-    uint32_t any = 0;
-    for (int i = 0; i < n; ++i)
-        any |= uint32_t(x[i]);
-    return any == 0 ? 0 : __builtin_ctz(any);
-}
-
-// Cheap cost estimate of a channel for choosing mid/side: sum of the
-// magnitudes of the first difference.
-uint64_t roughness(const int32_t* x, int n)
-{
-    uint64_t s = 0;
-    for (int i = 1; i < n; ++i)
-        s += uint64_t(std::abs(int64_t(x[i]) - x[i - 1]));
-    return s;
-}
-
 struct Side {
     int32_t mid, side;
 };
@@ -153,9 +134,9 @@ Profile profile_for(int level)
     case 1000:
         return {kRice, 0, 8, 1, {{16, 13, 4}}};
     case 2000:
-        return {kRice, 0, 16, 2, {{32, 14, 4}, {16, 13, 4}}};
+        return {kRice, 0, 16, 1, {{16, 13, 4}}};
     case 3000:
-        return {kRange, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
+        return {kRice, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
     default:
         return {kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
     }
@@ -172,6 +153,8 @@ struct Header {
 // x[n] - c*x[n-1]/32, in place, and back.
 void preemphasis(int32_t* x, int n, int c)
 {
+    if (c == 0)
+        return;
     int32_t prev = 0;
     for (int i = 0; i < n; ++i) {
         int32_t cur = x[i];
@@ -181,6 +164,8 @@ void preemphasis(int32_t* x, int n, int c)
 }
 void deemphasis(int32_t* x, int n, int c)
 {
+    if (c == 0)
+        return;
     int32_t prev = 0;
     for (int i = 0; i < n; ++i) {
         x[i] = wrap_add(x[i], int32_t((int64_t(c) * prev) >> 5));
@@ -211,33 +196,38 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
     Header h;
     h.prof = profile_for(f.level);
     // per-thread buffers: frames come one after another on each thread
-    thread_local std::vector<int32_t> planes, mid, side;
+    thread_local std::vector<int32_t> planes;
     planes.resize(size_t(ch) * blocks);
     for (int c = 0; c < ch; ++c) {
         int32_t* x = &planes[size_t(c) * blocks];
+        uint32_t any = 0;
         for (int i = 0; i < blocks; ++i)
-            x[i] = in[size_t(i) * ch + c];
-        int w = wasted_bits(x, blocks);
+            any |= uint32_t(x[i] = in[size_t(i) * ch + c]);
+        int w = any == 0 ? 0 : __builtin_ctz(any);
         h.wasted[c] = uint8_t(w);
         if (w > 0)
             for (int i = 0; i < blocks; ++i)
                 x[i] >>= w;
     }
-    mid.resize(size_t(blocks));
-    side.resize(size_t(blocks));
     for (int p = 0; p < pairs; ++p) {
         int32_t* l = &planes[size_t(2 * p) * blocks];
         int32_t* r = &planes[size_t(2 * p + 1) * blocks];
-        for (int i = 0; i < blocks; ++i) {
-            Side ms = to_mid_side(l[i], r[i]);
-            mid[i] = ms.mid;
-            side[i] = ms.side;
+        // cost estimate of both ways in one pass: magnitudes of first differences
+        uint64_t lr = 0, ms = 0;
+        Side prev = to_mid_side(l[0], r[0]);
+        for (int i = 1; i < blocks; ++i) {
+            Side cur = to_mid_side(l[i], r[i]);
+            lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
+            ms += uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
+            prev = cur;
         }
-        if (roughness(mid.data(), blocks) + roughness(side.data(), blocks) <
-            roughness(l, blocks) + roughness(r, blocks)) {
+        if (ms < lr) {
             h.midSide[p / 8] |= uint8_t(1u << (p % 8));
-            std::copy(mid.begin(), mid.begin() + blocks, l);
-            std::copy(side.begin(), side.begin() + blocks, r);
+            for (int i = 0; i < blocks; ++i) {
+                Side cur = to_mid_side(l[i], r[i]);
+                l[i] = cur.mid;
+                r[i] = cur.side;
+            }
         }
     }
     const Profile& prof = h.prof;

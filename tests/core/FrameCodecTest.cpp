@@ -307,16 +307,24 @@ TEST(FrameCodecDamage, UnknownMethodsAndFormatsRefused)
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 1000}, raw.data(), raw.size(), n.blocks() - 1, nb.data()));
 }
 
+// Offset of the first channel's parameters in a stereo predicted frame.
+size_t channel_params_at(const std::vector<uint8_t>& frame) { return 4 + 4 * size_t(frame[3]) + 1; }
+
 // Absurd coding parameters in an otherwise good frame are refused, not
-// obeyed. Offsets follow the frame layout of a stereo NORMAL frame.
+// obeyed. Offsets follow the frame layout (stereo, HIGH: two stages of
+// orders 32 and 16, a fixed predictor).
 TEST(FrameCodecDamage, AbsurdParametersRefused)
 {
     Signal s = tones(2, 16, 4000);
-    const std::vector<uint8_t> good = encode(s, 2000);
+    const std::vector<uint8_t> good = encode(s, 3000);
     ASSERT_EQ(good[0], 1) << "expected a predicted frame";
-    ASSERT_EQ(good[3], 2) << "expected two filter stages";
+    const size_t stages = good[3];
+    ASSERT_GE(stages, 1u);
+    ASSERT_EQ(good[4], 32) << "expected a first stage of order 32";
+    const size_t ch0 = channel_params_at(good);
+    ASSERT_GT(good[ch0 + 1 + stages], 0) << "expected a fixed predictor";
     std::vector<int32_t> back(s.samples.size());
-    ASSERT_TRUE(monkeys::decode_frame({2, 16, 2000}, good.data(), good.size(), s.blocks(), back.data()));
+    ASSERT_TRUE(monkeys::decode_frame({2, 16, 3000}, good.data(), good.size(), s.blocks(), back.data()));
     struct Patch {
         size_t at;
         uint8_t value;
@@ -325,30 +333,37 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         {1, 7, "unknown entropy coder"},
         {2, 33, "pre-emphasis above one"},
         {3, 5, "too many stages"},
-        {4, 0, "filter order zero"},   // order 32 -> 0
+        {4, 0, "filter order zero"},
         {5, 0x10, "filter order 4128"},
         {4, 40, "order not a multiple of 16"},
         {6, 30, "weight precision too fine"},
         {7, 11, "update resolution too fine"},
-        {13, 0x40, "wasted bits above 31"},
-        {14, 20, "input shift beyond the weight precision"},
-        {16, 33, "fixed predictor order above 32"},
-        {17, 16, "fixed predictor precision above 15"},
+        {ch0, 0x40, "wasted bits above 31"},
+        {ch0 + 1, 30, "input shift beyond the weight precision"},
+        {ch0 + 1 + stages, 33, "fixed predictor order above 32"},
+        {ch0 + 2 + stages, 16, "fixed predictor precision above 15"},
     };
     for (const Patch& p : patches) {
         std::vector<uint8_t> bad = good;
         bad[p.at] = p.value;
-        EXPECT_FALSE(monkeys::decode_frame({2, 16, 2000}, bad.data(), bad.size(), s.blocks(), back.data()))
+        EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()))
             << p.what;
     }
     // the length of the range coder's part must lie within the frame
-    const std::vector<uint8_t> high = encode(s, 3000);
-    size_t lenAt = 4 + 4 * size_t(high[3]) + 1;
-    for (int c = 0; c < 2; ++c)
-        lenAt += 1 + high[3] + 1 + (high[lenAt + 1 + high[3]] ? 1 + 2 * high[lenAt + 1 + high[3]] : 0);
-    std::vector<uint8_t> bad = high;
+    const std::vector<uint8_t> top = encode(s, 4000);
+    ASSERT_EQ(top[1], 1) << "expected the range coder";
+    const size_t n = top[3];
+    size_t lenAt = channel_params_at(top);
+    for (int c = 0; c < 2; ++c) {
+        size_t order = top[lenAt + 1 + n];
+        lenAt += 1 + n + 1 + (order ? 1 + 2 * order : 0);
+    }
+    std::vector<uint8_t> bad = top;
     bad[lenAt + 3] = 0x7F;
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    bad = top;
+    bad.resize(lenAt + 2);
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
 }
 
 TEST(FrameCodecDamage, OutOfRangeSamplesRefused)
