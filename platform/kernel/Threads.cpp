@@ -296,10 +296,10 @@ void* trampoline(void* argument)
     RecordRef record = *holder;
     delete holder;
     tCurrent = record.get();
-    record_stack(*record);
-    set_native_name(pthread_self(), record->name);
     {
         MutexLocker locker(&table().lock);
+        record_stack(*record);
+        set_native_name(pthread_self(), record->name);
         record->tid = static_cast<pid_t>(syscall(SYS_gettid));
         apply_priority(*record);
         while (!record->resumed && !record->discarded)
