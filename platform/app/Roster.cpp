@@ -12,6 +12,8 @@
 #include "Messenger.h"
 #include "RosterPrivate.h"
 
+#include <EntryRef.h>
+
 #include <KernelPrivate.h>
 
 #include <algorithm>
@@ -218,6 +220,17 @@ status_t BRoster::Launch(const char* mimeType, BMessage* initialMessage, team_id
     if (appTeam != nullptr)
         *appTeam = info.team;
     return B_ALREADY_RUNNING;
+}
+
+status_t BRoster::Launch(const entry_ref* ref, const BMessage*, team_id* appTeam) const
+{
+    if (ref == nullptr)
+        return B_BAD_VALUE;
+    std::string path;
+    status_t status = get_path_for_ref(ref, &path);
+    if (status != B_OK)
+        return status;
+    return LaunchDocument(path.c_str(), appTeam);
 }
 
 status_t BRoster::LaunchDocument(const char* path, team_id* appTeam) const

@@ -14,6 +14,7 @@
 
 class BMessage;
 class BMessenger;
+struct entry_ref;
 
 #ifndef B_MIME_TYPE_LENGTH
 #define B_MIME_TYPE_LENGTH 241
@@ -66,9 +67,14 @@ public:
     // Opens a document with its preferred application, through xdg-open:
     // B_OK once that has started, B_ENTRY_NOT_FOUND for a missing document,
     // B_LAUNCH_FAILED_NO_PREFERRED_APP without xdg-open, B_LAUNCH_FAILED
-    // when it cannot be started. What the opener then does is its own
-    // affair; the caller does not wait for it.
-    status_t LaunchDocument(const char* path, team_id* appTeam = NULL) const;
+    // when it cannot be started. What the opener does then is its own
+    // affair: the caller does not wait for it, its team is not known
+    // (*appTeam is -1), and the initial message is not delivered.
+    status_t Launch(const entry_ref* ref, const BMessage* initialMessage = NULL,
+                    team_id* appTeam = NULL) const;
+
+private:
+    status_t LaunchDocument(const char* path, team_id* appTeam) const;
 };
 
 extern const BRoster* be_roster;

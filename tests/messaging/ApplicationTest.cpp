@@ -4,6 +4,7 @@
 #include "TestSupport.h"
 
 #include <Application.h>
+#include <EntryRef.h>
 #include <Message.h>
 #include <Roster.h>
 
@@ -139,20 +140,23 @@ TEST(ApplicationTest, DocumentsOpenThroughXdgOpen)
     std::string document = runtime_dir() + "/help me.html";
     std::ofstream(document) << "<p>help</p>\n";
 
+    entry_ref ref;
+    ASSERT_EQ(get_ref_for_path(document.c_str(), &ref), B_OK);
     setenv("PATH", bin.c_str(), 1);
-    EXPECT_EQ(be_roster->LaunchDocument(document.c_str()), B_OK);
+    EXPECT_EQ(be_roster->Launch(&ref), B_OK);
     std::string opened;
     ASSERT_TRUE(eventually([&] {
         std::ifstream in(bin + "/opened");
         return static_cast<bool>(std::getline(in, opened));
     }));
     EXPECT_EQ(opened, document);
-    EXPECT_EQ(be_roster->LaunchDocument((runtime_dir() + "/missing.html").c_str()),
-              B_ENTRY_NOT_FOUND);
-    EXPECT_EQ(be_roster->LaunchDocument(nullptr), B_BAD_VALUE);
+    entry_ref missing;
+    ASSERT_EQ(get_ref_for_path((runtime_dir() + "/missing.html").c_str(), &missing), B_OK);
+    EXPECT_EQ(be_roster->Launch(&missing), B_ENTRY_NOT_FOUND);
+    EXPECT_EQ(be_roster->Launch(static_cast<const entry_ref*>(nullptr)), B_BAD_VALUE);
 
     setenv("PATH", (runtime_dir() + "/nowhere").c_str(), 1);
-    EXPECT_EQ(be_roster->LaunchDocument(document.c_str()), B_LAUNCH_FAILED_NO_PREFERRED_APP);
+    EXPECT_EQ(be_roster->Launch(&ref), B_LAUNCH_FAILED_NO_PREFERRED_APP);
 }
 
 } // namespace
