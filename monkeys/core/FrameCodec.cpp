@@ -11,8 +11,9 @@
 //               (pairs+7)/8 bytes: bit p set when channels 2p, 2p+1 are
 //                     coded as mid/side
 //               per channel: byte wasted low bits (bit 7 set: the
-//                     channel's residuals are all zero and not sent), S bytes filter input
-//                     shift (one per stage), byte order P of the fixed
+//                     channel's residuals are all zero and not sent),
+//                     S bytes filter input shift (one per stage),
+//                     byte order P of the fixed
 //                     predictor and, when P > 0, byte fraction bits and
 //                     P i16 coefficients
 //               kRice: the residuals, channel after channel, one bit stream
@@ -27,9 +28,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#ifdef CORE_TUNING
-#include <cstdio>
-#endif
 
 #include "BitIO.h"
 #include "Lms.h"
@@ -114,22 +112,6 @@ struct Profile {
 
 Profile profile_for(int level)
 {
-#ifdef CORE_TUNING
-    if (const char* e = getenv("CORE_PROFILE")) {
-        Profile p{};
-        int ent, pre, n = 0;
-        sscanf(e, "%d,%d%n", &ent, &pre, &n);
-        p.entropy = uint8_t(ent); p.preemph = uint8_t(pre);
-        p.lpcOrder = getenv("CORE_LPC") ? atoi(getenv("CORE_LPC")) : 0;
-        e += n;
-        int o, sh, d, m;
-        while (p.stages < kMaxStages && sscanf(e, ",%d:%d:%d%n", &o, &sh, &d, &m) == 3) {
-            p.stage[p.stages++] = {o, sh, d};
-            e += m;
-        }
-        return p;
-    }
-#endif
     switch (level) {
     case 1000:
         return {kRice, 0, 8, 1, {{16, 13, 4}}};
@@ -182,10 +164,6 @@ int input_shift(const int32_t* x, int n, int maxShift)
         sum += uint64_t(std::abs(int64_t(x[i])));
     uint64_t mean = sum / uint64_t(std::max(n, 1));
     int bits = mean == 0 ? 0 : 64 - __builtin_clzll(mean);
-#ifdef CORE_TUNING
-    static int th = getenv("CORE_TH") ? atoi(getenv("CORE_TH")) : 11;
-    return std::clamp(bits - th, 0, maxShift);
-#endif
     return std::clamp(bits - 11, 0, maxShift);
 }
 

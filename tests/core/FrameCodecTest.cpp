@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <atomic>
 #include <random>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,38 @@ TEST(FrameCodecRoundTrip, PortableAndVectorCodeAgree)
         monkeys::core::lms_decode(a.data(), s.blocks(), p, 1);
         EXPECT_TRUE(a == s.samples) << "order " << order;
     }
+}
+
+// Frames coded on several threads at once come out as on one thread.
+TEST(FrameCodecRoundTrip, ThreadsGiveTheSameBytes)
+{
+    std::vector<Signal> signals = {tones(2, 16, 6000), tones(6, 24, 3000), noise(1, 16, 2000, 8),
+                                   tones(1, 8, 5000)};
+    std::vector<std::vector<uint8_t>> alone;
+    for (const Signal& s : signals)
+        for (int level : kLevels)
+            alone.push_back(encode(s, level));
+    std::vector<std::thread> threads;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back([&] {
+            for (int round = 0; round < 2; ++round) {
+                size_t k = 0;
+                for (const Signal& s : signals)
+                    for (int level : kLevels) {
+                        std::vector<uint8_t> out = encode(s, level);
+                        std::vector<int32_t> back(s.samples.size());
+                        if (out != alone[k++] ||
+                            !monkeys::decode_frame({s.channels, s.bits, level}, out.data(), out.size(),
+                                                   s.blocks(), back.data()) ||
+                            back != s.samples)
+                            ++wrong;
+                    }
+            }
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(wrong.load(), 0);
 }
 
 // Damaged payloads: each either decodes to some samples or is refused;
