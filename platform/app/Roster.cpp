@@ -154,8 +154,8 @@ std::vector<app_info> roster_private::running_applications()
             continue;
         port_info port;
         status_t status = get_port_info(info.port, &port);
-        if (status == B_OK && port.team == info.team)
-            apps.push_back(info);
+        if ((status == B_OK && port.team == info.team) || status == B_TIMED_OUT)
+            apps.push_back(info);   // live, or too busy to say: not dead
         else if (status == B_BAD_PORT_ID || status == B_OK)
             unlink(path.c_str());
     }

@@ -68,5 +68,7 @@ ssize_t read_port_etc(port_id port, int32* code, void* buffer, size_t bufferSize
 ssize_t port_buffer_size(port_id port);
 ssize_t port_buffer_size_etc(port_id port, uint32 flags, bigtime_t timeout);
 
-// Also for ports of other processes (team is the owner's process id).
+// Also for ports of other processes (team is the owner's process id);
+// B_TIMED_OUT when their owner does not answer within 5 seconds (it is
+// stopped, say), which find_port takes for alive.
 status_t get_port_info(port_id port, port_info* info);

@@ -479,9 +479,14 @@ status_t remote_info(port_id id, port_info* info)
     uint8 header[kHeaderSize];
     encode_header(header, kOpInfo, id, 0, 0, -1);
     uint8 answer[20];
+    // An owner that does not answer in time (stopped, or very busy) is not
+    // taken for dead: B_TIMED_OUT, and its files stay.
     status = B_BAD_PORT_ID;
-    if (write_all(fd, header, sizeof header) && wait_readable(fd, kAnswerGrace)
-        && read_all(fd, answer, 4)) {
+    if (!write_all(fd, header, sizeof header)) {
+        status = B_BAD_PORT_ID;
+    } else if (!wait_readable(fd, kAnswerGrace)) {
+        status = B_TIMED_OUT;
+    } else if (read_all(fd, answer, 4)) {
         status = static_cast<status_t>(get32(answer));
         if (status == B_OK && !read_all(fd, answer + 4, 16))
             status = B_BAD_PORT_ID;
@@ -690,8 +695,10 @@ port_id find_port(const char* name)
     closedir(dir);
     std::sort(candidates.begin(), candidates.end());
     for (port_id id : candidates) {
+        // A stopped owner is slow, not dead: its port is still there.
         port_info info;
-        if (remote_info(id, &info) == B_OK)
+        status_t status = remote_info(id, &info);
+        if (status == B_OK || status == B_TIMED_OUT)
             return id;
     }
     return B_NAME_NOT_FOUND;

@@ -121,6 +121,21 @@ TEST(CrossProcessTest, APortWhoseOwnerWasKilledIsNoLongerFound)
     EXPECT_NE(lstat((folder + ".name").c_str(), &st), 0);
 }
 
+TEST(CrossProcessTest, AStoppedOwnerIsSlowNotDead)
+{
+    Helper owner({"own-port", "stopped port", "5"});
+    std::string line = owner.ReadLine();
+    ASSERT_EQ(line.rfind("port ", 0), 0u) << line;
+    port_id port = std::stoi(line.substr(5));
+    owner.Kill(SIGSTOP);
+    port_info info;
+    EXPECT_EQ(get_port_info(port, &info), B_TIMED_OUT);
+    EXPECT_EQ(find_port("stopped port"), port);
+    owner.Kill(SIGCONT);
+    EXPECT_EQ(get_port_info(port, &info), B_OK);
+    EXPECT_EQ(info.team, owner.Pid());
+}
+
 port_id ready_port(Helper& app)
 {
     std::string line = app.ReadLineStartingWith("ready ");
