@@ -454,10 +454,18 @@ status_t suspend_thread(thread_id thread)
         pthread_kill(pthread_self(), suspend_signal());
         return B_OK;
     }
-    // Return once it has really stopped (or was resumed or ended meanwhile).
-    while (record->stopped.load() == 0 && record->suspended.load() != 0
-           && record->phase != kEnded)
+    // Return once it has really stopped (or was resumed or ended meanwhile);
+    // a thread that keeps the signal blocked stops only when it unblocks
+    // it, and is not waited for beyond a few seconds.
+    bigtime_t giveUp = now() + 5000000;
+    while (record->stopped.load() == 0 && record->suspended.load() != 0 && now() < giveUp) {
+        {
+            MutexLocker locker(&table().lock);
+            if (record->phase == kEnded)
+                break;
+        }
         sched_yield();
+    }
     return B_OK;
 }
 
