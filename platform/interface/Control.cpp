@@ -1,6 +1,10 @@
 #include "Control.h"
 
+#include <Message.h>
+#include <OS.h>
+
 #include "ControlLook.h"
+#include "Window.h"
 
 BControl::BControl(BRect frame, const char* name, const char* label, BMessage* message,
     uint32 resizingMode, uint32 flags)
@@ -19,6 +23,9 @@ BControl::~BControl() = default;
 void BControl::AttachedToWindow()
 {
     BPrivate::adopt_parent_colors(this);
+    // Without a target of its own, a control speaks to its window.
+    if (!HasTarget() && Window() != nullptr)
+        SetTarget(Window());
 }
 
 void BControl::MakeFocus(bool focus)
@@ -53,5 +60,12 @@ void BControl::SetEnabled(bool enabled)
 
 status_t BControl::Invoke(BMessage* message)
 {
-    return BInvoker::Invoke(message);
+    BMessage* source = message != nullptr ? message : Message();
+    if (source == nullptr)
+        return B_BAD_VALUE;
+    BMessage copy(*source);
+    copy.AddInt64("when", system_time());
+    copy.AddPointer("source", this);
+    copy.AddInt32("be:value", Value());
+    return BInvoker::Invoke(&copy);
 }

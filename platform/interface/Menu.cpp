@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include <Message.h>
+#include <OS.h>
+
 #include "ControlLook.h"
 #include "MenuField.h"
 #include "MenuItem.h"
@@ -75,7 +78,15 @@ char BMenuItem::Shortcut(uint32* modifiers) const
 
 status_t BMenuItem::Invoke(BMessage* message)
 {
-    return BInvoker::Invoke(message);
+    BMessage* source = message != nullptr ? message : Message();
+    if (source == nullptr)
+        return B_BAD_VALUE;
+    BMessage copy(*source);
+    copy.AddInt64("when", system_time());
+    copy.AddPointer("source", this);
+    if (fMenu != nullptr)
+        copy.AddInt32("index", fMenu->IndexOf(this));
+    return BInvoker::Invoke(&copy);
 }
 
 void BMenuItem::GetContentSize(float* width, float* height)

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+#include <Message.h>
 
 #include "ViewHost.h"
+#include "Window.h"
 
 using BPrivate::DrawState;
 using BPrivate::Painter;
 using BPrivate::ViewHost;
 
 BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
-    : fName(name ? name : ""),
+    : BHandler(name),
       fFrame(frame),
       fResizingMode(resizingMode),
       fFlags(flags),
@@ -24,6 +28,64 @@ BView::BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags)
 {
     fState->font = *be_plain_font;
 }
+
+BView::BView(BMessage* archive)
+    : BView(BRect(0, 0, 0, 0), nullptr, B_FOLLOW_LEFT | B_FOLLOW_TOP, 0)
+{
+    if (archive == nullptr)
+        return;
+    const char* name = nullptr;
+    if (archive->FindString("_name", &name) == B_OK)
+        SetName(name);
+    BRect frame;
+    if (archive->FindRect("_frame", &frame) == B_OK)
+        fFrame = frame;
+    int32 value;
+    if (archive->FindInt32("_resize_mode", &value) == B_OK)
+        fResizingMode = uint32(value);
+    if (archive->FindInt32("_flags", &value) == B_OK)
+        fFlags = uint32(value);
+    const void* color;
+    ssize_t size;
+    if (archive->FindData("_color", B_RGB_COLOR_TYPE, &color, &size) == B_OK
+        && size == ssize_t(sizeof(rgb_color)))
+        fViewColor = *static_cast<const rgb_color*>(color);
+    BMessage child;
+    for (int32 i = 0; archive->FindMessage("_views", i, &child) == B_OK; i++) {
+        BArchivable* object = instantiate_object(&child);
+        if (BView* view = dynamic_cast<BView*>(object))
+            AddChild(view);
+        else
+            delete object;
+    }
+}
+
+BArchivable* BView::Instantiate(BMessage* archive)
+{
+    return validate_instantiation(archive, "BView") ? new BView(archive) : nullptr;
+}
+
+status_t BView::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BHandler::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddRect("_frame", fFrame);
+    if (status == B_OK)
+        status = into->AddInt32("_resize_mode", int32(fResizingMode));
+    if (status == B_OK)
+        status = into->AddInt32("_flags", int32(fFlags));
+    if (status == B_OK)
+        status = into->AddData("_color", B_RGB_COLOR_TYPE, &fViewColor, sizeof fViewColor);
+    for (size_t i = 0; deep && status == B_OK && i < fChildren.size(); i++) {
+        BMessage child;
+        status = fChildren[i]->Archive(&child, true);
+        if (status == B_OK)
+            status = into->AddMessage("_views", &child);
+    }
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BView);
 
 BView::~BView()
 {
@@ -196,7 +258,7 @@ BView* BView::FindView(const char* name) const
 {
     if (name == nullptr)
         return nullptr;
-    if (fName == name)
+    if (Name() != nullptr && std::strcmp(Name(), name) == 0)
         return const_cast<BView*>(this);
     for (BView* child : fChildren)
         if (BView* found = child->FindView(name))
@@ -211,11 +273,32 @@ BWindow* BView::Window() const
 
 void BView::SetHost(ViewHost* host)
 {
-    if (fHost != nullptr && host == nullptr)
+    if (fHost != nullptr && host == nullptr) {
         fHost->ViewDetached(this);
+        DetachHandlers();
+    }
     fHost = host;
+    if (host != nullptr && host->Window() != nullptr)
+        AttachHandlers(host->Window());
     for (BView* child : fChildren)
         child->SetHost(host);
+}
+
+// A view in a window is one of the window's handlers; what it does not
+// handle goes on to its parent, and from the top to the window.
+void BView::AttachHandlers(BWindow* window)
+{
+    if (Looper() != nullptr)
+        return;
+    window->AddHandler(this);
+    if (fParent != nullptr)
+        SetNextHandler(fParent);
+}
+
+void BView::DetachHandlers()
+{
+    if (Looper() != nullptr)
+        Looper()->RemoveHandler(this);
 }
 
 // AttachedToWindow runs from the top of the subtree down, AllAttached from

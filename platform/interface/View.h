@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include <Handler.h>
 #include <SupportDefs.h>
 
 #include "Font.h"
@@ -86,10 +87,13 @@ inline constexpr pattern B_SOLID_HIGH = {{0xff, 0xff, 0xff, 0xff, 0xff, 0xff, 0x
 inline constexpr pattern B_SOLID_LOW = {{0, 0, 0, 0, 0, 0, 0, 0}};
 
 // SetViewColor(B_TRANSPARENT_COLOR) means "erase nothing before Draw".
-class BView {
+class BView : public BHandler {
 public:
     BView(BRect frame, const char* name, uint32 resizingMode, uint32 flags);
-    virtual ~BView();
+    // From an archive: "_frame", "_resize_mode", "_flags", "_color" and,
+    // for a deep archive, the children in "_views".
+    explicit BView(BMessage* archive);
+    ~BView() override;
     BView(const BView&) = delete;
     BView& operator=(const BView&) = delete;
 
@@ -117,9 +121,10 @@ public:
     virtual void SetFlags(uint32 flags);
     virtual void SetResizingMode(uint32 mode);
 
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
+
     // The tree.
-    const char* Name() const { return fName.c_str(); }
-    void SetName(const char* name) { fName = name ? name : ""; }
     void AddChild(BView* child, BView* before = nullptr);
     bool RemoveChild(BView* child);
     bool RemoveSelf();
@@ -227,7 +232,9 @@ private:
     template <typename Paint> void Paint_(bool low, Paint paint);
     void DrawTree(BRect windowUpdate);
 
-    std::string fName;
+    void AttachHandlers(BWindow* window);
+    void DetachHandlers();
+
     BRect fFrame;
     uint32 fResizingMode;
     uint32 fFlags;

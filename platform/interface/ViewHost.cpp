@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "Button.h"
+#include "Window.h"
 
 namespace BPrivate {
 
@@ -72,6 +73,9 @@ void ViewHost::SetFocus(BView* view)
         return;
     BView* old = fFocus;
     fFocus = view;
+    // Keys posted to the window go to the focus view.
+    if (fWindow != nullptr)
+        fWindow->SetPreferredHandler(view);
     if (old != nullptr)
         old->Invalidate();
     if (view != nullptr)
@@ -102,8 +106,11 @@ void ViewHost::ViewDetached(BView* view)
 {
     if (fDefault != nullptr && static_cast<BView*>(fDefault) == view)
         fDefault = nullptr;
-    if (fFocus == view)
+    if (fFocus == view) {
         fFocus = nullptr;
+        if (fWindow != nullptr)
+            fWindow->SetPreferredHandler(nullptr);
+    }
     if (fCapture == view)
         fCapture = nullptr;
 }

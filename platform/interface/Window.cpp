@@ -1,0 +1,282 @@
+#include "Window.h"
+
+#include <Message.h>
+
+#include <cstring>
+
+#include "Button.h"
+#include "ViewHost.h"
+
+using BPrivate::ViewHost;
+
+namespace {
+
+window_look look_for(window_type type)
+{
+    switch (type) {
+        case B_MODAL_WINDOW:
+            return B_MODAL_WINDOW_LOOK;
+        case B_DOCUMENT_WINDOW:
+            return B_DOCUMENT_WINDOW_LOOK;
+        case B_BORDERED_WINDOW:
+            return B_BORDERED_WINDOW_LOOK;
+        case B_FLOATING_WINDOW:
+            return B_FLOATING_WINDOW_LOOK;
+        default:
+            return B_TITLED_WINDOW_LOOK;
+    }
+}
+
+window_feel feel_for(window_type type)
+{
+    switch (type) {
+        case B_MODAL_WINDOW:
+            return B_MODAL_APP_WINDOW_FEEL;
+        case B_FLOATING_WINDOW:
+            return B_FLOATING_APP_WINDOW_FEEL;
+        default:
+            return B_NORMAL_WINDOW_FEEL;
+    }
+}
+
+}  // namespace
+
+BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags, uint32 workspace)
+    : BLooper(title), fType(type), fLook(look_for(type)), fFeel(feel_for(type))
+{
+    Init(frame, title, flags, workspace);
+}
+
+BWindow::BWindow(BRect frame, const char* title, window_look look, window_feel feel,
+    uint32 flags, uint32 workspace)
+    : BLooper(title), fType(B_UNTYPED_WINDOW), fLook(look), fFeel(feel)
+{
+    Init(frame, title, flags, workspace);
+}
+
+void BWindow::Init(BRect frame, const char* title, uint32 flags, uint32 workspace)
+{
+    fTitle = title ? title : "";
+    fFlags = flags;
+    fWorkspaces = workspace;
+    fShowLevel = 1;
+    fActive = false;
+    fMouseView = nullptr;
+    fHost = new ViewHost(frame, this);
+}
+
+BWindow::~BWindow()
+{
+    delete fHost;
+}
+
+void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
+{
+    switch (message->what) {
+        case B_MOUSE_DOWN:
+        case B_MOUSE_UP:
+        case B_MOUSE_MOVED:
+            RouteMouse(message);
+            break;
+        case B_KEY_DOWN:
+        case B_KEY_UP:
+            if (BView* view = dynamic_cast<BView*>(handler))
+                RouteKey(message, view);
+            else
+                handler->MessageReceived(message);
+            break;
+        case B_WINDOW_ACTIVATED: {
+            bool active = false;
+            message->FindBool("active", &active);
+            fActive = active;
+            WindowActivated(active);
+            break;
+        }
+        default:
+            BLooper::DispatchMessage(message, handler);
+            break;
+    }
+    // What the message made invalid is drawn before the next one.
+    fHost->UpdateIfNeeded();
+}
+
+void BWindow::MessageReceived(BMessage* message)
+{
+    BLooper::MessageReceived(message);
+}
+
+// The view that holds the pointer gets every pointer message until the
+// last button is released; otherwise the view under the pointer does.
+void BWindow::RouteMouse(BMessage* message)
+{
+    BPoint where;
+    if (message->FindPoint("where", &where) != B_OK)
+        return;
+    int32 buttons = 0;
+    message->FindInt32("buttons", &buttons);
+    BView* under = fHost->TopView()->ViewAt(where);
+    BView* target = fHost->MouseCapture() != nullptr ? fHost->MouseCapture() : under;
+    if (message->what == B_MOUSE_MOVED && fHost->MouseCapture() == nullptr && under != fMouseView) {
+        if (fMouseView != nullptr)
+            fMouseView->MouseMoved(fMouseView->ConvertFromWindow(where), B_EXITED_VIEW, nullptr);
+        fMouseView = under;
+        if (under != nullptr)
+            under->MouseMoved(under->ConvertFromWindow(where), B_ENTERED_VIEW, nullptr);
+        return;
+    }
+    if (target == nullptr)
+        return;
+    BPoint local = target->ConvertFromWindow(where);
+    switch (message->what) {
+        case B_MOUSE_DOWN:
+            target->MouseDown(local);
+            break;
+        case B_MOUSE_UP:
+            target->MouseUp(local);
+            if (buttons == 0)
+                fHost->SetMouseCapture(nullptr);
+            break;
+        default:
+            target->MouseMoved(local, target->Bounds().Contains(local) ? B_INSIDE_VIEW
+                : B_OUTSIDE_VIEW, nullptr);
+            break;
+    }
+}
+
+void BWindow::RouteKey(BMessage* message, BView* view)
+{
+    const char* bytes = nullptr;
+    if (message->FindString("bytes", &bytes) != B_OK || bytes == nullptr)
+        return;
+    int32 length = int32(std::strlen(bytes));
+    if (message->what == B_KEY_DOWN)
+        view->KeyDown(bytes, length);
+    else
+        view->KeyUp(bytes, length);
+}
+
+void BWindow::Show()
+{
+    if (--fShowLevel == 0)
+        fHost->Invalidate(fHost->Bounds());
+    if (Thread() < 0)
+        Run();
+}
+
+void BWindow::Hide()
+{
+    fShowLevel++;
+}
+
+bool BWindow::IsHidden() const
+{
+    return fShowLevel > 0;
+}
+
+void BWindow::Activate(bool active)
+{
+    if (IsHidden() || active == fActive)
+        return;
+    fActive = active;
+    WindowActivated(active);
+}
+
+void BWindow::WindowActivated(bool) {}
+void BWindow::FrameMoved(BPoint) {}
+void BWindow::FrameResized(float, float) {}
+
+BRect BWindow::Frame() const
+{
+    return fHost->Bounds().OffsetByCopy(fHost->ScreenOrigin().x, fHost->ScreenOrigin().y);
+}
+
+BRect BWindow::Bounds() const
+{
+    return fHost->Bounds();
+}
+
+void BWindow::MoveTo(BPoint where)
+{
+    if (where == fHost->ScreenOrigin())
+        return;
+    fHost->SetScreenOrigin(where);
+    FrameMoved(where);
+}
+
+void BWindow::MoveBy(float dx, float dy)
+{
+    MoveTo(fHost->ScreenOrigin() + BPoint(dx, dy));
+}
+
+void BWindow::ResizeTo(float width, float height)
+{
+    if (width == Bounds().Width() && height == Bounds().Height())
+        return;
+    fHost->ResizeTo(width, height);
+    FrameResized(Bounds().Width(), Bounds().Height());
+}
+
+void BWindow::ResizeBy(float dw, float dh)
+{
+    ResizeTo(Bounds().Width() + dw, Bounds().Height() + dh);
+}
+
+void BWindow::SetTitle(const char* title)
+{
+    fTitle = title ? title : "";
+}
+
+void BWindow::AddChild(BView* child, BView* before)
+{
+    fHost->TopView()->AddChild(child, before);
+}
+
+bool BWindow::RemoveChild(BView* child)
+{
+    return fHost->TopView()->RemoveChild(child);
+}
+
+int32 BWindow::CountChildren() const
+{
+    return fHost->TopView()->CountChildren();
+}
+
+BView* BWindow::ChildAt(int32 index) const
+{
+    return fHost->TopView()->ChildAt(index);
+}
+
+BView* BWindow::FindView(const char* name) const
+{
+    return fHost->TopView()->FindView(name);
+}
+
+BView* BWindow::CurrentFocus() const
+{
+    return fHost->Focus();
+}
+
+void BWindow::SetDefaultButton(BButton* button)
+{
+    fHost->SetDefaultButton(button);
+}
+
+BButton* BWindow::DefaultButton() const
+{
+    return fHost->DefaultButton();
+}
+
+bool BWindow::NeedsUpdate() const
+{
+    return fHost->NeedsUpdate();
+}
+
+void BWindow::UpdateIfNeeded()
+{
+    fHost->UpdateIfNeeded();
+}
+
+status_t BWindow::WritePNG(const char* path)
+{
+    return fHost->WritePNG(path);
+}
