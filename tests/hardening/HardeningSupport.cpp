@@ -1,0 +1,205 @@
+#include "HardeningSupport.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace hardening {
+
+using namespace suite_test;
+
+std::string program(const std::string& name)
+{
+    return std::string(HARDENING_APPS_DIR) + "/" + name + "/" + name;
+}
+
+std::string library()
+{
+    return HARDENING_LIBRARY;
+}
+
+bool sanitizer_run()
+{
+    const char* value = getenv("SUITE_SANITIZER_RUN");
+    return value && *value && std::strcmp(value, "0") != 0;
+}
+
+std::string make_wave(double seconds, int channels, int rate, int bits)
+{
+    const uint32_t frames = uint32_t(seconds * rate);
+    const int bytes = bits / 8;
+    std::string data;
+    data.reserve(size_t(frames) * channels * bytes);
+    uint32_t noise = 12345;
+    for (uint32_t i = 0; i < frames; i++)
+        for (int c = 0; c < channels; c++) {
+            noise = noise * 1103515245u + 12345u;
+            const double t = double(i) / rate;
+            double v = 0.4 * std::sin(2 * M_PI * (110.0 * (c + 1)) * t)
+                       + 0.2 * std::sin(2 * M_PI * 440.0 * t * (1 + 0.001 * c))
+                       + 0.02 * (double((noise >> 16) & 0x7FFF) / 16384.0 - 1.0);
+            int64_t s = int64_t(v * ((1LL << (bits - 1)) - 1));
+            if (bits == 8)
+                s += 128;
+            for (int b = 0; b < bytes; b++)
+                data += char((s >> (8 * b)) & 0xFF);
+        }
+    auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
+    auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
+    const uint16_t align = uint16_t(channels * bytes);
+    return "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1)
+           + u16(uint16_t(channels)) + u32(uint32_t(rate)) + u32(uint32_t(rate) * align) + u16(align)
+           + u16(uint16_t(bits)) + "data" + u32(uint32_t(data.size())) + data;
+}
+
+std::vector<std::string> list_dir(const std::string& folder)
+{
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return names;
+    while (dirent* entry = readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0)
+            names.push_back(entry->d_name);
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+HardeningTest::HardeningTest()
+{
+    make_dirs(Work());
+    fHome.InstallLibrary(library());
+}
+
+ProgramResult HardeningTest::Run(const std::string& name, const std::vector<std::string>& args,
+                                 const Limits& limits, int timeoutSeconds)
+{
+    std::vector<std::string> argv{HARDENING_LIMIT, std::to_string(limits.file_size),
+                                  std::to_string(limits.memory_mib),
+                                  name.find('/') == std::string::npos ? program(name) : name};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunOptions options;
+    options.env = fHome.Env();
+    options.env["LANG"] = "en_US.UTF-8";
+    options.cwd = Work();
+    options.timeout_seconds = timeoutSeconds;
+    return run_program(argv, options);
+}
+
+namespace {
+
+long now_micros()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000000L + ts.tv_nsec / 1000;
+}
+
+Ending ending_of(int status)
+{
+    Ending ending;
+    if (WIFSIGNALED(status)) {
+        ending.signalled = true;
+        ending.signal = WTERMSIG(status);
+    } else if (WIFEXITED(status)) {
+        ending.status = WEXITSTATUS(status);
+    }
+    return ending;
+}
+
+} // namespace
+
+pid_t HardeningTest::Start(const std::string& name, const std::vector<std::string>& args)
+{
+    const std::string path = name.find('/') == std::string::npos ? program(name) : name;
+    std::vector<std::string> env = {"HOME=" + fHome.Path(), "LANG=en_US.UTF-8",
+                                    "PATH=/usr/bin:/bin"};
+    for (const char* keep : {"ASAN_OPTIONS", "UBSAN_OPTIONS"})
+        if (const char* value = getenv(keep))
+            env.push_back(std::string(keep) + "=" + value);
+    std::vector<char*> argv{const_cast<char*>(path.c_str())};
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const std::string cwd = Work();
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(null, 1);
+        if (chdir(cwd.c_str()) != 0)
+            _exit(126);
+        signal(SIGINT, SIG_DFL);
+        execve(path.c_str(), argv.data(), envp.data());
+        _exit(127);
+    }
+    if (pid < 0)
+        ADD_FAILURE() << "fork: " << std::strerror(errno);
+    return pid;
+}
+
+Ending HardeningTest::Wait(pid_t pid)
+{
+    int status = 0;
+    if (pid <= 0 || waitpid(pid, &status, 0) != pid)
+        return {};
+    return ending_of(status);
+}
+
+Ending HardeningTest::RunAndSignal(const std::string& name, const std::vector<std::string>& args,
+                                   long delayMicros, int sig)
+{
+    const pid_t pid = Start(name, args);
+    if (pid < 0)
+        return {};
+    const long until = now_micros() + delayMicros;
+    int status = 0;
+    bool done = false;
+    while (now_micros() < until) {
+        if (waitpid(pid, &status, WNOHANG) == pid) {
+            done = true;
+            break;
+        }
+        usleep(200);
+    }
+    if (!done) {
+        kill(pid, sig);
+        // A run that ignores the signal is a hang: end it for good.
+        const long deadline = now_micros() + 60'000'000L;
+        while (waitpid(pid, &status, WNOHANG) != pid) {
+            if (now_micros() > deadline) {
+                ADD_FAILURE() << name << " ignored signal " << sig;
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            usleep(1000);
+        }
+    }
+    return ending_of(status);
+}
+
+long HardeningTest::TimeOfRun(const std::string& name, const std::vector<std::string>& args)
+{
+    const long start = now_micros();
+    ProgramResult result = Run(name, args);
+    EXPECT_EQ(result.status, 0) << result.out;
+    return now_micros() - start;
+}
+
+} // namespace hardening
