@@ -242,9 +242,11 @@ void record_stack(ThreadRecord& record)
 
 void set_native_name(pthread_t thread, const char* name)
 {
+    // The kernel keeps at most 15 bytes of a thread's name.
     char shortName[16];
-    strncpy(shortName, name, sizeof shortName - 1);
-    shortName[sizeof shortName - 1] = '\0';
+    size_t length = strnlen(name, sizeof shortName - 1);
+    memcpy(shortName, name, length);
+    shortName[length] = '\0';
     pthread_setname_np(thread, shortName);
 }
 
