@@ -30,7 +30,7 @@ int ApeReader::open(int fd, uint64_t fileSize)
     return APE_OK;
 }
 
-int ApeReader::seekEntry(uint64_t i, uint64_t& offset)
+int ApeReader::seekEntry(uint64_t i, uint64_t& offset) const
 {
     if (i == h_.frameCount) {
         offset = h_.trailerOffset;
@@ -42,7 +42,7 @@ int ApeReader::seekEntry(uint64_t i, uint64_t& offset)
     return rc;
 }
 
-int ApeReader::decodeFrame(uint64_t i, int32_t* samples)
+int ApeReader::decodeFrame(uint64_t i, int32_t* samples, std::vector<uint8_t>& frame) const
 {
     if (i >= h_.frameCount)
         return APE_ERROR_SEEK_RANGE;
@@ -56,16 +56,16 @@ int ApeReader::decodeFrame(uint64_t i, int32_t* samples)
         return APE_ERROR_FRAME_CORRUPT;
     size_t size = size_t(end - start);
     try {
-        frame_.resize(size);
+        frame.resize(size);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
-    if ((rc = read_at(fd_, start, frame_.data(), size)) != APE_OK)
+    if ((rc = read_at(fd_, start, frame.data(), size)) != APE_OK)
         return rc;
     FrameHeader f;
     uint32_t sync;
-    decode_frame_header(frame_.data(), f, sync);
-    uint32_t crc = crc32(crc32(0, frame_.data(), kFrameHeaderSize - 4), frame_.data() + kFrameHeaderSize,
+    decode_frame_header(frame.data(), f, sync);
+    uint32_t crc = crc32(crc32(0, frame.data(), kFrameHeaderSize - 4), frame.data() + kFrameHeaderSize,
                          size - kFrameHeaderSize);
     if (sync != kFrameSync)
         return APE_ERROR_FRAME_CORRUPT;
@@ -76,7 +76,7 @@ int ApeReader::decodeFrame(uint64_t i, int32_t* samples)
     if (f.coding != 0)  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
     FrameFormat format{h_.channels, h_.bitsPerSample, f.level};
-    if (!decode_frame(format, frame_.data() + kFrameHeaderSize, size - kFrameHeaderSize, int(blocks), samples))
+    if (!decode_frame(format, frame.data() + kFrameHeaderSize, size - kFrameHeaderSize, int(blocks), samples))
         return APE_ERROR_FRAME_CORRUPT;
     return APE_OK;
 }

@@ -18,7 +18,10 @@ public:
     const FileHeader& header() const { return h_; }
 
     // Decodes frame i into header().frameBlocks(i) * channels samples.
-    int decodeFrame(uint64_t i, int32_t* samples);
+    int decodeFrame(uint64_t i, int32_t* samples) { return decodeFrame(i, samples, frame_); }
+    // The same with a buffer of the caller's for the coded frame, so that
+    // several threads may decode frames of one reader at once.
+    int decodeFrame(uint64_t i, int32_t* samples, std::vector<uint8_t>& frame) const;
 
     // Samples of the longest frame of this file.
     size_t frameSamples() const
@@ -28,7 +31,7 @@ public:
     }
 
 private:
-    int seekEntry(uint64_t i, uint64_t& offset);
+    int seekEntry(uint64_t i, uint64_t& offset) const;
 
     int fd_ = -1;
     FileHeader h_;

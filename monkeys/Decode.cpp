@@ -5,6 +5,7 @@
 #include "Checksum.h"
 #include "Coding.h"
 #include "Files.h"
+#include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
 #include "Pcm.h"
 
@@ -35,28 +36,45 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
-    std::vector<int32_t> samples;
-    std::vector<uint8_t> pcm;
+    struct Slot {
+        std::vector<int32_t> samples;
+        std::vector<uint8_t> pcm;
+        std::vector<uint8_t> frame;
+    };
+    const size_t sampleBytes = h.bitsPerSample / 8;
+    const FramePlan plan = plan_frames(frame_threads(), reader.frameSamples() * (8 + sampleBytes));
+    std::vector<Slot> slots;
     try {
-        samples.resize(reader.frameSamples());
-        pcm.resize(reader.frameSamples() * (h.bitsPerSample / 8));
+        slots.resize(plan.slots);
+        for (Slot& s : slots) {
+            s.samples.resize(reader.frameSamples());
+            s.pcm.resize(reader.frameSamples() * sampleBytes);
+        }
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
-    Md5 md5;
-    for (uint64_t i = 0; i < h.frameCount; ++i) {
+    auto frameBytes = [&](uint64_t i) { return size_t(h.frameBlocks(i)) * h.channels * sampleBytes; };
+    auto work = [&](uint64_t i, size_t slot) {
         if (progress.killed())
-            return APE_ERROR_KILLED;
-        if ((rc = reader.decodeFrame(i, samples.data())) != APE_OK)
-            return rc;
-        size_t count = size_t(h.frameBlocks(i)) * h.channels;
-        samples_to_pcm(samples.data(), h.bitsPerSample, count, pcm.data());
-        size_t bytes = count * (h.bitsPerSample / 8);
-        md5.update(pcm.data(), bytes);
-        if (outFd >= 0 && (rc = write_all(outFd, pcm.data(), bytes)) != APE_OK)
-            return rc;
+            return int(APE_ERROR_KILLED);
+        Slot& s = slots[slot];
+        int rc = reader.decodeFrame(i, s.samples.data(), s.frame);
+        if (rc == APE_OK)
+            samples_to_pcm(s.samples.data(), h.bitsPerSample, size_t(h.frameBlocks(i)) * h.channels, s.pcm.data());
+        return rc;
+    };
+    Md5 md5;
+    auto emit = [&](uint64_t i, size_t slot) {
+        if (progress.killed())
+            return int(APE_ERROR_KILLED);
+        const Slot& s = slots[slot];
+        md5.update(s.pcm.data(), frameBytes(i));
+        int rc = outFd >= 0 ? write_all(outFd, s.pcm.data(), frameBytes(i)) : int(APE_OK);
         progress.update(i + 1, h.frameCount);
-    }
+        return rc;
+    };
+    if ((rc = run_frames(h.frameCount, plan, work, emit)) != APE_OK)
+        return rc;
     if (md5.finish() != h.md5)
         return APE_ERROR_MD5;
 

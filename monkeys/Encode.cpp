@@ -10,6 +10,7 @@
 #include "Coding.h"
 #include "Files.h"
 #include "FrameCodec.h"
+#include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
 #include "Pcm.h"
 #include "Wave.h"
@@ -103,44 +104,52 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     if (::lseek(fd, off_t(h.framesOffset), SEEK_SET) < 0)
         return APE_ERROR_WRITE;
 
-    FrameBuffers b;
+    const size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
+    const size_t samples = longest * h.channels;
+    const size_t pcmBytes = longest * size_t(w.blockAlign);
+    const FramePlan plan = plan_frames(frame_threads(), pcmBytes + samples * 12);
+    std::vector<FrameBuffers> slots;
     try {
-        size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
-        size_t samples = longest * h.channels;
-        b.pcm.resize(longest * size_t(w.blockAlign));
-        b.samples.resize(samples);
-        b.check.resize(samples);
-        b.coded.reserve(samples * 2);
+        slots.resize(plan.slots);
+        for (FrameBuffers& b : slots) {
+            b.pcm.resize(pcmBytes);
+            b.samples.resize(samples);
+            b.check.resize(samples);
+            b.coded.reserve(samples * 2);
+        }
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
+    auto frameBytes = [&](uint64_t i) { return size_t(h.frameBlocks(i)) * size_t(w.blockAlign); };
+    const int source = in.get();
+    auto work = [&](uint64_t i, size_t slot) {
+        if (progress.killed())
+            return int(APE_ERROR_KILLED);
+        FrameBuffers& b = slots[slot];
+        if (read_at(source, w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.data(),
+                    frameBytes(i)) != APE_OK)
+            return int(APE_ERROR_READ);  // the source shrank under us
+        return code_frame(h, uint32_t(i), h.frameBlocks(i), b);
+    };
     Md5 md5;
     uint64_t at = h.framesOffset;
-    for (uint64_t i = 0; i < h.frameCount; ++i) {
+    auto emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
-            return APE_ERROR_KILLED;
-        uint32_t blocks = h.frameBlocks(i);
-        size_t bytes = size_t(blocks) * size_t(w.blockAlign);
-        rc = read_at(in.get(), w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.data(), bytes);
-        if (rc != APE_OK)
-            return APE_ERROR_READ;  // the source shrank under us
-        md5.update(b.pcm.data(), bytes);
-        try {
-            rc = code_frame(h, uint32_t(i), blocks, b);
-        } catch (const std::bad_alloc&) {
-            rc = APE_ERROR_NO_MEMORY;
-        }
-        if (rc != APE_OK)
-            return rc;
+            return int(APE_ERROR_KILLED);
+        const FrameBuffers& b = slots[slot];
+        md5.update(b.pcm.data(), frameBytes(i));
         uint8_t entry[kSeekEntrySize];
         put64(entry, at);
         h.seekTableCrc = crc32(h.seekTableCrc, entry, sizeof entry);
-        if ((rc = write_all(fd, b.coded.data(), b.coded.size())) != APE_OK ||
-            (rc = write_at(fd, h.seekTableOffset + i * kSeekEntrySize, entry, sizeof entry)) != APE_OK)
-            return rc;
+        int rc = write_all(fd, b.coded.data(), b.coded.size());
+        if (rc == APE_OK)
+            rc = write_at(fd, h.seekTableOffset + i * kSeekEntrySize, entry, sizeof entry);
         at += b.coded.size();
         progress.update(i + 1, h.frameCount);
-    }
+        return rc;
+    };
+    if ((rc = run_frames(h.frameCount, plan, work, emit)) != APE_OK)
+        return rc;
     h.md5 = md5.finish();
     h.trailerOffset = at;
     h.trailerSize = w.trailerSize;

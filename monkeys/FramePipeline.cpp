@@ -1,0 +1,155 @@
+#include "FramePipeline.h"
+
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include <unistd.h>
+
+#include "MonkeysAudioLib.h"
+
+namespace monkeys {
+
+int frame_threads()
+{
+    if (const char* text = std::getenv("MONKEYS_AUDIO_THREADS")) {
+        char* end = nullptr;
+        long n = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && n >= 1 && n <= kMaxThreads)
+            return int(n);
+    }
+    long online = ::sysconf(_SC_NPROCESSORS_ONLN);
+    if (online < 1)
+        return 1;
+    return online < kDefaultThreads ? int(online) : kDefaultThreads;
+}
+
+FramePlan plan_frames(int threads, size_t slotBytes)
+{
+    if (threads < 1)
+        threads = 1;
+    // Two frames a worker keep every worker busy while the calling thread
+    // emits; fewer when frames are large.
+    size_t slots = size_t(threads) * 2;
+    size_t affordable = slotBytes ? kPipelineMemory / slotBytes : slots;
+    if (affordable < slots)
+        slots = affordable;
+    if (slots < 2 || threads == 1)
+        return FramePlan{1, 1};
+    if (size_t(threads) > slots)
+        threads = int(slots);
+    return FramePlan{threads, slots};
+}
+
+namespace {
+
+int guarded(const FrameStep& step, uint64_t frame, size_t slot)
+{
+    try {
+        return step(frame, slot);
+    } catch (const std::bad_alloc&) {
+        return APE_ERROR_NO_MEMORY;
+    }
+}
+
+class Pipeline {
+public:
+    Pipeline(uint64_t count, size_t slots, const FrameStep& work)
+        : count_(count), slots_(slots), work_(work), done_(slots, false), result_(slots, APE_OK)
+    {
+    }
+
+    void worker()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            // A slot is free again once the frame that used it was emitted.
+            changed_.wait(lock, [&] { return stop_ || next_ >= count_ || next_ < emitted_ + slots_; });
+            if (stop_ || next_ >= count_)
+                return;
+            uint64_t frame = next_++;
+            size_t slot = size_t(frame % slots_);
+            lock.unlock();
+            int rc = guarded(work_, frame, slot);
+            lock.lock();
+            result_[slot] = rc;
+            done_[slot] = true;
+            changed_.notify_all();
+        }
+    }
+
+    // Waits for the frame's work; returns its result.
+    int await(uint64_t frame)
+    {
+        size_t slot = size_t(frame % slots_);
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [&] { return bool(done_[slot]); });
+        return result_[slot];
+    }
+
+    void release(uint64_t frame)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_[size_t(frame % slots_)] = false;
+        emitted_ = frame + 1;
+        changed_.notify_all();
+    }
+
+    void stop()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stop_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    const uint64_t count_;
+    const size_t slots_;
+    const FrameStep& work_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<bool> done_;
+    std::vector<int> result_;
+    uint64_t next_ = 0;
+    uint64_t emitted_ = 0;
+    bool stop_ = false;
+};
+
+} // namespace
+
+int run_frames(uint64_t count, const FramePlan& plan, const FrameStep& work, const FrameStep& emit)
+{
+    std::vector<std::thread> workers;
+    Pipeline pipeline(count, plan.slots, work);
+    if (plan.threads > 1 && count > 1) {
+        try {
+            for (int t = 0; t < plan.threads; ++t)
+                workers.emplace_back(&Pipeline::worker, &pipeline);
+        } catch (const std::system_error&) {
+            // Whatever threads started carry the work; with none, it runs here.
+        } catch (const std::bad_alloc&) {
+        }
+    }
+    int rc = APE_OK;
+    if (workers.empty()) {
+        for (uint64_t i = 0; i < count && rc == APE_OK; ++i)
+            if ((rc = guarded(work, i, 0)) == APE_OK)
+                rc = guarded(emit, i, 0);
+        return rc;
+    }
+    for (uint64_t i = 0; i < count; ++i) {
+        if ((rc = pipeline.await(i)) != APE_OK || (rc = guarded(emit, i, size_t(i % plan.slots))) != APE_OK)
+            break;
+        pipeline.release(i);
+    }
+    pipeline.stop();
+    for (std::thread& t : workers)
+        t.join();
+    return rc;
+}
+
+} // namespace monkeys
