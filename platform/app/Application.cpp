@@ -2,6 +2,7 @@
 #include "Message.h"
 #include "MessagePrivate.h"
 #include "RosterPrivate.h"
+#include "WindowList.h"
 
 #include <KernelPrivate.h>
 
@@ -165,4 +166,14 @@ status_t BApplication::GetAppInfo(app_info* info) const
     info->flags = B_MULTIPLE_LAUNCH;
     strncpy(info->signature, fSignature.c_str(), B_MIME_TYPE_LENGTH - 1);
     return B_OK;
+}
+
+int32 BApplication::CountWindows() const
+{
+    return app_private::count_windows();
+}
+
+BWindow* BApplication::WindowAt(int32 index) const
+{
+    return app_private::window_at(index);
 }

@@ -15,6 +15,8 @@
 
 #include <string>
 
+class BWindow;
+
 class BApplication : public BLooper {
 public:
     // The signature must be "application/..." (B_BAD_VALUE otherwise); a
@@ -33,6 +35,10 @@ public:
     void DispatchMessage(BMessage* message, BHandler* handler) override;
 
     status_t GetAppInfo(app_info* info) const;
+
+    // The process's windows, in the order they were made.
+    int32 CountWindows() const;
+    BWindow* WindowAt(int32 index) const;
 
 private:
     void Init(const char* signature);

@@ -1,13 +1,17 @@
 #include "Window.h"
 
 #include <Message.h>
+#include <WindowList.h>
 
 #include <cstring>
 
 #include "Button.h"
+#include "Display.h"
 #include "ViewHost.h"
 
+using BPrivate::NativeWindow;
 using BPrivate::ViewHost;
+using BPrivate::WindowHost;
 
 namespace {
 
@@ -39,6 +43,11 @@ window_feel feel_for(window_type type)
     }
 }
 
+NativeWindow* native_of(ViewHost* host)
+{
+    return static_cast<WindowHost*>(host)->Native();
+}
+
 }  // namespace
 
 BWindow::BWindow(BRect frame, const char* title, window_type type, uint32 flags, uint32 workspace)
@@ -62,11 +71,13 @@ void BWindow::Init(BRect frame, const char* title, uint32 flags, uint32 workspac
     fShowLevel = 1;
     fActive = false;
     fMouseView = nullptr;
-    fHost = new ViewHost(frame, this);
+    fHost = new WindowHost(frame, this);
+    app_private::add_window(this, this);
 }
 
 BWindow::~BWindow()
 {
+    app_private::remove_window(this);
     delete fHost;
 }
 
@@ -88,10 +99,21 @@ void BWindow::DispatchMessage(BMessage* message, BHandler* handler)
         case B_WINDOW_ACTIVATED: {
             bool active = false;
             message->FindBool("active", &active);
-            fActive = active;
-            WindowActivated(active);
+            if (active != fActive) {
+                fActive = active;
+                WindowActivated(active);
+            }
             break;
         }
+        case BPrivate::kMsgNativeExposed: {
+            BRect rect;
+            if (message->FindRect("rect", &rect) == B_OK)
+                static_cast<WindowHost*>(fHost)->Repaint(rect);
+            break;
+        }
+        case BPrivate::kMsgNativeConfigured:
+            NativeConfigured(message);
+            break;
         default:
             BLooper::DispatchMessage(message, handler);
             break;
@@ -155,17 +177,44 @@ void BWindow::RouteKey(BMessage* message, BView* view)
         view->KeyUp(bytes, length);
 }
 
+// Moved or resized by the user (or the window manager): the frame follows
+// the display; what we asked for ourselves is already in place.
+void BWindow::NativeConfigured(BMessage* message)
+{
+    NativeWindow* native = native_of(fHost);
+    BRect frame;
+    int64 serial = 0;
+    if (native == nullptr || message->FindRect("frame", &frame) != B_OK
+        || message->FindInt64("serial", &serial) != B_OK || native->IsStale(uint64(serial)))
+        return;
+    if (frame.LeftTop() != fHost->ScreenOrigin()) {
+        fHost->SetScreenOrigin(frame.LeftTop());
+        FrameMoved(frame.LeftTop());
+    }
+    if (frame.Width() != Bounds().Width() || frame.Height() != Bounds().Height()) {
+        fHost->ResizeTo(frame.Width(), frame.Height());
+        FrameResized(Bounds().Width(), Bounds().Height());
+    }
+}
+
 void BWindow::Show()
 {
-    if (--fShowLevel == 0)
+    if (--fShowLevel == 0) {
         fHost->Invalidate(fHost->Bounds());
+        auto* host = static_cast<WindowHost*>(fHost);
+        if (host->Native() == nullptr && BPrivate::display_available())
+            host->SetNative(std::make_unique<NativeWindow>(this, Frame(), Title(), fFlags));
+        if (host->Native() != nullptr)
+            host->Native()->Show((fFlags & B_AVOID_FOCUS) == 0);
+    }
     if (Thread() < 0)
         Run();
 }
 
 void BWindow::Hide()
 {
-    fShowLevel++;
+    if (fShowLevel++ == 0 && native_of(fHost) != nullptr)
+        native_of(fHost)->Hide();
 }
 
 bool BWindow::IsHidden() const
@@ -175,7 +224,11 @@ bool BWindow::IsHidden() const
 
 void BWindow::Activate(bool active)
 {
-    if (IsHidden() || active == fActive)
+    if (IsHidden())
+        return;
+    if (active && native_of(fHost) != nullptr)
+        native_of(fHost)->Activate();
+    if (active == fActive)
         return;
     fActive = active;
     WindowActivated(active);
@@ -200,6 +253,8 @@ void BWindow::MoveTo(BPoint where)
     if (where == fHost->ScreenOrigin())
         return;
     fHost->SetScreenOrigin(where);
+    if (native_of(fHost) != nullptr)
+        native_of(fHost)->MoveTo(where);
     FrameMoved(where);
 }
 
@@ -213,6 +268,8 @@ void BWindow::ResizeTo(float width, float height)
     if (width == Bounds().Width() && height == Bounds().Height())
         return;
     fHost->ResizeTo(width, height);
+    if (native_of(fHost) != nullptr)
+        native_of(fHost)->ResizeTo(Bounds().IntegerWidth() + 1, Bounds().IntegerHeight() + 1);
     FrameResized(Bounds().Width(), Bounds().Height());
 }
 
@@ -224,6 +281,8 @@ void BWindow::ResizeBy(float dw, float dh)
 void BWindow::SetTitle(const char* title)
 {
     fTitle = title ? title : "";
+    if (native_of(fHost) != nullptr)
+        native_of(fHost)->SetTitle(fTitle.c_str());
 }
 
 void BWindow::AddChild(BView* child, BView* before)

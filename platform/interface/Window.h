@@ -6,7 +6,9 @@
 // that holds the pointer while a button is down; key messages posted to
 // the preferred handler (PostMessage(message, NULL)) go to the focus view,
 // after the window's common filters. After each message the window redraws
-// what became invalid. Without a display it works the same, off-screen.
+// what became invalid. Without a display it works the same, off-screen;
+// with one, a shown window is also an X window (see Display.h) whose
+// input arrives as those same messages.
 #pragma once
 
 #include <Looper.h>
@@ -132,6 +134,7 @@ private:
     void Init(BRect frame, const char* title, uint32 flags, uint32 workspace);
     void RouteMouse(BMessage* message);
     void RouteKey(BMessage* message, BView* view);
+    void NativeConfigured(BMessage* message);
 
     BPrivate::ViewHost* fHost;
     std::string fTitle;

@@ -1,5 +1,8 @@
 #include "Locale.h"
 
+#include <Message.h>
+#include <WindowList.h>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -200,10 +203,23 @@ BString BLocale::Language() const
 
 void BLocale::SetLanguage(const char* language)
 {
-    std::lock_guard<std::mutex> lock(fLock);
-    fLanguage = language && *language ? language : "en";
-    for (Dictionary& dictionary : fDictionaries)
-        ReadBase(dictionary);
+    std::string chosen = language && *language ? language : "en";
+    bool changed;
+    {
+        std::lock_guard<std::mutex> lock(fLock);
+        changed = CurrentLanguage() != chosen;
+        fLanguage = chosen;
+        for (Dictionary& dictionary : fDictionaries)
+            ReadBase(dictionary);
+    }
+    if (!changed)
+        return;
+    // Every window hears of it once, after the texts are in place; its
+    // views re-read theirs from there.
+    BMessage message(kLanguageChanged);
+    message.AddString("language", chosen.c_str());
+    for (const BMessenger& window : app_private::window_messengers())
+        window.SendMessage(&message);
 }
 
 void BLocale::UnloadAll()

@@ -37,8 +37,12 @@ public:
 
     // The language code in use, e.g. "en" or "ja".
     BString Language() const;
-    // Switches to another language and reloads every loaded base.
+    // Switches to another language and reloads every loaded base; when
+    // the language differs from the one in use, every window of the
+    // process then gets kLanguageChanged ("language": the new code).
     void SetLanguage(const char* language);
+    static constexpr uint32 kLanguageChanged = 0x5F424C43;   // '_BLC'
+
     // Forgets every dictionary; the language stays.
     void UnloadAll();
 
