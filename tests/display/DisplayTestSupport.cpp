@@ -1,6 +1,8 @@
 #include "DisplayTestSupport.h"
 
+#include <Display.h>
 #include <Looper.h>
+#include <Window.h>
 #include <OS.h>
 
 #include <fcntl.h>
@@ -165,6 +167,19 @@ bool eventually(BLooper* looper, const std::function<bool()>& done, int seconds)
             return ok;
         },
         seconds);
+}
+
+unsigned long show_on_screen(BWindow* window, bool focused)
+{
+    if (!window->Lock())
+        return 0;
+    window->Show();
+    window->Unlock();
+    unsigned long id = 0;
+    if (!eventually(window, [&] { return (id = BPrivate::native_window_id(window)) != 0; })
+        || !eventually([&] { return is_viewable(id) && (!focused || has_focus(id)); }))
+        return 0;
+    return id;
 }
 
 bool is_viewable(unsigned long window)

@@ -12,6 +12,7 @@
 #include <Rect.h>
 
 class BLooper;
+class BWindow;
 
 namespace display_test {
 
@@ -27,6 +28,10 @@ bool xdotool(const std::vector<std::string>& args);
 // done() runs with it locked.
 bool eventually(const std::function<bool()>& done, int seconds = 20);
 bool eventually(BLooper* looper, const std::function<bool()>& done, int seconds = 20);
+
+// Shows the window and waits until it is on the screen (and, when asked,
+// has the keyboard focus); its X window id, or 0 when it never got there.
+unsigned long show_on_screen(BWindow* window, bool focused = true);
 
 // Seen from the second connection.
 bool is_viewable(unsigned long window);

@@ -119,14 +119,10 @@ protected:
         ASSERT_TRUE(BPrivate::display_available());
     }
 
-    // Shows the window and waits until it is on the screen with the focus.
-    unsigned long ShowOnScreen(BWindow* window)
+    static unsigned long ShowOnScreen(BWindow* window)
     {
-        window->Show();
-        unsigned long id = 0;
-        EXPECT_TRUE(eventually(window, [&] { return (id = BPrivate::native_window_id(window)) != 0; }));
-        EXPECT_TRUE(eventually([&] { return display_test::is_viewable(id); }));
-        EXPECT_TRUE(eventually([&] { return display_test::has_focus(id); }));
+        unsigned long id = display_test::show_on_screen(window);
+        EXPECT_NE(id, 0u) << "the window never came on screen with the focus";
         return id;
     }
 
