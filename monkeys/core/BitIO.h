@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace monkeys::core {
@@ -129,6 +130,17 @@ public:
 private:
     void refill()
     {
+        if (end_ - p_ >= 8) {
+            // whole bytes, as many as fit below 64 bits, in one load
+            uint64_t v;
+            std::memcpy(&v, p_, 8);
+            v = __builtin_bswap64(v);
+            const int n = (63 - fill_) >> 3;
+            acc_ = (acc_ << (8 * n)) | (v >> (64 - 8 * n));
+            fill_ += 8 * n;
+            p_ += n;
+            return;
+        }
         while (fill_ <= 48) {  // keeps fill_ below 64 for the masks
             uint8_t b = 0;
             if (p_ < end_)

@@ -216,21 +216,87 @@ void filter(int32_t* x, int n, const LpcCoefs& k)
             at(i);
 }
 
+// Short filters keep the last eight samples in registers: a vector load
+// of samples just stored waits for the store, which made the decoder's
+// dependency chain several times longer than its arithmetic. The newest
+// sample is added last, so the chain from one output to the next is one
+// multiply and three adds. Zero taps pad an order below eight.
+struct Short {
+    int64_t c[8];
+    int shift;
+    int64_t h[8];  // h[j] = x[i-1-j]
+
+    Short(const LpcCoefs& k, const int32_t* x)
+    {
+        for (int j = 0; j < 8; ++j) {
+            c[j] = j < k.order ? k.c[j] : 0;
+            h[j] = x[7 - j];
+        }
+        shift = k.shift;
+    }
+    inline int32_t next(int32_t residual)
+    {
+        int64_t old = c[1] * h[1] + c[2] * h[2] + c[3] * h[3] + c[4] * h[4] + c[5] * h[5] + c[6] * h[6] +
+                      c[7] * h[7];
+        int64_t acc = old + c[0] * h[0];
+        int32_t v = int32_t(uint32_t(residual) + uint32_t(uint64_t(acc >> shift)));
+        for (int j = 7; j > 0; --j)
+            h[j] = h[j - 1];
+        h[0] = v;
+        return v;
+    }
+};
+constexpr int kShortOrder = 8;
+
+// The first eight samples as the general filter does them (shorter past).
+void decode_short(int32_t* x, int n, const LpcCoefs& k)
+{
+    const int head = std::min(n, kShortOrder);
+    filter<false>(x, head, k);
+    if (n <= kShortOrder)
+        return;
+    Short f(k, x);
+    for (int i = kShortOrder; i < n; ++i)
+        x[i] = f.next(x[i]);
+}
+
+void decode_short2(int32_t* x0, const LpcCoefs& k0, int32_t* x1, const LpcCoefs& k1, int n)
+{
+    const int head = std::min(n, kShortOrder);
+    filter<false>(x0, head, k0);
+    filter<false>(x1, head, k1);
+    if (n <= kShortOrder)
+        return;
+    Short f0(k0, x0), f1(k1, x1);
+    for (int i = kShortOrder; i < n; ++i) {
+        x0[i] = f0.next(x0[i]);
+        x1[i] = f1.next(x1[i]);
+    }
+}
+
 } // namespace
 
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k) { filter<true>(x, n, k); }
-void lpc_decode(int32_t* x, int n, const LpcCoefs& k) { filter<false>(x, n, k); }
+void lpc_decode(int32_t* x, int n, const LpcCoefs& k)
+{
+    if (k.order > 0 && k.order <= kShortOrder)
+        return decode_short(x, n, k);
+    filter<false>(x, n, k);
+}
 
 void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n)
 {
-    int c = 0;
+    auto isShort = [](const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; };
+    for (int c = 0; c < count;) {
+        const LpcCoefs& k0 = ks[c];
+        if (c + 2 <= count && isShort(k0) && isShort(ks[c + 1])) {
+            decode_short2(xs[c], k0, xs[c + 1], ks[c + 1], n);
+            c += 2;
+            continue;
+        }
 #if defined(__x86_64__)
-    if (kAvx2 && !lpc_portable_forced())
-        for (; c + 2 <= count; c += 2) {
-            const LpcCoefs& k0 = ks[c];
-            const LpcCoefs& k1 = ks[c + 1];
-            if (k0.order == 0 || k1.order == 0)
-                break;
+        const LpcCoefs& k1 = ks[c + 1 < count ? c + 1 : c];
+        if (c + 2 <= count && kAvx2 && !lpc_portable_forced() && k0.order > kShortOrder && k1.order > kShortOrder) {
             const int from = std::min(n, std::max(k0.order, k1.order));
             // the first samples one by one, then both in step
             filter<false>(xs[c], from, k0);
@@ -241,10 +307,13 @@ void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n)
             for (int j = 0; j < k1.order; ++j)
                 r1[j] = k1.c[k1.order - 1 - j];
             decode2_avx2(xs[c], r0, k0.order, k0.shift, xs[c + 1], r1, k1.order, k1.shift, from, n);
+            c += 2;
+            continue;
         }
 #endif
-    for (; c < count; ++c)
-        filter<false>(xs[c], n, ks[c]);
+        lpc_decode(xs[c], n, k0);
+        ++c;
+    }
 }
 
 } // namespace monkeys::core

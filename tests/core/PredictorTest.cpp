@@ -1,0 +1,93 @@
+// The fixed predictor's decoder takes different paths by order and by how
+// channels pair up; each must undo the encoder exactly, also where the
+// sums are as large as 32-bit input and 15-bit coefficients make them.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "Lms.h"
+#include "Lpc.h"
+
+using namespace monkeys::core;
+
+namespace {
+
+LpcCoefs coefs(int order, int shift, std::mt19937& rng, bool extreme)
+{
+    LpcCoefs k;
+    k.order = order;
+    k.shift = shift;
+    std::uniform_int_distribution<int> any(-32767, 32767);
+    for (int j = 0; j < order; ++j)
+        k.c[j] = int16_t(extreme ? (j % 2 ? -32767 : 32767) : any(rng));
+    return k;
+}
+
+std::vector<int32_t> samples(int n, int bits, std::mt19937& rng)
+{
+    std::vector<int32_t> x(static_cast<size_t>(n));
+    if (bits == 32) {
+        std::uniform_int_distribution<int32_t> any(INT32_MIN, INT32_MAX);
+        for (int32_t& v : x)
+            v = any(rng);
+    } else {
+        std::uniform_int_distribution<int32_t> any(-(1 << (bits - 1)), (1 << (bits - 1)) - 1);
+        for (int32_t& v : x)
+            v = any(rng);
+    }
+    return x;
+}
+
+// Channels of the given orders coded one by one, decoded all at once.
+void expect_inverse(const std::vector<int>& orders, int n, int bits, bool extreme, uint32_t seed)
+{
+    std::mt19937 rng(seed);
+    std::vector<std::vector<int32_t>> original, coded;
+    std::vector<LpcCoefs> ks;
+    for (int order : orders) {
+        ks.push_back(coefs(order, int(rng() % 16), rng, extreme));
+        original.push_back(samples(n, bits, rng));
+        coded.push_back(original.back());
+        lpc_encode(coded.back().data(), n, ks.back());
+    }
+    std::vector<int32_t*> xs;
+    for (auto& c : coded)
+        xs.push_back(c.data());
+    lpc_decode(xs.data(), ks.data(), int(xs.size()), n);
+    for (size_t c = 0; c < orders.size(); ++c)
+        ASSERT_EQ(coded[c], original[c]) << "channel " << c << " of order " << orders[c] << ", " << n
+                                         << " samples, " << bits << " bits";
+}
+
+} // namespace
+
+TEST(Predictor, EveryOrderAndPairingUndoesTheEncoder)
+{
+    const std::vector<std::vector<int>> layouts = {
+        {1}, {8}, {9}, {32}, {8, 8}, {3, 7}, {8, 9}, {9, 8}, {0, 8}, {8, 0}, {16, 32}, {0, 0},
+        {8, 8, 8}, {2, 32, 5, 5, 0, 12}};
+    for (bool portable : {false, true}) {
+        lms_force_portable(portable);
+        uint32_t seed = 1;
+        for (const auto& orders : layouts)
+            for (int n : {1, 7, 8, 9, 33, 4096})
+                for (int bits : {16, 24, 32})
+                    for (bool extreme : {false, true})
+                        expect_inverse(orders, n, bits, extreme, seed++);
+    }
+    lms_force_portable(false);
+}
+
+TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
+{
+    std::mt19937 rng(5);
+    for (int order = 0; order <= kMaxLpcOrder; ++order) {
+        LpcCoefs k = coefs(order, 13, rng, false);
+        std::vector<int32_t> x = samples(1000, 16, rng), y = x;
+        lpc_decode(x.data(), int(x.size()), k);
+        int32_t* ys[] = {y.data()};
+        lpc_decode(ys, &k, 1, int(y.size()));
+        ASSERT_EQ(x, y) << "order " << order;
+    }
+}
