@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 
 BBox::BBox(BRect frame, const char* name, uint32 resizingMode, uint32 flags, border_style border)
@@ -10,6 +11,32 @@ BBox::BBox(BRect frame, const char* name, uint32 resizingMode, uint32 flags, bor
 }
 
 BBox::~BBox() = default;
+
+BBox::BBox(BMessage* archive) : BView(archive), fBorder(B_FANCY_BORDER)
+{
+    int32 border = B_FANCY_BORDER;
+    BPrivate::read_field(archive, "_style", &border);
+    if (border == B_PLAIN_BORDER || border == B_NO_BORDER)
+        fBorder = border_style(border);
+    BPrivate::read_field(archive, "_label", &fLabel);
+}
+
+BArchivable* BBox::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BBox>(archive, "BBox");
+}
+
+status_t BBox::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BView::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddInt32("_style", int32(fBorder));
+    if (status == B_OK && !fLabel.empty())
+        status = into->AddString("_label", fLabel.c_str());
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BBox);
 
 void BBox::AttachedToWindow()
 {

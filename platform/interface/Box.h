@@ -11,6 +11,9 @@ public:
         uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
         uint32 flags = B_WILL_DRAW | B_FRAME_EVENTS | B_NAVIGABLE_JUMP,
         border_style border = B_FANCY_BORDER);
+    explicit BBox(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BBox() override;
 
     void AttachedToWindow() override;

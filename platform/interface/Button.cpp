@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 #include "ViewHost.h"
 
@@ -13,6 +14,26 @@ BButton::BButton(BRect frame, const char* name, const char* label, BMessage* mes
     : BControl(frame, name, label, message, resizingMode, flags), fWantsDefault(false)
 {
 }
+
+BButton::BButton(BMessage* archive) : BControl(archive), fWantsDefault(false)
+{
+    BPrivate::read_field(archive, "_default", &fWantsDefault);
+}
+
+BArchivable* BButton::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BButton>(archive, "BButton");
+}
+
+status_t BButton::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BControl::Archive(into, deep);
+    if (status == B_OK && IsDefault())
+        status = into->AddBool("_default", true);
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BButton);
 
 BButton::~BButton() = default;
 

@@ -9,6 +9,9 @@ public:
     BButton(BRect frame, const char* name, const char* label, BMessage* message,
         uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
         uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+    explicit BButton(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BButton() override;
 
     void Draw(BRect updateRect) override;

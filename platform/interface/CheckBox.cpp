@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 #include "RadioButton.h"
 
@@ -70,6 +71,20 @@ BCheckBox::BCheckBox(BRect frame, const char* name, const char* label, BMessage*
 
 BCheckBox::~BCheckBox() = default;
 
+BCheckBox::BCheckBox(BMessage* archive) : BControl(archive) {}
+
+BArchivable* BCheckBox::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BCheckBox>(archive, "BCheckBox");
+}
+
+status_t BCheckBox::Archive(BMessage* into, bool deep) const
+{
+    return BControl::Archive(into, deep);
+}
+
+B_REGISTER_ARCHIVABLE(BCheckBox);
+
 void BCheckBox::Draw(BRect)
 {
     SetDrawingMode(B_OP_COPY);
@@ -127,6 +142,22 @@ BRadioButton::BRadioButton(BRect frame, const char* name, const char* label,
 }
 
 BRadioButton::~BRadioButton() = default;
+
+// The archived value is taken as it is: the group it was saved with was
+// consistent.
+BRadioButton::BRadioButton(BMessage* archive) : BControl(archive) {}
+
+BArchivable* BRadioButton::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BRadioButton>(archive, "BRadioButton");
+}
+
+status_t BRadioButton::Archive(BMessage* into, bool deep) const
+{
+    return BControl::Archive(into, deep);
+}
+
+B_REGISTER_ARCHIVABLE(BRadioButton);
 
 void BRadioButton::SetValue(int32 value)
 {

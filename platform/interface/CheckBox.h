@@ -8,6 +8,9 @@ public:
     BCheckBox(BRect frame, const char* name, const char* label, BMessage* message,
         uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
         uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+    explicit BCheckBox(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BCheckBox() override;
 
     void Draw(BRect updateRect) override;

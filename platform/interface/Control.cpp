@@ -3,6 +3,7 @@
 #include <Message.h>
 #include <OS.h>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 #include "Window.h"
 
@@ -16,6 +17,41 @@ BControl::BControl(BRect frame, const char* name, const char* label, BMessage* m
       fTracking(false)
 {
 }
+
+// "_label", "_val", "_disable" (only when disabled) and the message in "_msg".
+BControl::BControl(BMessage* archive)
+    : BView(archive), BInvoker(), fValue(B_CONTROL_OFF), fEnabled(true), fTracking(false)
+{
+    BPrivate::read_field(archive, "_label", &fLabel);
+    BPrivate::read_field(archive, "_val", &fValue);
+    bool disabled = false;
+    BPrivate::read_field(archive, "_disable", &disabled);
+    fEnabled = !disabled;
+    BMessage message;
+    if (archive != nullptr && archive->FindMessage("_msg", &message) == B_OK)
+        SetMessage(new BMessage(message));
+}
+
+BArchivable* BControl::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BControl>(archive, "BControl");
+}
+
+status_t BControl::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BView::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddString("_label", fLabel.c_str());
+    if (status == B_OK)
+        status = into->AddInt32("_val", fValue);
+    if (status == B_OK && !fEnabled)
+        status = into->AddBool("_disable", true);
+    if (status == B_OK && Message() != nullptr)
+        status = into->AddMessage("_msg", Message());
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BControl);
 
 BControl::~BControl() = default;
 

@@ -16,6 +16,9 @@ class BControl : public BView, public BInvoker {
 public:
     BControl(BRect frame, const char* name, const char* label, BMessage* message,
         uint32 resizingMode, uint32 flags);
+    explicit BControl(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BControl() override;
 
     void AttachedToWindow() override;

@@ -6,6 +6,7 @@
 #include <Message.h>
 #include <OS.h>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 #include "MenuField.h"
 #include "MenuItem.h"
@@ -184,6 +185,92 @@ BMenu::~BMenu()
         delete item;
     }
 }
+
+// The items are archived in "_items", each with its class, "_label",
+// "_msg", "_shortcut", "_mods", "_disable" and "_marked"; their targets
+// are not kept.
+BMenu::BMenu(BMessage* archive)
+    : BView(archive),
+      fLayout(B_ITEMS_IN_COLUMN),
+      fRadioMode(false),
+      fLabelFromMarked(false),
+      fField(nullptr),
+      fHighlighted(nullptr)
+{
+    int32 layout = B_ITEMS_IN_COLUMN;
+    read_field(archive, "_layout", &layout);
+    if (layout == B_ITEMS_IN_ROW || layout == B_ITEMS_IN_MATRIX)
+        fLayout = menu_layout(layout);
+    read_field(archive, "_radio", &fRadioMode);
+    read_field(archive, "_dyn_label", &fLabelFromMarked);
+    BMessage archived;
+    for (int32 i = 0; archive != nullptr && archive->FindMessage("_items", i, &archived) == B_OK; i++) {
+        if (validate_instantiation(&archived, "BSeparatorItem")) {
+            AddItem(new BSeparatorItem());
+            continue;
+        }
+        std::string label;
+        int32 shortcut = 0, modifiers = 0;
+        bool disabled = false, marked = false;
+        read_field(&archived, "_label", &label);
+        read_field(&archived, "_shortcut", &shortcut);
+        read_field(&archived, "_mods", &modifiers);
+        read_field(&archived, "_disable", &disabled);
+        read_field(&archived, "_marked", &marked);
+        BMessage message;
+        BMessage* itemMessage = archived.FindMessage("_msg", &message) == B_OK
+            ? new BMessage(message) : nullptr;
+        auto* item = new BMenuItem(label.c_str(), itemMessage, char(shortcut), uint32(modifiers));
+        item->SetEnabled(!disabled);
+        AddItem(item);
+        if (marked)
+            item->SetMarked(true);
+    }
+}
+
+BArchivable* BMenu::Instantiate(BMessage* archive)
+{
+    return instantiate_as<BMenu>(archive, "BMenu");
+}
+
+status_t BMenu::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BView::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddInt32("_layout", int32(fLayout));
+    if (status == B_OK)
+        status = into->AddBool("_radio", fRadioMode);
+    if (status == B_OK)
+        status = into->AddBool("_dyn_label", fLabelFromMarked);
+    for (size_t i = 0; deep && status == B_OK && i < fItems.size(); i++) {
+        const BMenuItem* item = fItems[i];
+        BMessage archived;
+        if (item->IsSeparator()) {
+            status = archived.AddString(B_CLASS_FIELD, "BSeparatorItem");
+        } else {
+            uint32 modifiers = 0;
+            char shortcut = item->Shortcut(&modifiers);
+            status = archived.AddString(B_CLASS_FIELD, "BMenuItem");
+            if (status == B_OK)
+                status = archived.AddString("_label", item->Label());
+            if (status == B_OK && item->Message() != nullptr)
+                status = archived.AddMessage("_msg", item->Message());
+            if (status == B_OK && shortcut != 0)
+                status = archived.AddInt32("_shortcut", shortcut);
+            if (status == B_OK && modifiers != 0)
+                status = archived.AddInt32("_mods", int32(modifiers));
+            if (status == B_OK && !item->IsEnabled())
+                status = archived.AddBool("_disable", true);
+            if (status == B_OK && item->IsMarked())
+                status = archived.AddBool("_marked", true);
+        }
+        if (status == B_OK)
+            status = into->AddMessage("_items", &archived);
+    }
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BMenu);
 
 bool BMenu::AddItem(BMenuItem* item)
 {
@@ -365,3 +452,17 @@ BPopUpMenu::BPopUpMenu(const char* name, bool radioMode, bool labelFromMarked,
 }
 
 BPopUpMenu::~BPopUpMenu() = default;
+
+BPopUpMenu::BPopUpMenu(BMessage* archive) : BMenu(archive) {}
+
+BArchivable* BPopUpMenu::Instantiate(BMessage* archive)
+{
+    return instantiate_as<BPopUpMenu>(archive, "BPopUpMenu");
+}
+
+status_t BPopUpMenu::Archive(BMessage* into, bool deep) const
+{
+    return BMenu::Archive(into, deep);
+}
+
+B_REGISTER_ARCHIVABLE(BPopUpMenu);

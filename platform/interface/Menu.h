@@ -18,6 +18,9 @@ enum menu_layout {
 class BMenu : public BView {
 public:
     BMenu(const char* name, menu_layout layout = B_ITEMS_IN_COLUMN);
+    explicit BMenu(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BMenu() override;
 
     bool AddItem(BMenuItem* item);

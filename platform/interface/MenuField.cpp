@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 #include "Menu.h"
 #include "MenuItem.h"
@@ -34,6 +35,54 @@ BMenuField::~BMenuField()
 {
     delete fMenu;
 }
+
+// The menu is archived whole in "_menu", with its items.
+BMenuField::BMenuField(BMessage* archive)
+    : BView(archive), fMenu(nullptr), fDivider(0), fFixedSize(true), fEnabled(true)
+{
+    BPrivate::read_field(archive, "_label", &fLabel);
+    BPrivate::read_field(archive, "_divide", &fDivider);
+    BPrivate::read_field(archive, "_fixed", &fFixedSize);
+    bool disabled = false;
+    BPrivate::read_field(archive, "_disable", &disabled);
+    fEnabled = !disabled;
+    BMessage menu;
+    if (archive != nullptr && archive->FindMessage("_menu", &menu) == B_OK) {
+        BArchivable* object = instantiate_object(&menu);
+        fMenu = dynamic_cast<BMenu*>(object);
+        if (fMenu == nullptr)
+            delete object;
+        else
+            fMenu->fField = this;
+    }
+}
+
+BArchivable* BMenuField::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BMenuField>(archive, "BMenuField");
+}
+
+status_t BMenuField::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BView::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddString("_label", fLabel.c_str());
+    if (status == B_OK)
+        status = into->AddFloat("_divide", fDivider);
+    if (status == B_OK)
+        status = into->AddBool("_fixed", fFixedSize);
+    if (status == B_OK && !fEnabled)
+        status = into->AddBool("_disable", true);
+    if (status == B_OK && fMenu != nullptr) {
+        BMessage menu;
+        status = fMenu->Archive(&menu, true);
+        if (status == B_OK)
+            status = into->AddMessage("_menu", &menu);
+    }
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BMenuField);
 
 void BMenuField::AttachedToWindow()
 {

@@ -17,6 +17,9 @@ public:
     BMenuField(BRect frame, const char* name, const char* label, BMenu* menu, bool fixedSize,
         uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
         uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+    explicit BMenuField(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BMenuField() override;
 
     void AttachedToWindow() override;

@@ -8,5 +8,8 @@ class BPopUpMenu : public BMenu {
 public:
     BPopUpMenu(const char* name, bool radioMode = true, bool labelFromMarked = true,
         menu_layout layout = B_ITEMS_IN_COLUMN);
+    explicit BPopUpMenu(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BPopUpMenu() override;
 };

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 
 BStringView::BStringView(BRect frame, const char* name, const char* text, uint32 resizingMode,
@@ -11,6 +12,32 @@ BStringView::BStringView(BRect frame, const char* name, const char* text, uint32
 }
 
 BStringView::~BStringView() = default;
+
+BStringView::BStringView(BMessage* archive) : BView(archive), fAlignment(B_ALIGN_LEFT)
+{
+    BPrivate::read_field(archive, "_text", &fText);
+    int32 align = B_ALIGN_LEFT;
+    BPrivate::read_field(archive, "_align", &align);
+    if (align == B_ALIGN_RIGHT || align == B_ALIGN_CENTER)
+        fAlignment = alignment(align);
+}
+
+BArchivable* BStringView::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BStringView>(archive, "BStringView");
+}
+
+status_t BStringView::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BView::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddString("_text", fText.c_str());
+    if (status == B_OK)
+        status = into->AddInt32("_align", int32(fAlignment));
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BStringView);
 
 void BStringView::AttachedToWindow()
 {

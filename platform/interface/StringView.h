@@ -9,6 +9,9 @@ class BStringView : public BView {
 public:
     BStringView(BRect frame, const char* name, const char* text,
         uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP, uint32 flags = B_WILL_DRAW);
+    explicit BStringView(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BStringView() override;
 
     void AttachedToWindow() override;

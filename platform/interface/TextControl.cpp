@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "ArchivePrivate.h"
 #include "ControlLook.h"
 
 using namespace BPrivate;
@@ -51,6 +52,31 @@ BTextControl::BTextControl(BRect frame, const char* name, const char* label,
     if (label != nullptr && *label != '\0')
         fDivider = std::ceil(StringWidth(label)) + 5;
 }
+
+BTextControl::BTextControl(BMessage* archive)
+    : BControl(archive), fDivider(0), fCaret(0), fChanged(false)
+{
+    BPrivate::read_field(archive, "_text", &fText);
+    BPrivate::read_field(archive, "_divider", &fDivider);
+    fCaret = int32(fText.size());
+}
+
+BArchivable* BTextControl::Instantiate(BMessage* archive)
+{
+    return BPrivate::instantiate_as<BTextControl>(archive, "BTextControl");
+}
+
+status_t BTextControl::Archive(BMessage* into, bool deep) const
+{
+    status_t status = BControl::Archive(into, deep);
+    if (status == B_OK)
+        status = into->AddString("_text", fText.c_str());
+    if (status == B_OK)
+        status = into->AddFloat("_divider", fDivider);
+    return status;
+}
+
+B_REGISTER_ARCHIVABLE(BTextControl);
 
 BTextControl::~BTextControl() = default;
 

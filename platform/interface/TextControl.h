@@ -12,6 +12,9 @@ public:
     BTextControl(BRect frame, const char* name, const char* label, const char* initialText,
         BMessage* message, uint32 resizingMode = B_FOLLOW_LEFT | B_FOLLOW_TOP,
         uint32 flags = B_WILL_DRAW | B_NAVIGABLE);
+    explicit BTextControl(BMessage* archive);
+    static BArchivable* Instantiate(BMessage* archive);
+    status_t Archive(BMessage* into, bool deep = true) const override;
     ~BTextControl() override;
 
     void Draw(BRect updateRect) override;
