@@ -244,3 +244,24 @@ TEST(DialogView, ApplyShortCutSkipsUnlabelledControlsButSearchesBelowThem)
     EXPECT_EQ(bare->Value(), 0);
     EXPECT_EQ(dialog.ApplyShortCut(nullptr, 'x', 0), B_ERROR);
 }
+
+TEST(DialogWindow, ShortcutsNeedADialogViewOnTop)
+{
+    auto* window = new TDialogWindow(BRect(0, 0, 199, 99), "plain", B_TITLED_WINDOW, 0);
+    auto* top = new BView(BRect(0, 0, 199, 99), "top", B_FOLLOW_ALL, 0);
+    auto* box = new BCheckBox(BRect(5, 5, 100, 20), "save", "S Save", nullptr);
+    auto* text = new BTextControl(BRect(5, 30, 190, 50), "text", "Text", "", nullptr);
+    top->AddChild(box);
+    top->AddChild(text);
+    window->AddChild(top);
+    text->MakeFocus(true);
+    watch(window);
+    window->Show();
+    type(window, 's', B_CONTROL_KEY);
+    type(window, 'a');
+    settle(window);
+    ASSERT_TRUE(window->Lock());
+    EXPECT_EQ(box->Value(), 0);
+    EXPECT_STREQ(text->Text(), "a");  // the shortcut was taken, not typed
+    window->Quit();
+}
