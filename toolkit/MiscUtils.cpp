@@ -180,6 +180,8 @@ std::string copy_destination(const char* source, const char* destination)
             path += '/';
         path += extract_file_name(BString(source)).String();
     }
+    if (path.size() >= kCopyPathSize)
+        return std::string();
     struct stat link;
     if (lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         if (char* resolved = realpath(path.c_str(), nullptr)) {
@@ -187,8 +189,6 @@ std::string copy_destination(const char* source, const char* destination)
             free(resolved);
         }
     }
-    if (path.size() >= kCopyPathSize)
-        return std::string();
     return path;
 }
 
@@ -341,7 +341,8 @@ int32 copy_file(const char* source, const char* destination)
     std::string scratch = create_scratch_file(folder, &to);
     if (scratch.empty())
         return -1;
-    bool done = copy_data(&from, &to);
+    // Only the owner may see the copy until it is complete.
+    bool done = chmod(scratch.c_str(), 0600) == 0 && copy_data(&from, &to);
     if (done) {
         copy_attributes(&from, &to);
         done = chmod(scratch.c_str(), sourceStat.st_mode & 0777) == 0;
