@@ -50,6 +50,7 @@ struct Connection {
     int wake[2] = {-1, -1};
     std::atomic<bool> lost{false};
     std::atomic<bool> stop{false};
+    std::atomic<bool> finished{false};
     std::thread reader;
 };
 
@@ -440,6 +441,7 @@ void read_events()
         if (fds[0].revents & (POLLHUP | POLLERR))
             XNoOp(c.display);   // lets Xlib notice the loss
     }
+    c.finished = true;
 }
 
 void stop_reader()
@@ -448,7 +450,14 @@ void stop_reader()
         return;
     gConnection->stop = true;
     wake_reader();
-    gConnection->reader.join();
+    // A loss noticed by another thread may leave the reader waiting for a
+    // display lock that nobody gives back: the process ends without it.
+    for (int i = 0; i < 100 && !gConnection->finished; i++)
+        usleep(10000);
+    if (gConnection->finished)
+        gConnection->reader.join();
+    else
+        gConnection->reader.detach();
 }
 
 void open_display()
@@ -511,7 +520,7 @@ BRect display_frame()
 }
 
 NativeWindow::NativeWindow(BWindow* window, BRect frame, const char* title, uint32 flags)
-    : fId(0), fGC(nullptr), fLastRequest(0), fFlags(flags), fState(std::make_shared<NativeState>())
+    : fId(0), fLastRequest(0), fFlags(flags), fState(std::make_shared<NativeState>())
 {
     if (!ensure_open())
         return;
@@ -544,7 +553,6 @@ NativeWindow::NativeWindow(BWindow* window, BRect frame, const char* title, uint
         XSetClassHint(c.display, id, hint);
         XFree(hint);
     }
-    fGC = XCreateGC(c.display, id, 0, nullptr);
     Constrain(width, height, flags);
     XUnlockDisplay(c.display);
     SetTitle(title);
@@ -558,9 +566,10 @@ NativeWindow::~NativeWindow()
         std::lock_guard<std::mutex> lock(registry_lock());
         registry().erase(fId);
     }
+    // After a loss Xlib is not called again: the lost call may have kept
+    // the display's lock.
     if (!usable())
         return;
-    XFreeGC(gConnection->display, static_cast<GC>(fGC));
     XDestroyWindow(gConnection->display, fId);
     flush();
 }
@@ -671,7 +680,7 @@ void NativeWindow::Present(Surface& surface, BRect windowRect)
         cairo_image_surface_get_stride(surface.Native()));
     if (image == nullptr)
         return;
-    XPutImage(c.display, fId, static_cast<GC>(fGC), image, x, y, x, y, unsigned(right - x + 1),
+    XPutImage(c.display, fId, DefaultGC(c.display, c.screen), image, x, y, x, y, unsigned(right - x + 1),
         unsigned(bottom - y + 1));
     image->data = nullptr;   // the pixels stay the surface's
     XDestroyImage(image);

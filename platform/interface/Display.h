@@ -60,7 +60,6 @@ private:
     void Constrain(int32 width, int32 height, uint32 flags);
 
     unsigned long fId;
-    void* fGC;
     uint64 fLastRequest;
     uint32 fFlags;
     std::shared_ptr<NativeState> fState;

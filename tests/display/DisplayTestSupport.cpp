@@ -94,12 +94,15 @@ struct Server {
         XInitThreads();
     }
 
-    ~Server()
+    ~Server() { Stop(); }
+
+    void Stop()
     {
         if (pid > 0) {
             kill(pid, SIGTERM);
             int status;
             waitpid(pid, &status, 0);
+            pid = -1;
         }
     }
 };
@@ -132,6 +135,11 @@ bool start_display(std::string* whyNot)
         return false;
     }
     return peer() != nullptr || (*whyNot = "cannot connect to Xvfb", false);
+}
+
+void stop_display()
+{
+    server().Stop();
 }
 
 bool xdotool(const std::vector<std::string>& args)

@@ -21,6 +21,9 @@ namespace display_test {
 // reason, when Xvfb or xdotool is missing or the server does not start.
 bool start_display(std::string* whyNot);
 
+// Ends the server (the process's windows then lose their display).
+void stop_display();
+
 // Runs xdotool with these arguments; true when it succeeds.
 bool xdotool(const std::vector<std::string>& args);
 
