@@ -5,6 +5,7 @@
 #include <OS.h>
 
 #include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -32,6 +33,7 @@ struct NativeState {
     BMessenger preferred;   // its preferred handler: keys
     std::atomic<bool> mapped{false};
     std::atomic<bool> wantFocus{false};
+    std::atomic<bool> framed{false};   // a window manager's frame holds it
 };
 
 namespace {
@@ -385,8 +387,8 @@ void handle(XEvent& event)
         }
         case ConfigureNotify: {
             int x = event.xconfigure.x, y = event.xconfigure.y;
-            if (!event.xconfigure.send_event) {
-                // A window manager's frame lies between: ask where we are.
+            if (!event.xconfigure.send_event && state->framed) {
+                // The position is the frame's: ask where we are.
                 ::Window child;
                 XTranslateCoordinates(c.display, event.xconfigure.window, c.root, 0, 0, &x, &y,
                     &child);
@@ -407,6 +409,9 @@ void handle(XEvent& event)
             break;
         case UnmapNotify:
             state->mapped = false;
+            break;
+        case ReparentNotify:
+            state->framed = event.xreparent.parent != c.root;
             break;
         case ClientMessage:
             // The close box.
@@ -473,6 +478,11 @@ void open_display()
     ::Display* display = XOpenDisplay(nullptr);
     if (display == nullptr)
         return;
+    // A write to a server that has gone would end the program with
+    // SIGPIPE; the loss is handled instead (unless the program chose).
+    struct sigaction pipeAction;
+    if (sigaction(SIGPIPE, nullptr, &pipeAction) == 0 && pipeAction.sa_handler == SIG_DFL)
+        signal(SIGPIPE, SIG_IGN);
     XSetErrorHandler(ignore_error);
     XSetIOErrorHandler(quiet_io_error);
     XSetIOErrorExitHandler(display, display_lost, nullptr);
