@@ -4,6 +4,7 @@
 // running off the buffer.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -13,7 +14,8 @@ namespace monkeys::core {
 
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<uint8_t>& out) : out_(out) {}
+    // Appends to out. Until flush, out may hold spare bytes at its end.
+    explicit BitWriter(std::vector<uint8_t>& out) : out_(out), at_(out.size()) {}
 
     // n in [0, 32]
     void put(uint32_t value, int n)
@@ -23,14 +25,11 @@ public:
         fill_ += n;
         if (fill_ >= 32) {
             fill_ -= 32;
-            uint32_t word = uint32_t(acc_ >> fill_);
-            size_t at = out_.size();
-            out_.resize(at + 4);
-            uint8_t* p = out_.data() + at;
-            p[0] = uint8_t(word >> 24);
-            p[1] = uint8_t(word >> 16);
-            p[2] = uint8_t(word >> 8);
-            p[3] = uint8_t(word);
+            uint32_t word = __builtin_bswap32(uint32_t(acc_ >> fill_));
+            if (out_.size() < at_ + 4)
+                out_.resize(std::max(at_ + 4, 2 * out_.size()));
+            std::memcpy(out_.data() + at_, &word, 4);
+            at_ += 4;
         }
     }
 
@@ -46,6 +45,7 @@ public:
 
     void flush()
     {
+        out_.resize(at_);
         while (fill_ >= 8) {
             fill_ -= 8;
             out_.push_back(uint8_t(acc_ >> fill_));
@@ -54,10 +54,12 @@ public:
             out_.push_back(uint8_t(acc_ << (8 - fill_)));
         fill_ = 0;
         acc_ = 0;
+        at_ = out_.size();
     }
 
 private:
     std::vector<uint8_t>& out_;
+    size_t at_;
     uint64_t acc_ = 0;
     int fill_ = 0;
 };

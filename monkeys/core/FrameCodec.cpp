@@ -17,6 +17,9 @@
 //                     predictor and, when P > 0, byte fraction bits and
 //                     P i16 coefficients
 //               kRice: the residuals, channel after channel, one bit stream
+//               kRiceSplit: the same code, one bit stream per coded
+//                     channel: u32 byte length of each stream but the
+//                     last, then the streams in channel order
 //               kRange: u32 length of the range coder's bytes, those bytes,
 //                     then the raw remainder bits; channel after channel
 //
@@ -98,6 +101,7 @@ inline void from_mid_side(int32_t m, int32_t s, int32_t& l, int32_t& r)
 }
 
 constexpr uint8_t kRange = 1;
+constexpr uint8_t kRiceSplit = 2;
 constexpr uint8_t kSilent = 0x80;
 constexpr int kMaxStages = 4;
 
@@ -114,11 +118,11 @@ Profile profile_for(int level)
 {
     switch (level) {
     case 1000:
-        return {kRice, 0, 8, 1, {{16, 13, 4}}};
+        return {kRiceSplit, 0, 8, 1, {{16, 13, 4}}};
     case 2000:
-        return {kRice, 0, 16, 1, {{16, 13, 4}}};
+        return {kRiceSplit, 0, 16, 1, {{16, 13, 4}}};
     case 3000:
-        return {kRice, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
+        return {kRiceSplit, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
     default:
         return {kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
     }
@@ -167,11 +171,14 @@ int input_shift(const int32_t* x, int n, int maxShift)
     return std::clamp(bits - 11, 0, maxShift);
 }
 
-void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::vector<uint8_t>& out)
+// Codes into out; h gets the parameters, and the returned planes (valid
+// until the thread's next frame) hold the residuals as coded, channel
+// after channel.
+const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::vector<uint8_t>& out,
+                                Header& h)
 {
     const int ch = f.channels;
     const int pairs = ch / 2;
-    Header h;
     h.prof = profile_for(f.level);
     // per-thread buffers: frames come one after another on each thread
     thread_local std::vector<int32_t> planes;
@@ -253,13 +260,36 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
             }
         }
     }
-    if (prof.entropy == kRice) {
-        BitWriter bw(out);
+    if (prof.entropy == kRiceSplit) {
+        // channel pairs in step, each channel into a stream of its own
+        thread_local std::vector<uint8_t> streams[32];
+        int coded[32];
+        int m = 0;
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent))
-                rice_encode(bw, &planes[size_t(c) * blocks], blocks);
-        bw.flush();
-        return;
+                coded[m++] = c;
+        for (int i = 0; i < m; ++i)
+            streams[i].clear();
+        int i = 0;
+        for (; i + 2 <= m; i += 2) {
+            BitWriter b0(streams[i]), b1(streams[i + 1]);
+            rice_encode2(b0, &planes[size_t(coded[i]) * blocks], b1, &planes[size_t(coded[i + 1]) * blocks], blocks);
+            b0.flush();
+            b1.flush();
+        }
+        if (i < m) {
+            BitWriter bw(streams[i]);
+            rice_encode(bw, &planes[size_t(coded[i]) * blocks], blocks);
+            bw.flush();
+        }
+        for (int j = 0; j + 1 < m; ++j) {
+            uint32_t len = uint32_t(streams[j].size());
+            for (int b = 0; b < 4; ++b)
+                out.push_back(uint8_t(len >> (8 * b)));
+        }
+        for (int j = 0; j < m; ++j)
+            out.insert(out.end(), streams[j].begin(), streams[j].end());
+        return planes.data();
     }
     thread_local std::vector<uint8_t> coded, raw;
     coded.clear();
@@ -276,28 +306,77 @@ void encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::
         out.push_back(uint8_t(len >> (8 * b)));
     out.insert(out.end(), coded.begin(), coded.end());
     out.insert(out.end(), raw.begin(), raw.end());
+    return planes.data();
 }
 
-bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks,
-                      int32_t* out)
+// The Rice streams of the coded channels, two at a time.
+bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs)
+{
+    int coded[32];
+    int m = 0;
+    for (int c = 0; c < ch; ++c)
+        if (!(wasted[c] & kSilent))
+            coded[m++] = c;
+    if (m == 0)
+        return true;
+    const size_t table = size_t(m - 1) * 4;
+    if (size < table)
+        return false;
+    const uint8_t* streams[32];
+    size_t lengths[32];
+    size_t rest = size - table;
+    const uint8_t* at = p + table;
+    for (int i = 0; i < m; ++i) {
+        size_t len = rest;
+        if (i + 1 < m) {
+            const uint8_t* e = p + 4 * size_t(i);
+            len = e[0] | e[1] << 8 | e[2] << 16 | size_t(e[3]) << 24;
+            if (len > rest)
+                return false;
+        }
+        streams[i] = at;
+        lengths[i] = len;
+        at += len;
+        rest -= len;
+    }
+    int i = 0;
+    for (; i + 2 <= m; i += 2) {
+        BitReader b0(streams[i], lengths[i]), b1(streams[i + 1], lengths[i + 1]);
+        rice_decode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
+        if (b0.overrun() > 8 || b1.overrun() > 8)
+            return false;
+    }
+    if (i < m) {
+        BitReader br(streams[i], lengths[i]);
+        rice_decode(br, xs[coded[i]], 1, blocks);
+        if (br.overrun() > 8)
+            return false;
+    }
+    return true;
+}
+
+// Reads the frame's parameters into h; returns where the residuals
+// begin, or null when the parameters are not valid.
+const uint8_t* parse_header(const FrameFormat& f, const uint8_t* data, size_t size, Header& h)
 {
     const int ch = f.channels;
+    if (ch < 1 || ch > 32)
+        return nullptr;
     const int pairs = ch / 2;
     const uint8_t* p = data;
     const uint8_t* end = data + size;
     auto left = [&] { return size_t(end - p); };
     if (left() < 3)
-        return false;
-    Header h;
+        return nullptr;
     Profile& prof = h.prof;
     prof.entropy = *p++;
     prof.preemph = *p++;
     prof.stages = *p++;
-    if ((prof.entropy != kRice && prof.entropy != kRange) || prof.preemph > 32 ||
+    if ((prof.entropy != kRice && prof.entropy != kRange && prof.entropy != kRiceSplit) || prof.preemph > 32 ||
         prof.stages > kMaxStages)
-        return false;
+        return nullptr;
     if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8))
-        return false;
+        return nullptr;
     for (int s = 0; s < prof.stages; ++s) {
         prof.stage[s].order = p[0] | p[1] << 8;
         prof.stage[s].shift = p[2];
@@ -308,39 +387,45 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         h.midSide[i] = *p++;
     for (int c = 0; c < ch; ++c) {
         if (left() < size_t(2 + prof.stages))
-            return false;
+            return nullptr;
         h.wasted[c] = *p++;
         if ((h.wasted[c] & ~kSilent) > 31)
-            return false;
+            return nullptr;
         for (int s = 0; s < prof.stages; ++s) {
             h.inShift[c][s] = *p++;
             if (!lms_params_valid(prof.stage[s], h.inShift[c][s]))
-                return false;
+                return nullptr;
         }
         LpcCoefs& k = h.lpc[c];
         k.order = *p++;
         if (k.order > kMaxLpcOrder)
-            return false;
+            return nullptr;
         if (k.order > 0) {
             if (left() < 1 + 2 * size_t(k.order))
-                return false;
+                return nullptr;
             k.shift = *p++;
             if (k.shift > 15)
-                return false;
+                return nullptr;
             for (int j = 0; j < k.order; ++j, p += 2)
                 k.c[j] = int16_t(p[0] | p[1] << 8);
         }
     }
 
-    thread_local std::vector<int32_t> planes;
-    planes.resize(size_t(ch) * blocks);
-    int32_t* xs[32];
-    for (int c = 0; c < ch; ++c) {
-        xs[c] = &planes[size_t(c) * blocks];
+    return p;
+}
+
+// The residuals of every channel, silent ones as zeros.
+bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs)
+{
+    const Profile& prof = h.prof;
+    auto left = [&] { return size_t(end - p); };
+    for (int c = 0; c < ch; ++c)
         if (h.wasted[c] & kSilent)
             std::fill(xs[c], xs[c] + blocks, 0);
-    }
-    if (prof.entropy == kRice) {
+    if (prof.entropy == kRiceSplit) {
+        if (!decode_split(p, left(), h.wasted, ch, blocks, xs))
+            return false;
+    } else if (prof.entropy == kRice) {
         BitReader br(p, left());
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent))
@@ -362,6 +447,33 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         if (br.overrun() > 8 || rc.overrun() > 0)
             return false;
     }
+    return true;
+}
+
+// Left and right from a pair, interleaved; false when a sample falls
+// outside [lo, hi] (damage).
+template <bool MidSide>
+bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, int32_t* out)
+{
+    int32_t low = 0, high = 0;
+    for (int i = 0; i < blocks; ++i) {
+        int32_t l = a[i], r = b[i];
+        if constexpr (MidSide)
+            from_mid_side(a[i], b[i], l, r);
+        low = std::min(low, std::min(l, r));
+        high = std::max(high, std::max(l, r));
+        out[2 * size_t(i)] = l;
+        out[2 * size_t(i) + 1] = r;
+    }
+    return low >= lo && high <= hi;
+}
+
+// Undoes the prediction stages in place, then interleaves into out.
+bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, int32_t* out)
+{
+    const Profile& prof = h.prof;
+    const int ch = f.channels;
+    const int pairs = ch / 2;
     for (int s = prof.stages - 1; s >= 0; --s) {
         int shifts[32];
         for (int c = 0; c < ch; ++c)
@@ -371,6 +483,13 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     lpc_decode(xs, h.lpc, ch, blocks);
     for (int c = 0; c < ch; ++c)
         deemphasis(xs[c], blocks, prof.preemph);
+    const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
+    const int32_t hi = int32_t(~uint32_t(lo));
+    if (ch == 2 && h.wasted[0] == 0 && h.wasted[1] == 0) {
+        // the common case in one pass
+        return (h.midSide[0] & 1) ? finish_pair<true>(xs[0], xs[1], blocks, lo, hi, out)
+                                  : finish_pair<false>(xs[0], xs[1], blocks, lo, hi, out);
+    }
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))
             continue;
@@ -380,8 +499,6 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             from_mid_side(m[i], sd[i], m[i], sd[i]);
     }
     // back to full scale; a sample outside the sample size means damage
-    const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
-    const int32_t hi = int32_t(~uint32_t(lo));
     bool outside = false;
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
@@ -408,10 +525,73 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     return true;
 }
 
+// One plane of blocks samples per channel in store.
+void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
+{
+    store.resize(size_t(ch) * blocks);
+    for (int c = 0; c < ch; ++c)
+        xs[c] = &store[size_t(c) * blocks];
+}
+
+bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, int32_t* out)
+{
+    Header h;
+    const uint8_t* p = parse_header(f, data, size, h);
+    if (!p)
+        return false;
+    thread_local std::vector<int32_t> planes;
+    int32_t* xs[32];
+    split_planes(planes, f.channels, blocks, xs);
+    return decode_residuals(h, p, data + size, f.channels, blocks, xs) && reconstruct(f, h, blocks, xs, out);
+}
+
 } // namespace
 
-void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks,
-                  std::vector<uint8_t>& out)
+namespace {
+
+bool same_header(const Header& a, const Header& b, int ch)
+{
+    const Profile &p = a.prof, &q = b.prof;
+    if (p.entropy != q.entropy || p.preemph != q.preemph || p.stages != q.stages)
+        return false;
+    for (int s = 0; s < p.stages; ++s)
+        if (p.stage[s].order != q.stage[s].order || p.stage[s].shift != q.stage[s].shift ||
+            p.stage[s].dirBits != q.stage[s].dirBits)
+            return false;
+    if (std::memcmp(a.midSide, b.midSide, size_t(ch / 2 + 7) / 8) != 0)
+        return false;
+    for (int c = 0; c < ch; ++c) {
+        if (a.wasted[c] != b.wasted[c] || std::memcmp(a.inShift[c], b.inShift[c], size_t(p.stages)) != 0)
+            return false;
+        const LpcCoefs &k = a.lpc[c], &l = b.lpc[c];
+        if (k.order != l.order || (k.order > 0 && (k.shift != l.shift ||
+                                                   std::memcmp(k.c, l.c, sizeof(int16_t) * size_t(k.order)) != 0)))
+            return false;
+    }
+    return true;
+}
+
+// Reads back the parameters and the entropy-coded residuals of a frame
+// just coded and compares them with what the encoder meant to send.
+bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int blocks, const Header& sent,
+                    const int32_t* residuals)
+{
+    Header back;
+    const uint8_t* data = frame.data() + 1;
+    const uint8_t* end = frame.data() + frame.size();
+    const uint8_t* p = parse_header(f, data, size_t(end - data), back);
+    if (!p || !same_header(sent, back, f.channels))
+        return false;
+    thread_local std::vector<int32_t> check;
+    int32_t* xs[32];
+    split_planes(check, f.channels, blocks, xs);
+    return decode_residuals(back, p, end, f.channels, blocks, xs) &&
+           std::memcmp(check.data(), residuals, check.size() * sizeof(int32_t)) == 0;
+}
+
+enum class Check { kNone, kCoding, kFull };
+
+bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, Check check)
 {
     FrameFormat f = format;
     if (!valid_format(f))
@@ -423,13 +603,40 @@ void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blo
         thread_local std::vector<uint8_t> work;
         work.clear();
         work.reserve(raw + 64);
-        encode_predicted(f, interleaved, blocks, work);
+        Header h;
+        const int32_t* residuals = encode_predicted(f, interleaved, blocks, work, h);
         if (work.size() < raw) {
+            if (check == Check::kCoding && !coding_matches(f, work, blocks, h, residuals))
+                return false;
+            if (check == Check::kFull) {
+                thread_local std::vector<int32_t> back;
+                back.resize(count);
+                if (!decode_frame(f, work.data(), work.size(), blocks, back.data()) ||
+                    std::memcmp(back.data(), interleaved, count * sizeof(int32_t)) != 0)
+                    return false;
+            }
             out.insert(out.end(), work.begin(), work.end());
-            return;
+            return true;
         }
     }
     put_verbatim(f, interleaved, count, out);
+    return true;
+}
+
+} // namespace
+
+void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out)
+{
+    code(format, interleaved, blocks, out, Check::kNone);
+}
+
+bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
+                          std::vector<uint8_t>& out)
+{
+    // FAST is read back as far as its entropy coding: the prediction
+    // stages run the same arithmetic both ways, the bit-level coding does
+    // not. The other levels decode the whole frame.
+    return code(format, interleaved, blocks, out, format.level == 1000 ? Check::kCoding : Check::kFull);
 }
 
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,

@@ -26,6 +26,13 @@ struct FrameFormat {
 void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks,
                   std::vector<uint8_t>& out);
 
+// The same, checking its own output before it appends it: the whole
+// frame decoded and compared with the input, or at the fastest level the
+// parameters and entropy-coded residuals read back and compared with what
+// was meant. False (out unchanged) means the coder failed that check.
+bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
+                          std::vector<uint8_t>& out);
+
 // Decodes exactly `blocks` blocks from data[0, size) into interleaved.
 // Returns false, never reading outside the input nor writing outside the
 // output, when the bytes do not decode to that many blocks.

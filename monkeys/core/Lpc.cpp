@@ -25,27 +25,41 @@ void autocorrelation_portable(const double* v, int n, int p, double* r)
 }
 
 #if defined(__x86_64__)
-// Eight lags per pass over the frame.
-__attribute__((target("avx2,fma"))) void autocorrelation_avx2(const double* v, int n, int p, double* r)
+// Up to twelve lags per pass over the frame, four to a register.
+template <int A>
+__attribute__((target("avx2,fma"))) void lags_avx2(const double* v, int n, int base, int last, double* r)
 {
-    for (int base = 0; base <= p; base += 8) {
-        const int first = base + 7;
-        __m256d a0 = _mm256_setzero_pd(), a1 = _mm256_setzero_pd();
-        for (int i = first; i < n; ++i) {
-            __m256d b = _mm256_broadcast_sd(v + i);
-            a0 = _mm256_fmadd_pd(b, _mm256_loadu_pd(v + i - base - 3), a0);  // lags base+3 .. base
-            a1 = _mm256_fmadd_pd(b, _mm256_loadu_pd(v + i - base - 7), a1);  // lags base+7 .. base+4
-        }
-        double lo[4], hi[4];
-        _mm256_storeu_pd(lo, a0);
-        _mm256_storeu_pd(hi, a1);
-        for (int j = 0; j < 8 && base + j <= p; ++j) {
-            const int lag = base + j;
-            double s = j < 4 ? lo[3 - j] : hi[7 - j];
-            for (int i = lag; i < std::min(first, n); ++i)  // the products the vector loop left out
-                s += v[i] * v[i - lag];
-            r[lag] = s;
-        }
+    const int first = base + 4 * A - 1;
+    __m256d acc[A];
+    for (int a = 0; a < A; ++a)
+        acc[a] = _mm256_setzero_pd();
+    for (int i = first; i < n; ++i) {
+        __m256d b = _mm256_broadcast_sd(v + i);
+        for (int a = 0; a < A; ++a)  // lags base+4a+3 .. base+4a
+            acc[a] = _mm256_fmadd_pd(b, _mm256_loadu_pd(v + i - base - 4 * a - 3), acc[a]);
+    }
+    double sums[4 * A];
+    for (int a = 0; a < A; ++a)
+        _mm256_storeu_pd(sums + 4 * a, acc[a]);
+    for (int j = 0; j < 4 * A && base + j <= last; ++j) {
+        const int lag = base + j;
+        double s = sums[4 * (j / 4) + 3 - j % 4];
+        for (int i = lag; i < std::min(first, n); ++i)  // the products the vector loop left out
+            s += v[i] * v[i - lag];
+        r[lag] = s;
+    }
+}
+
+void autocorrelation_avx2(const double* v, int n, int p, double* r)
+{
+    for (int base = 0; base <= p; base += 12) {
+        const int lags = p - base + 1;
+        if (lags > 8)
+            lags_avx2<3>(v, n, base, p, r);
+        else if (lags > 4)
+            lags_avx2<2>(v, n, base, p, r);
+        else
+            lags_avx2<1>(v, n, base, p, r);
     }
 }
 #endif
@@ -147,12 +161,34 @@ __attribute__((target("avx2"))) inline int64_t dot_avx2(const int32_t* past, con
     return sum;
 }
 
+// The encoder knows every input, so it forms four predictions at once,
+// one per 64-bit lane, without horizontal sums. The low 32 bits of the
+// arithmetic shift are those of the logical one (shift <= 15).
+__attribute__((target("avx2"))) void encode_avx2(int32_t* x, int n, const int64_t* rev, int p, int shift)
+{
+    const __m128i sh = _mm_cvtsi32_si128(shift);
+    const __m256i pick = _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0);
+    int i = n - 4;
+    // blocks from the top down: a block reads only samples below it
+    for (; i >= p; i -= 4) {
+        __m256i acc = _mm256_setzero_si256();
+        for (int j = 0; j < p; ++j) {
+            __m256i xv = _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i - p + j)));
+            acc = _mm256_add_epi64(acc, _mm256_mul_epi32(xv, _mm256_set1_epi64x(rev[j])));
+        }
+        __m128i pred = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_srl_epi64(acc, sh), pick));
+        __m128i cur = _mm_loadu_si128((const __m128i*)(x + i));
+        _mm_storeu_si128((__m128i*)(x + i), _mm_sub_epi32(cur, pred));
+    }
+    for (int k = std::min(i + 3, n - 1); k >= p; --k)
+        x[k] = int32_t(uint32_t(x[k]) - uint32_t(uint64_t(dot_portable(x + k - p, rev, p) >> shift)));
+}
+
 template <bool Encode>
 __attribute__((target("avx2"))) void filter_avx2(int32_t* x, int n, const int64_t* rev, int p, int shift)
 {
     if constexpr (Encode) {
-        for (int i = n - 1; i >= p; --i)
-            x[i] = int32_t(uint32_t(x[i]) - uint32_t(uint64_t(dot_avx2(x + i - p, rev, p) >> shift)));
+        encode_avx2(x, n, rev, p, shift);
     } else {
         for (int i = p; i < n; ++i)
             x[i] = int32_t(uint32_t(x[i]) + uint32_t(uint64_t(dot_avx2(x + i - p, rev, p) >> shift)));

@@ -54,36 +54,72 @@ inline Golomb golomb(const Mean& m)
 
 } // namespace
 
+namespace {
+inline void rice_put(BitWriter& bw, Mean& st, int32_t x)
+{
+    uint32_t u = zigzag(x);
+    int k = rice_k(st);
+    uint32_t q = u >> k;
+    if (q < kEscape) {
+        // the quotient's zeros, its one and the low bits in one go
+        int bits = int(q) + 1 + k;
+        if (bits <= 32) {
+            bw.put((1u << k) | (u & ((1u << k) - 1)), bits);
+        } else {
+            bw.put_unary(q);
+            bw.put(u, k);
+        }
+    } else {
+        bw.put(0, int(kEscape));
+        bw.put(u, 32);
+    }
+    st.update(u);
+}
+} // namespace
+
 void rice_encode(BitWriter& bw, const int32_t* x, int n)
 {
     Mean st;
+    for (int i = 0; i < n; ++i)
+        rice_put(bw, st, x[i]);
+}
+
+void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n)
+{
+    Mean s0, s1;
     for (int i = 0; i < n; ++i) {
-        uint32_t u = zigzag(x[i]);
-        int k = rice_k(st);
-        uint32_t q = u >> k;
-        if (q < kEscape) {
-            bw.put_unary(q);
-            bw.put(u, k);
-        } else {
-            bw.put(0, int(kEscape));
-            bw.put(u, 32);
-        }
-        st.update(u);
+        rice_put(b0, s0, x0[i]);
+        rice_put(b1, s1, x1[i]);
     }
 }
+
+namespace {
+inline int32_t rice_one(BitReader& br, Mean& st)
+{
+    int k = rice_k(st);
+    uint32_t u;
+    if (!br.rice(k, kEscape, u)) {
+        uint32_t q = br.get_unary(kEscape);
+        u = q < kEscape ? (q << k) | br.get(k) : br.get(32);
+    }
+    st.update(u);
+    return unzigzag(u);
+}
+} // namespace
 
 void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n)
 {
     Mean st;
+    for (int i = 0; i < n; ++i)
+        x[i * stride] = rice_one(br, st);
+}
+
+void rice_decode2(BitReader& b0, int32_t* x0, BitReader& b1, int32_t* x1, int n)
+{
+    Mean s0, s1;
     for (int i = 0; i < n; ++i) {
-        int k = rice_k(st);
-        uint32_t u;
-        if (!br.rice(k, kEscape, u)) {
-            uint32_t q = br.get_unary(kEscape);
-            u = q < kEscape ? (q << k) | br.get(k) : br.get(32);
-        }
-        x[i * stride] = unzigzag(u);
-        st.update(u);
+        x0[i] = rice_one(b0, s0);
+        x1[i] = rice_one(b1, s1);
     }
 }
 

@@ -14,7 +14,12 @@ inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); 
 
 // Adaptive Rice code: the parameter follows a running mean of the values.
 void rice_encode(BitWriter& bw, const int32_t* x, int n);
+// Two channels into streams of their own, in step.
+void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n);
 void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n);
+// Two channels, each from a stream of its own, in step: their decoding
+// chains overlap.
+void rice_decode2(BitReader& b0, int32_t* x0, BitReader& b1, int32_t* x1, int n);
 
 // Adaptive Golomb code whose quotient and first remainder bit go through
 // the range coder with contexts; the other remainder bits go raw to bw.
