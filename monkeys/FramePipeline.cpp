@@ -1,5 +1,6 @@
 #include "FramePipeline.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
@@ -30,19 +31,15 @@ int frame_threads()
 
 FramePlan plan_frames(int threads, size_t slotBytes)
 {
-    if (threads < 1)
-        threads = 1;
     // Two frames a worker keep every worker busy while the calling thread
-    // emits; fewer when frames are large.
-    size_t slots = size_t(threads) * 2;
-    size_t affordable = slotBytes ? kPipelineMemory / slotBytes : slots;
-    if (affordable < slots)
-        slots = affordable;
-    if (slots < 2 || threads == 1)
-        return FramePlan{1, 1};
-    if (size_t(threads) > slots)
-        threads = int(slots);
-    return FramePlan{threads, slots};
+    // emits; each worker's coder also keeps about two frames' worth of
+    // buffers of its own. Fewer workers when frames are large.
+    for (int t = std::min(threads, kMaxThreads); t >= 2; --t) {
+        size_t slots = size_t(t) * 2;
+        if (slotBytes == 0 || (slots + size_t(t) * 2) <= kPipelineMemory / slotBytes)
+            return FramePlan{t, slots};
+    }
+    return FramePlan{1, 1};
 }
 
 namespace {

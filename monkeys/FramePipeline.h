@@ -17,8 +17,9 @@ constexpr int kMaxThreads = 16;
 constexpr int kDefaultThreads = 4;
 int frame_threads();
 
-// Frames in flight are bounded by memory as well as by threads.
-constexpr size_t kPipelineMemory = size_t(40) << 20;
+// Frames in flight and the workers' own buffers are bounded by memory as
+// well as by threads.
+constexpr size_t kPipelineMemory = size_t(48) << 20;
 
 struct FramePlan {
     int threads;   // workers; 1 means all work runs on the calling thread
