@@ -4,6 +4,7 @@
 #include <Message.h>
 #include <OS.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -498,7 +499,8 @@ void open_display()
     c->wmDeleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
     c->netWmName = XInternAtom(display, "_NET_WM_NAME", False);
     c->utf8String = XInternAtom(display, "UTF8_STRING", False);
-    if (pipe(c->wake) != 0) {
+    // Not inherited by programs we start; a full pipe already wakes.
+    if (pipe2(c->wake, O_CLOEXEC | O_NONBLOCK) != 0) {
         XCloseDisplay(display);
         delete c;
         return;
