@@ -68,24 +68,38 @@ public:
             changed_.wait(lock, [&] { return stop_ || next_ >= count_ || next_ < emitted_ + slots_; });
             if (stop_ || next_ >= count_)
                 return;
-            uint64_t frame = next_++;
-            size_t slot = size_t(frame % slots_);
-            lock.unlock();
-            int rc = guarded(work_, frame, slot);
-            lock.lock();
-            result_[slot] = rc;
-            done_[slot] = true;
-            changed_.notify_all();
+            run_one(lock);
         }
     }
 
-    // Waits for the frame's work; returns its result.
+    // Waits for the frame's work, doing frames of its own meanwhile, so
+    // that the calling thread counts as one of the threads; returns the
+    // frame's result.
     int await(uint64_t frame)
     {
         size_t slot = size_t(frame % slots_);
         std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [&] { return bool(done_[slot]); });
+        while (!done_[slot]) {
+            if (next_ < count_ && next_ < emitted_ + slots_) {
+                run_one(lock);
+                continue;
+            }
+            changed_.wait(lock);
+        }
         return result_[slot];
+    }
+
+    // Takes the next frame and works on it without the lock.
+    void run_one(std::unique_lock<std::mutex>& lock)
+    {
+        uint64_t frame = next_++;
+        size_t slot = size_t(frame % slots_);
+        lock.unlock();
+        int rc = guarded(work_, frame, slot);
+        lock.lock();
+        result_[slot] = rc;
+        done_[slot] = true;
+        changed_.notify_all();
     }
 
     void release(uint64_t frame)
@@ -124,7 +138,8 @@ int run_frames(uint64_t count, const FramePlan& plan, const FrameStep& work, con
     Pipeline pipeline(count, plan.slots, work);
     if (plan.threads > 1 && count > 1) {
         try {
-            for (int t = 0; t < plan.threads; ++t)
+            // the calling thread is the last of them
+            for (int t = 1; t < plan.threads; ++t)
                 workers.emplace_back(&Pipeline::worker, &pipeline);
         } catch (const std::system_error&) {
             // Whatever threads started carry the work; with none, it runs here.

@@ -29,7 +29,8 @@ struct FramePlan {
 // slotBytes of buffers.
 FramePlan plan_frames(int threads, size_t slotBytes);
 
-// Runs work(frame, slot) for frames 0 .. count-1 on plan.threads threads,
+// Runs work(frame, slot) for frames 0 .. count-1 on plan.threads threads
+// (the calling thread among them, between its emits),
 // and emit(frame, slot) in frame order on the calling thread once that
 // frame's work is done. The slot (below plan.slots) names the buffers the
 // frame may use until its emit returns. Both return an APEResult; the
