@@ -3,6 +3,7 @@
 // sums are as large as 32-bit input and 15-bit coefficients make them.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <vector>
 
@@ -90,4 +91,36 @@ TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
         lpc_decode(ys, &k, 1, int(y.size()));
         ASSERT_EQ(x, y) << "order " << order;
     }
+}
+
+// The adaptive stages have vector paths by order (registers up to 32
+// taps, unrolled runs of 64, a tail of 16) and by how large the update
+// directions can grow; each must give the portable code's bits.
+TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
+{
+    if (!lms_has_vector_code())
+        GTEST_SKIP() << "no vector code on this machine";
+    std::mt19937 rng(9);
+    for (int order : {16, 32, 48, 64, 80, 112, 256, 1040})
+        for (int dirBits : {0, 2, 4, 5, 10})
+            for (int bits : {16, 24}) {
+                LmsParams p{order, 14, dirBits};
+                const int inShift = bits == 24 ? 8 : 0;
+                // a tone under noise, long enough to slide the history window
+                std::vector<int32_t> x = samples(9000, bits - 4, rng);
+                for (size_t i = 0; i < x.size(); ++i)
+                    x[i] += int32_t(std::lround(std::sin(double(i) * 0.05) * double(1 << (bits - 2))));
+                std::vector<int32_t> vec = x, port = x;
+                lms_force_portable(false);
+                lms_encode(vec.data(), int(vec.size()), p, inShift);
+                lms_force_portable(true);
+                lms_encode(port.data(), int(port.size()), p, inShift);
+                ASSERT_EQ(vec, port) << "encoder, order " << order << ", direction bits " << dirBits;
+                lms_decode(port.data(), int(port.size()), p, inShift);
+                lms_force_portable(false);
+                lms_decode(vec.data(), int(vec.size()), p, inShift);
+                lms_force_portable(false);
+                ASSERT_EQ(vec, x) << "vector decoder, order " << order << ", direction bits " << dirBits;
+                ASSERT_EQ(port, x) << "portable decoder, order " << order << ", direction bits " << dirBits;
+            }
 }
