@@ -474,13 +474,22 @@ bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* con
     const Profile& prof = h.prof;
     const int ch = f.channels;
     const int pairs = ch / 2;
-    for (int s = prof.stages - 1; s >= 0; --s) {
-        int shifts[32];
-        for (int c = 0; c < ch; ++c)
-            shifts[c] = h.inShift[c][s];
-        lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
+    // a single stage of 16 taps and short fixed predictors, the FAST
+    // stereo case, go in one pass
+    bool done = false;
+    if (ch == 2 && prof.stages == 1) {
+        int shifts[2] = {h.inShift[0][0], h.inShift[1][0]};
+        done = lms_lpc_decode_pair(xs, shifts, blocks, prof.stage[0], h.lpc);
     }
-    lpc_decode(xs, h.lpc, ch, blocks);
+    if (!done) {
+        for (int s = prof.stages - 1; s >= 0; --s) {
+            int shifts[32];
+            for (int c = 0; c < ch; ++c)
+                shifts[c] = h.inShift[c][s];
+            lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
+        }
+        lpc_decode(xs, h.lpc, ch, blocks);
+    }
     for (int c = 0; c < ch; ++c)
         deemphasis(xs[c], blocks, prof.preemph);
     const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));

@@ -1,5 +1,7 @@
 #include "Lms.h"
 
+#include "Lpc.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -146,9 +148,35 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 // Small filters keep weights, history and directions in registers, and
 // run K channels side by side so that their dependency chains overlap.
 // The chain from one prediction to the next stays in vector registers.
-template <bool Encode, int V, int K>
+// What the decoder does with each output before storing it.
+struct Keep {
+    int32_t operator()(int, int, int32_t v) { return v; }
+};
+
+// The fixed predictor's decoding of each output, done in the same pass:
+// its dependency chain and the filter's then overlap.
+struct ThenLpc {
+    int32_t* const* x;
+    const LpcCoefs* k;
+    std::optional<LpcShortDecoder> dec[2];
+
+    int32_t operator()(int ch, int i, int32_t v)
+    {
+        if (i >= kShortOrder)
+            return dec[ch]->next(v);
+        if (i < kShortOrder - 1)
+            return v;
+        // the first samples see a shorter past: decoded as the filter does
+        x[ch][i] = v;
+        lpc_decode(x[ch], kShortOrder, k[ch]);
+        dec[ch].emplace(k[ch], x[ch]);
+        return x[ch][i];
+    }
+};
+
+template <bool Encode, int V, int K, class Post = Keep>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
-                                                    const LmsParams& p)
+                                                    const LmsParams& p, Post post = Post())
 {
     std::optional<State> st[K];
     __m256i w[K][V], h[K][V], d[K][V], round[K];
@@ -190,7 +218,7 @@ __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const in
             __m256i hv = _mm256_sra_epi32(in, inShift[k]);
             hv = _mm256_packs_epi32(hv, hv);
             const int32_t inScalar = _mm256_cvtsi256_si32(in);
-            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
+            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : post(k, i, inScalar);
             int16_t hn, dn;
             st[k]->feed(inScalar, hn, dn);
             __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
@@ -328,6 +356,21 @@ void lms_encode(int32_t* const* xs, const int* inShifts, int count, int n, const
 void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     run<false>(xs, inShifts, count, n, p);
+}
+
+bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
+{
+#ifdef CORE_X86
+    auto isShort = [](const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; };
+    if (!kAvx2 || gPortable.load(std::memory_order_relaxed) || p.order != 16 || n < kShortOrder ||
+        !isShort(ks[0]) || !isShort(ks[1]))
+        return false;
+    run_avx2_small<false, 1, 2>(xs, inShifts, n, p, ThenLpc{xs, ks, {}});
+    return true;
+#else
+    (void)xs, (void)inShifts, (void)n, (void)p, (void)ks;
+    return false;
+#endif
 }
 
 void lms_force_portable(bool on) { gPortable.store(on); }

@@ -25,6 +25,12 @@ void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift);
 void lms_encode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
 void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
 
+struct LpcCoefs;
+// One stage of 16 taps on two channels, then the fixed predictor of order
+// at most eight on each, in one pass; false (nothing done) where that
+// pass does not apply.
+bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+
 // Tests force the portable code to compare it with the vector code.
 // (covers the fixed predictor's vector code too)
 void lms_force_portable(bool on);

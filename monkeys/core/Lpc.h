@@ -15,6 +15,39 @@ struct LpcCoefs {
     int16_t c[kMaxLpcOrder] = {};
 };
 
+constexpr int kShortOrder = 8;
+
+// Orders up to kShortOrder decode with this. Short filters keep the last eight samples in registers: a vector load
+// of samples just stored waits for the store, which made the decoder's
+// dependency chain several times longer than its arithmetic. The newest
+// sample is added last, so the chain from one output to the next is one
+// multiply and three adds. Zero taps pad an order below eight.
+struct LpcShortDecoder {
+    int64_t c[8];
+    int shift;
+    int64_t h[8];  // h[j] = x[i-1-j]
+
+    // x: the first eight samples, decoded
+    LpcShortDecoder(const LpcCoefs& k, const int32_t* x)
+    {
+        for (int j = 0; j < 8; ++j) {
+            c[j] = j < k.order ? k.c[j] : 0;
+            h[j] = x[7 - j];
+        }
+        shift = k.shift;
+    }
+    inline int32_t next(int32_t residual)
+    {
+        int64_t old = c[1] * h[1] + c[2] * h[2] + c[3] * h[3] + c[4] * h[4] + c[5] * h[5] + c[6] * h[6] +
+                      c[7] * h[7];
+        int64_t acc = old + c[0] * h[0];
+        int32_t v = int32_t(uint32_t(residual) + uint32_t(uint64_t(acc >> shift)));
+        for (int j = 7; j > 0; --j)
+            h[j] = h[j - 1];
+        h[0] = v;
+        return v;
+    }
+};
 // Fits at most maxOrder coefficients to x (the order may come out lower).
 LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder);
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k);

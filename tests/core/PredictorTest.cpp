@@ -124,3 +124,33 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
                 ASSERT_EQ(port, x) << "portable decoder, order " << order << ", direction bits " << dirBits;
             }
 }
+
+// The one-pass decoding of the fastest level's stereo frames gives what
+// the stage and the fixed predictor give one after the other.
+TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
+{
+    if (!lms_has_vector_code())
+        GTEST_SKIP() << "no vector code on this machine";
+    std::mt19937 rng(11);
+    const LmsParams p{16, 13, 4};
+    for (int n : {8, 9, 17, 5000})
+        for (int o0 : {1, 4, 8})
+            for (int o1 : {2, 8}) {
+                LpcCoefs ks[2] = {coefs(o0, 12, rng, false), coefs(o1, 14, rng, n == 17)};
+                std::vector<int32_t> a = samples(n, 16, rng), b = samples(n, 16, rng);
+                std::vector<int32_t> a2 = a, b2 = b;
+                int shifts[2] = {0, 1};
+                int32_t* one[2] = {a.data(), b.data()};
+                ASSERT_TRUE(lms_lpc_decode_pair(one, shifts, n, p, ks));
+                int32_t* turn[2] = {a2.data(), b2.data()};
+                lms_decode(turn, shifts, 2, n, p);
+                lpc_decode(turn, ks, 2, n);
+                ASSERT_EQ(a, a2) << n << " samples, orders " << o0 << ", " << o1;
+                ASSERT_EQ(b, b2) << n << " samples, orders " << o0 << ", " << o1;
+            }
+    int32_t x[7] = {}, y[7] = {};
+    int32_t* short_frame[2] = {x, y};
+    LpcCoefs ks[2] = {coefs(2, 12, rng, false), coefs(2, 12, rng, false)};
+    int shifts[2] = {0, 0};
+    EXPECT_FALSE(lms_lpc_decode_pair(short_frame, shifts, 7, p, ks)) << "fewer samples than the predictor's past";
+}
