@@ -64,12 +64,15 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
         return rc;
     };
     Md5 md5;
+    Writeback writeback(outFd, h.waveHeaderSize);
     auto emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const Slot& s = slots[slot];
         md5.update(s.pcm.data(), frameBytes(i));
-        int rc = outFd >= 0 ? write_all(outFd, s.pcm.data(), frameBytes(i)) : int(APE_OK);
+        int rc = APE_OK;
+        if (outFd >= 0 && (rc = write_all(outFd, s.pcm.data(), frameBytes(i))) == APE_OK)
+            writeback.grew(frameBytes(i));
         progress.update(i + 1, h.frameCount);
         return rc;
     };

@@ -129,6 +129,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     };
     Md5 md5;
     uint64_t at = h.framesOffset;
+    Writeback writeback(fd, at);
     auto emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
@@ -140,6 +141,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
         int rc = write_all(fd, b.coded.data(), b.coded.size());
         if (rc == APE_OK)
             rc = write_at(fd, h.seekTableOffset + i * kSeekEntrySize, entry, sizeof entry);
+        writeback.grew(b.coded.size());
         at += b.coded.size();
         progress.update(i + 1, h.frameCount);
         return rc;

@@ -196,6 +196,16 @@ int OutputFile::create(const char* path, const struct stat& source)
     return APE_OK;
 }
 
+void Writeback::grew(uint64_t bytes)
+{
+    end_ += bytes;
+    if (fd_ < 0 || end_ - sent_ < kStep)
+        return;
+    // a hint: where it is refused, the final sync does it all
+    ::sync_file_range(fd_, off64_t(sent_), off64_t(end_ - sent_), SYNC_FILE_RANGE_WRITE);
+    sent_ = end_;
+}
+
 int OutputFile::commit()
 {
     int f = fd_.get();

@@ -37,6 +37,21 @@ int read_at(int fd, uint64_t offset, void* data, size_t size);
 // Writes all of data at the file's position or at offset: APE_OK or
 // APE_ERROR_WRITE.
 int write_all(int fd, const void* data, size_t size);
+// Sends an output to the disk as it grows, without waiting for it, so
+// that the sync before the output appears has little left to do.
+class Writeback {
+public:
+    // fd: the output (none below 0); start: where appending begins
+    Writeback(int fd, uint64_t start) : fd_(fd), end_(start) {}
+    // bytes were appended
+    void grew(uint64_t bytes);
+
+private:
+    static constexpr uint64_t kStep = uint64_t(8) << 20;
+    int fd_;
+    uint64_t end_;
+    uint64_t sent_ = 0;
+};
 int write_at(int fd, uint64_t offset, const void* data, size_t size);
 
 // Passes the bytes [offset, offset + size) of inFd through crc (CRC-32),
