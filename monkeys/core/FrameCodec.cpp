@@ -171,6 +171,14 @@ int input_shift(const int32_t* x, int n, int maxShift)
     return std::clamp(bits - 11, 0, maxShift);
 }
 
+// One plane of blocks samples per channel in store.
+void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
+{
+    store.resize(size_t(ch) * blocks);
+    for (int c = 0; c < ch; ++c)
+        xs[c] = &store[size_t(c) * blocks];
+}
+
 // Codes into out; h gets the parameters, and the returned planes (valid
 // until the thread's next frame) hold the residuals as coded, channel
 // after channel.
@@ -182,9 +190,10 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
     h.prof = profile_for(f.level);
     // per-thread buffers: frames come one after another on each thread
     thread_local std::vector<int32_t> planes;
-    planes.resize(size_t(ch) * blocks);
+    int32_t* xs[32];
+    split_planes(planes, ch, blocks, xs);
     for (int c = 0; c < ch; ++c) {
-        int32_t* x = &planes[size_t(c) * blocks];
+        int32_t* x = xs[c];
         uint32_t any = 0;
         for (int i = 0; i < blocks; ++i)
             any |= uint32_t(x[i] = in[size_t(i) * ch + c]);
@@ -195,8 +204,8 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
                 x[i] >>= w;
     }
     for (int p = 0; p < pairs; ++p) {
-        int32_t* l = &planes[size_t(2 * p) * blocks];
-        int32_t* r = &planes[size_t(2 * p + 1) * blocks];
+        int32_t* l = xs[2 * p];
+        int32_t* r = xs[2 * p + 1];
         // cost estimate of both ways in one pass: magnitudes of first differences
         uint64_t lr = 0, ms = 0;
         Side prev = to_mid_side(l[0], r[0]);
@@ -216,9 +225,8 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
         }
     }
     const Profile& prof = h.prof;
-    int32_t* xs[32];
     for (int c = 0; c < ch; ++c) {
-        int32_t* x = xs[c] = &planes[size_t(c) * blocks];
+        int32_t* x = xs[c];
         preemphasis(x, blocks, prof.preemph);
         h.lpc[c] = lpc_fit(x, blocks, prof.lpcOrder);
         lpc_encode(x, blocks, h.lpc[c]);
@@ -273,13 +281,13 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
         int i = 0;
         for (; i + 2 <= m; i += 2) {
             BitWriter b0(streams[i]), b1(streams[i + 1]);
-            rice_encode2(b0, &planes[size_t(coded[i]) * blocks], b1, &planes[size_t(coded[i + 1]) * blocks], blocks);
+            rice_encode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
             b0.flush();
             b1.flush();
         }
         if (i < m) {
             BitWriter bw(streams[i]);
-            rice_encode(bw, &planes[size_t(coded[i]) * blocks], blocks);
+            rice_encode(bw, xs[coded[i]], blocks);
             bw.flush();
         }
         for (int j = 0; j + 1 < m; ++j) {
@@ -298,7 +306,7 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
     BitWriter bw(raw);
     for (int c = 0; c < ch; ++c)
         if (!(h.wasted[c] & kSilent))
-            range_encode(rc, bw, &planes[size_t(c) * blocks], blocks);
+            range_encode(rc, bw, xs[c], blocks);
     rc.finish();
     bw.flush();
     uint32_t len = uint32_t(coded.size());
@@ -532,14 +540,6 @@ bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* con
                 out[size_t(i) * ch + c] = xs[c][i];
     }
     return true;
-}
-
-// One plane of blocks samples per channel in store.
-void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
-{
-    store.resize(size_t(ch) * blocks);
-    for (int c = 0; c < ch; ++c)
-        xs[c] = &store[size_t(c) * blocks];
 }
 
 bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, int32_t* out)

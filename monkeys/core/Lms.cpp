@@ -361,9 +361,8 @@ void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const
 bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
 {
 #ifdef CORE_X86
-    auto isShort = [](const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; };
     if (!kAvx2 || gPortable.load(std::memory_order_relaxed) || p.order != 16 || n < kShortOrder ||
-        !isShort(ks[0]) || !isShort(ks[1]))
+        !lpc_is_short(ks[0]) || !lpc_is_short(ks[1]))
         return false;
     run_avx2_small<false, 1, 2>(xs, inShifts, n, p, ThenLpc{xs, ks, {}});
     return true;

@@ -252,7 +252,6 @@ void filter(int32_t* x, int n, const LpcCoefs& k)
             at(i);
 }
 
-using Short = LpcShortDecoder;
 
 // The first eight samples as the general filter does them (shorter past).
 void decode_short(int32_t* x, int n, const LpcCoefs& k)
@@ -261,7 +260,7 @@ void decode_short(int32_t* x, int n, const LpcCoefs& k)
     filter<false>(x, head, k);
     if (n <= kShortOrder)
         return;
-    Short f(k, x);
+    LpcShortDecoder f(k, x);
     for (int i = kShortOrder; i < n; ++i)
         x[i] = f.next(x[i]);
 }
@@ -273,7 +272,7 @@ void decode_short2(int32_t* x0, const LpcCoefs& k0, int32_t* x1, const LpcCoefs&
     filter<false>(x1, head, k1);
     if (n <= kShortOrder)
         return;
-    Short f0(k0, x0), f1(k1, x1);
+    LpcShortDecoder f0(k0, x0), f1(k1, x1);
     for (int i = kShortOrder; i < n; ++i) {
         x0[i] = f0.next(x0[i]);
         x1[i] = f1.next(x1[i]);
@@ -285,17 +284,16 @@ void decode_short2(int32_t* x0, const LpcCoefs& k0, int32_t* x1, const LpcCoefs&
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k) { filter<true>(x, n, k); }
 void lpc_decode(int32_t* x, int n, const LpcCoefs& k)
 {
-    if (k.order > 0 && k.order <= kShortOrder)
+    if (lpc_is_short(k))
         return decode_short(x, n, k);
     filter<false>(x, n, k);
 }
 
 void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n)
 {
-    auto isShort = [](const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; };
     for (int c = 0; c < count;) {
         const LpcCoefs& k0 = ks[c];
-        if (c + 2 <= count && isShort(k0) && isShort(ks[c + 1])) {
+        if (c + 2 <= count && lpc_is_short(k0) && lpc_is_short(ks[c + 1])) {
             decode_short2(xs[c], k0, xs[c + 1], ks[c + 1], n);
             c += 2;
             continue;

@@ -17,9 +17,10 @@ struct LpcCoefs {
 
 constexpr int kShortOrder = 8;
 
-// Orders up to kShortOrder decode with this. Short filters keep the last eight samples in registers: a vector load
-// of samples just stored waits for the store, which made the decoder's
-// dependency chain several times longer than its arithmetic. The newest
+// Orders up to kShortOrder decode with this, the last eight samples in
+// registers: a vector load of samples just stored waits for the store,
+// which made the decoder's dependency chain several times longer than its
+// arithmetic. The newest
 // sample is added last, so the chain from one output to the next is one
 // multiply and three adds. Zero taps pad an order below eight.
 struct LpcShortDecoder {
@@ -48,6 +49,9 @@ struct LpcShortDecoder {
         return v;
     }
 };
+// Orders the register-resident decoder handles.
+inline bool lpc_is_short(const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; }
+
 // Fits at most maxOrder coefficients to x (the order may come out lower).
 LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder);
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k);
