@@ -15,6 +15,8 @@ bool start_sdl_audio(std::string* why)
     static bool started = false;
     static std::string error;
     std::call_once(once, [] {
+        // Ctrl-C and SIGTERM end the player as they end any program.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         started = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
         if (!started)
             error = SDL_GetError();
