@@ -10,12 +10,13 @@ const uint32 kReadFrames = 4096;
 
 }  // namespace
 
-TPlayback::TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info)
+TPlayback::TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info, Samples samples)
     : fDecoder(decoder),
       fInfo(info),
       fFileFrameSize(info.FrameSize()),
       fOutputFrameSize(0),
       fOutputBytesPerSample(0),
+      fWiden(samples == kWiden24 && info.bytesPerSample == 3),
       fFrame(0),
       fLimit(-1),
       fEnded(false)
@@ -23,7 +24,7 @@ TPlayback::TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info)
     const int32 bytes = info.bytesPerSample;
     if (fFileFrameSize == 0 || info.channels > 8 || bytes > 4 || info.sampleRate < 1)
         return;
-    fOutputBytesPerSample = bytes == 3 ? 4 : bytes;
+    fOutputBytesPerSample = fWiden ? 4 : bytes;
     fOutputFrameSize = uint32(fOutputBytesPerSample) * uint32(info.channels);
     fScratch.resize(size_t(kReadFrames) * fFileFrameSize);
 }
@@ -71,7 +72,7 @@ size_t TPlayback::Fill(uint8* buffer, size_t size)
         }
         const size_t samples = size_t(got) * size_t(fInfo.channels);
         uint8* out = buffer + filled;
-        if (fInfo.bytesPerSample == 3) {
+        if (fWiden) {
             // 24-bit little-endian samples become the top three bytes of
             // 32-bit ones.
             for (size_t i = 0; i < samples; i++) {

@@ -1,6 +1,6 @@
-// TPlayback: the PCM of one open file, as an audio output takes it. It
-// reads the add-on's decoder in whole frames, widens 24-bit samples to 32
-// bits (the outputs know no 24-bit format), and stops at a frame limit,
+// TPlayback: the PCM of one open file, as an output takes it. It reads
+// the add-on's decoder in whole frames, widens 24-bit samples to 32 bits
+// for a sound output (which knows no 24-bit format), stops at a frame limit,
 // and it can be told to pause or jump at given frames, exactly there: what
 // it hands out is the file's PCM up to that frame and from the new one on.
 //
@@ -25,8 +25,13 @@ public:
         int64 value;
     };
 
+    enum Samples {
+        kAsInFile,   // the file's own bytes (for a WAVE file)
+        kWiden24,    // 24-bit samples as 32-bit ones (for a sound output)
+    };
+
     // The decoder must outlive the playback.
-    TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info);
+    TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info, Samples samples);
 
     // False for a file the outputs cannot take (no frames, unknown sample
     // size, more than 8 channels).
@@ -60,6 +65,7 @@ private:
     uint32 fFileFrameSize;
     uint32 fOutputFrameSize;
     int32 fOutputBytesPerSample;
+    bool fWiden;
     int64 fFrame;
     int64 fLimit;
     bool fEnded;

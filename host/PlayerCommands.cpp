@@ -202,7 +202,8 @@ int play_without_window(const TAddOnFolder& addOns, const TPlayerOptions& option
             continue;
         }
         const TAudioFileInfo info = decoder->Info();
-        TPlayback playback(decoder.get(), info);
+        TPlayback playback(decoder.get(), info,
+            options.output.empty() ? TPlayback::kWiden24 : TPlayback::kAsInFile);
         if (!playback.IsPlayable()) {
             print_error(player_text("@Err_Bad_Format %File%@", {{"%File%", file}}));
             status = 1;

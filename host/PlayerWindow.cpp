@@ -177,7 +177,7 @@ void TPlayerWindow::Start(size_t index)
             continue;
         }
         fInfo = fDecoder->Info();
-        fPlayback = std::make_unique<TPlayback>(fDecoder.get(), fInfo);
+        fPlayback = std::make_unique<TPlayback>(fDecoder.get(), fInfo, TPlayback::kWiden24);
         if (!fPlayback->IsPlayable()) {
             fStatusKey = "@Err_Bad_Format %File%@";
             fStatusFile = file;

@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -149,7 +150,9 @@ std::string player()
 suite_test::Environment player_env(const suite_test::TempHome& home)
 {
     suite_test::Environment env = home.Env();
+    // Private, or the platform falls back to the shared folder in /tmp.
     suite_test::make_dirs(home / "run");
+    chmod((home / "run").c_str(), 0700);
     env["XDG_RUNTIME_DIR"] = home / "run";
     env["LANG"] = "en_US.UTF-8";
     return env;
