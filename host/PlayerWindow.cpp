@@ -146,7 +146,9 @@ TPlayerWindow::TPlayerWindow(const TAddOnFolder& addOns, const std::vector<std::
 TPlayerWindow::~TPlayerWindow()
 {
     Stop();
-    delete fPanel;
+    // A window goes by Quit, from its own thread or with it locked.
+    if (fPanel != nullptr && fPanel->Lock())
+        fPanel->Quit();
 }
 
 bool TPlayerWindow::QuitRequested()
@@ -201,7 +203,9 @@ void TPlayerWindow::Start(size_t index)
             BMessage message(kMsgProgress);
             message.AddInt32("generation", int32(generation));
             message.AddInt64("frame", frame);
-            self.SendMessage(&message);
+            // Never waits: the window may be closing the output, which
+            // waits for this thread.
+            self.SendMessage(&message, static_cast<BHandler*>(nullptr), 0);
         };
         std::string why;
         if (!fOutput.Open(fPlayback.get(), listener, &why)) {
