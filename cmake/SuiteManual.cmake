@@ -7,7 +7,7 @@
 #   share/bash-completion/completions/<Name> under the prefix (so the user
 #   install puts them where `man <Name>` and bash-completion look).
 #   With the tests, adds manual_page_<Name>: both pages render with groff
-#   without a single warning, and, given OPTIONS_FROM (files or folders,
+#   without a single warning (the English one in ASCII too), and, given OPTIONS_FROM (files or folders,
 #   relative to the top of the tree), every option name of the program's
 #   option table (the upper-case "-NAME" literals of those sources) appears
 #   in both pages, and the page describes no option the table lacks.
@@ -39,7 +39,7 @@ function(suite_manual_page name)
   install(FILES ${completion} DESTINATION share/bash-completion/completions)
   if(SUITE_TESTS)
     set(args --source ${source} --parts ${SUITE_MANUAL_SOURCE_DIR} --tool ${SUITE_MANUAL_TOOL}
-        --top ${CMAKE_SOURCE_DIR} --page ${en} --page ${ja})
+        --top ${CMAKE_SOURCE_DIR} --en ${en} --ja ${ja})
     if(SM_OPTIONS_FROM)
       list(APPEND args --options-from ${SM_OPTIONS_FROM})
     endif()

@@ -167,19 +167,32 @@ TEST_F(Readme, WorksAsWrittenTopToBottom)
 TEST_F(Readme, ManFindsThePagesAndBashTheCompletions)
 {
     const bool japanese = run_program({"sh", "-c", "locale -a | grep -qix 'ja_JP.utf-\\?8'"}).status == 0;
-    for (const char* program : kPrograms) {
-        SCOPED_TRACE(program);
-        ProgramResult r = run_program({"man", "-w", program}, Env());
-        EXPECT_EQ(r.out, fHome / ".local/share/man/man1/" + program + ".1\n") << r.err;
-        if (japanese) {
-            Environment env = Env();
-            env["LANG"] = "ja_JP.UTF-8";
-            r = run_program({"man", "-w", program}, env);
-            EXPECT_EQ(r.out, fHome / ".local/share/man/ja/man1/" + program + ".1\n") << r.err;
-        }
-    }
     if (!japanese)
         ADD_FAILURE() << "no ja_JP.UTF-8 locale: man cannot show the Japanese pages (scripts/install-deps makes it)";
+    struct Language {
+        const char* lang;
+        const char* folder;
+        const char* name;  // the NAME section's title
+    };
+    for (const Language& language : {Language{nullptr, "man1", "NAME"}, Language{"ja_JP.UTF-8", "ja/man1", "名前"}}) {
+        if (language.lang && !japanese)
+            continue;
+        Environment env = Env();
+        if (language.lang)
+            env["LANG"] = language.lang;
+        env["MANWIDTH"] = "80";
+        for (const char* program : kPrograms) {
+            SCOPED_TRACE(std::string(program) + " " + language.folder);
+            ProgramResult r = run_program({"man", "-w", program}, env);
+            EXPECT_EQ(r.out, fHome / ".local/share/man/" + language.folder + "/" + program + ".1\n") << r.err;
+            // Shown as man shows it, without a word from groff.
+            r = run_program({"man", program}, env);
+            EXPECT_EQ(r.status, 0);
+            EXPECT_EQ(r.err, "");
+            EXPECT_NE(r.out.find(std::string("\n") + language.name + "\n       " + program + " - "), std::string::npos)
+                << r.out.substr(0, 300);
+        }
+    }
 
     // bash-completion loads a program's completion the first time it is
     // completed, from the user's folder.

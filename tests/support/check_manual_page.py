@@ -2,7 +2,8 @@
 """Checks a program's manual pages as made by cmake/manual_page.py.
 
 Each page must render with groff, every warning enabled, without a single
-warning; and, given --options-from, each option name of the program's
+warning (the English one for a plain ASCII terminal too, as man shows it
+without a UTF-8 locale); and, given --options-from, each option name of the program's
 option table must appear in every page, and the page source may describe
 no option the table lacks. The option table is read from the sources: its
 names are the upper-case "-NAME" string literals. See
@@ -41,10 +42,10 @@ def table_options(top, paths):
     return names
 
 
-def groff(page, *extra):
+def groff(page, *extra, device='utf8'):
     # -k: the pages are UTF-8; LC_ALL=C so that nothing depends on the
     # locale of the machine.
-    return subprocess.run(['groff', '-k', '-man', '-Tutf8', *extra, page], capture_output=True,
+    return subprocess.run(['groff', '-k', '-man', '-T' + device, *extra, page], capture_output=True,
                           env=dict(os.environ, LC_ALL='C'))
 
 
@@ -58,16 +59,18 @@ def main():
     parser.add_argument('--parts', required=True)
     parser.add_argument('--tool', required=True)
     parser.add_argument('--top', required=True)
-    parser.add_argument('--page', action='append', required=True)
+    parser.add_argument('--en', required=True, help='the English page')
+    parser.add_argument('--ja', required=True, help='the Japanese page')
     parser.add_argument('--options-from', nargs='*', default=[])
     args = parser.parse_args()
     problems = []
 
     texts = {}
-    for page in args.page:
-        lint = groff(page, '-ww', '-z')
-        if lint.returncode != 0 or lint.stderr:
-            problems.append(f'{page}: groff -ww:\n{lint.stderr.decode(errors="replace")}')
+    for page, devices in ((args.en, ('utf8', 'ascii')), (args.ja, ('utf8',))):
+        for device in devices:
+            lint = groff(page, '-ww', '-z', device=device)
+            if lint.returncode != 0 or lint.stderr:
+                problems.append(f'{page}: groff -ww -T{device}:\n{lint.stderr.decode(errors="replace")}')
         shown = groff(page, '-P-cbou')
         texts[page] = shown.stdout.decode(errors='replace').translate(DASHES)
 
