@@ -82,18 +82,15 @@ protected:
         return env;
     }
 
-    // Runs the commands of a README block in one shell, from the top of the
-    // checkout (where the README's commands start); each must succeed.
-    void RunBlock(const std::string& name)
+    // Runs the commands of a README block in one shell, in folder; the
+    // run stops at the first that fails, with its status.
+    ProgramResult RunBlock(const std::string& name, const std::string& folder)
     {
-        SCOPED_TRACE("README block " + name);
-        const std::vector<std::string> list = commands(readme_block(name));
         std::string script;
-        for (const std::string& command : list)
+        for (const std::string& command : commands(readme_block(name)))
             script += command + "\nstatus=$?; [ $status = 0 ] || { echo \"ended with status $status:\"; cat <<'EOF'\n"
-                      + command + "\nEOF\nexit 1; }\n";
-        ProgramResult r = run_program({"bash", "--norc", "--noprofile", "-c", script}, Env(), source_dir());
-        EXPECT_EQ(r.status, 0) << r.out << r.err;
+                      + command + "\nEOF\nexit $status; }\n";
+        return run_program({"bash", "--norc", "--noprofile", "-c", script}, Env(), folder);
     }
 
     // Runs the "$ command" of a README block in folder and checks that it
@@ -111,15 +108,12 @@ protected:
         EXPECT_EQ(r.out, shown);
     }
 
-    // Runs a folder recipe; the files it names as failed, in ~/Music.
+    // Runs a folder recipe on ~/Music; the files it names as failed.
     std::vector<std::string> RunRecipe(const std::string& name, int status)
     {
         SCOPED_TRACE("README block " + name);
-        const std::vector<std::string> list = commands(readme_block(name));
-        EXPECT_EQ(list.size(), 1u);
-        ProgramResult r = run_program({"bash", "--norc", "--noprofile", "-c", list.at(0)}, Env(), fHome.Path());
-        EXPECT_EQ(r.status, status) << r.err;
-        EXPECT_EQ(r.out, "");
+        ProgramResult r = RunBlock(name, fHome.Path());
+        EXPECT_EQ(r.status, status) << r.out << r.err;
         std::vector<std::string> named;
         for (const std::string& line : split_lines(r.err)) {
             const size_t at = line.find(Music());
@@ -141,7 +135,9 @@ std::unique_ptr<TempHome> Readme::sHome;
 
 TEST_F(Readme, WorksAsWrittenTopToBottom)
 {
-    RunBlock("everyday");
+    // From the top of the checkout, where the README's commands start.
+    ProgramResult r = RunBlock("everyday", source_dir());
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
     const std::string folder = fHome / "ape-try";
     EXPECT_TRUE(read_file(folder + "/copy.wav") == read_file(folder + "/song.wav"));
     EXPECT_TRUE(file_exists(folder + "/high.ape"));
