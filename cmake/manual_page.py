@@ -255,10 +255,10 @@ def completion(page):
             values = " ".join(shell_word(v) for v in option.values)
             cases.append(f"        {pattern}) values=({values}) ;;")
     first, later = page.files
-    if file_spec(first) == file_spec(later):
-        files = f"    {file_spec(first)}"
+    if file_completion(first) == file_completion(later):
+        files = f"    {file_completion(first)}"
     else:
-        files = FILES.format(first=file_spec(first), later=file_spec(later))
+        files = FILES.format(first=file_completion(first), later=file_completion(later))
     return COMPLETION.format(program=page.program, function=function,
                              options=" ".join(options), cases="\n".join(cases) or "        *) ;;",
                              files=files)
@@ -268,7 +268,7 @@ def shell_word(text):
     return "'" + text.replace("'", "'\\''") + "'"
 
 
-def file_spec(kind):
+def file_completion(kind):
     # _filedir with an extension also offers folders; "new" only folders.
     if kind == "new":
         return "_filedir -d"

@@ -26,8 +26,8 @@ for line; do
     [[ $line == *' ' ]] && COMP_WORDS+=('')
     COMP_CWORD=$((${#COMP_WORDS[@]} - 1)) COMP_LINE=$line COMP_POINT=${#line}
     COMPREPLY=()
-    spec=$(complete -p "${COMP_WORDS[0]}") || exit 1
-    spec=${spec#*-F } && function=${spec%% *}
+    registered=$(complete -p "${COMP_WORDS[0]}") || exit 1
+    registered=${registered#*-F } && function=${registered%% *}
     "$function" "${COMP_WORDS[0]}" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
     printf '%s\n' "${COMPREPLY[@]}" | LC_ALL=C sort | paste -sd'|'
 done
