@@ -54,3 +54,4 @@ function(suite_program target)
 endfunction()
 
 include(SuiteTesting)
+include(SuiteManual)
