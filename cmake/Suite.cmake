@@ -59,3 +59,4 @@ endfunction()
 
 include(SuiteResources)
 include(SuiteTesting)
+include(SuiteManual)
