@@ -9,7 +9,7 @@
 
 const char gAppName[] = "APE (Monkey's Audio) decoder";
 const char gAppVer[] = "Ver 1.62";
-const char gCright[] = "Copyright (C) 2004-2026 %AppAuthor%";
+const char gCright[] = SUITE_COPYRIGHT;
 const char gAppAuthorE[] = "VELMOR";
 const char gAppAuthorJ[] = "\xEF\xBC\xB6\xEF\xBC\xA5\xEF\xBC\xAC\xEF\xBC\xAD\xEF\xBC\xAF\xEF\xBC\xB2";  // ＶＥＬＭＯＲ
 const char gAppSignature[] = "application/x-vnd.VELMOR-SoundPlayOrvane";
