@@ -547,10 +547,12 @@ NativeWindow::NativeWindow(BWindow* window, BRect frame, const char* title, uint
     attributes.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask
         | PointerMotionMask | KeyPressMask | KeyReleaseMask | StructureNotifyMask
         | FocusChangeMask | LeaveWindowMask;
+    attributes.override_redirect = (flags & kPopUpWindowFlag) ? True : False;
     XLockDisplay(c.display);
     ::Window id = XCreateWindow(c.display, c.root, int(std::lround(frame.left)),
         int(std::lround(frame.top)), unsigned(width), unsigned(height), 0, CopyFromParent,
-        InputOutput, CopyFromParent, CWBackPixmap | CWBitGravity | CWEventMask, &attributes);
+        InputOutput, CopyFromParent, CWBackPixmap | CWBitGravity | CWEventMask | CWOverrideRedirect,
+        &attributes);
     {
         std::lock_guard<std::mutex> lock(registry_lock());
         registry()[id] = fState;
@@ -624,6 +626,13 @@ void NativeWindow::Show(bool focus)
         return;
     fState->wantFocus = focus;
     XMapRaised(gConnection->display, fId);
+    if (fFlags & kPopUpWindowFlag) {
+        // Every press, also one outside, comes here while it is shown.
+        XGrabPointer(gConnection->display, fId, False,
+            ButtonPressMask | ButtonReleaseMask | PointerMotionMask, GrabModeAsync, GrabModeAsync,
+            None, None, CurrentTime);
+        XGrabKeyboard(gConnection->display, fId, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    }
     flush();
 }
 
@@ -632,6 +641,10 @@ void NativeWindow::Hide()
     if (fId == 0 || !usable())
         return;
     fState->wantFocus = false;
+    if (fFlags & kPopUpWindowFlag) {
+        XUngrabPointer(gConnection->display, CurrentTime);
+        XUngrabKeyboard(gConnection->display, CurrentTime);
+    }
     XUnmapWindow(gConnection->display, fId);
     flush();
 }

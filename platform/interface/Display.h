@@ -28,6 +28,10 @@ enum : uint32 {
     kMsgNativeExposed = 0x5F584558 /* '_XEX': "rect" (window) */,
 };
 
+// A private window flag: a pop-up (a menu's window) has no frame of the
+// window manager's and holds the pointer and the keyboard while shown.
+const uint32 kPopUpWindowFlag = 0x40000000;
+
 bool display_available();
 // The size of the display's root window; an invalid rect without display.
 BRect display_frame();

@@ -7,6 +7,7 @@
 #include "ControlLook.h"
 #include "Menu.h"
 #include "MenuItem.h"
+#include "MenuWindow.h"
 
 using namespace BPrivate;
 
@@ -136,6 +137,27 @@ void BMenuField::Draw(BRect)
     SetHighColor(fEnabled ? make_color(0, 0, 0) : tint_color(panel, B_DARKEN_3_TINT));
     FillTriangle(BPoint(bar.right - 12, mid - 2), BPoint(bar.right - 4, mid - 2),
         BPoint(bar.right - 8, mid + 2));
+}
+
+void BMenuField::MouseDown(BPoint where)
+{
+    if (fEnabled && fMenu != nullptr && MenuFrame().Contains(where))
+        MenuWindow::Open(this);
+}
+
+void BMenuField::MessageReceived(BMessage* message)
+{
+    int32 index = -1;
+    if (message->what != kMsgMenuItemChosen || message->FindInt32("index", &index) != B_OK) {
+        BView::MessageReceived(message);
+        return;
+    }
+    BMenuItem* item = fMenu != nullptr ? fMenu->ItemAt(index) : nullptr;
+    if (item == nullptr || !item->IsEnabled())
+        return;
+    if (fMenu->IsRadioMode())
+        item->SetMarked(true);
+    item->Invoke();
 }
 
 void BMenuField::MakeFocus(bool focus)

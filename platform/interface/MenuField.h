@@ -24,6 +24,10 @@ public:
 
     void AttachedToWindow() override;
     void Draw(BRect updateRect) override;
+    // A press on the menu bar pops the menu up; the item chosen there is
+    // marked (in radio mode) and invoked.
+    void MouseDown(BPoint where) override;
+    void MessageReceived(BMessage* message) override;
     void MakeFocus(bool focus = true) override;
     void GetPreferredSize(float* width, float* height) override;
 

@@ -281,6 +281,13 @@ status_t BNode::GetNextAttrName(char* buffer)
     return B_OK;
 }
 
+status_t BNode::Sync()
+{
+    if (fFd < 0)
+        return B_NO_INIT;
+    return ::fsync(fFd) == 0 ? B_OK : B_IO_ERROR;
+}
+
 status_t BNode::RewindAttrs()
 {
     if (fFd < 0)

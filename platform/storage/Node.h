@@ -35,6 +35,8 @@ public:
     status_t InitCheck() const { return fStatus; }
 
     status_t GetStat(struct stat* st) const override;
+    // Puts the node's data on the disk before it answers.
+    status_t Sync();
 
     // Bytes read or written, or an error: B_ENTRY_NOT_FOUND for no such
     // attribute, B_NAME_TOO_LONG, B_UNSUPPORTED, B_DEVICE_FULL, ...
