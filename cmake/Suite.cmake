@@ -10,6 +10,10 @@ set(SUITE_APPS_DIR ${CMAKE_BINARY_DIR}/apps)
 set(SUITE_DICTIONARY_SOURCE_DIR ${CMAKE_SOURCE_DIR}/dictionaries)
 set(SUITE_INSTALL_APP_DIR lib/velmor)
 set(SUITE_LANGUAGES en ja)
+# The player (host/) loads the add-ons in this folder beside itself.
+set(SUITE_PLAYER ApePlayer)
+set(SUITE_PLAYER_ADDONS_DIR ${SUITE_APPS_DIR}/${SUITE_PLAYER}/add-ons)
+set(SUITE_INSTALL_PLAYER_ADDONS_DIR ${SUITE_INSTALL_APP_DIR}/${SUITE_PLAYER}/add-ons)
 
 # suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...
 #               [DICTIONARY_DIR <folder>])
@@ -53,4 +57,6 @@ function(suite_program target)
   endif()
 endfunction()
 
+include(SuiteResources)
 include(SuiteTesting)
+include(SuiteManual)

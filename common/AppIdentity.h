@@ -4,7 +4,7 @@
 //
 //   #include <AppIdentity.h>
 //   const char gAppName[] = "Fennick";
-//   const char gCright[] = "Copyright (C) ... %AppAuthor%";
+//   const char gCright[] = SUITE_COPYRIGHT;
 //   ...
 #pragma once
 
@@ -14,3 +14,6 @@ extern const char gCright[];         // contains "%AppAuthor%"
 extern const char gAppAuthorE[];     // "VELMOR", also a dictionary key
 extern const char gAppAuthorJ[];     // "ＶＥＬＭＯＲ"
 extern const char gAppSignature[];   // "application/x-vnd.VELMOR-<Name>"
+
+// The copyright line of every program of the suite: one range for all.
+#define SUITE_COPYRIGHT "Copyright (C) 2003-2026 %AppAuthor%"

@@ -140,6 +140,9 @@ void exp_progress(const char* key, int32 done, int64 elapsed)
         if (seconds < 0)
             seconds = 0;
         remain << seconds;
+    } else {
+        // Nothing done yet, so no estimate: "?" rather than a gap.
+        remain = "?";
     }
     std::cout << '\r' << get_text(key, {{"%Done%", percent}, {"%Remain%", remain}}) << ' '
               << std::flush;

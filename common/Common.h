@@ -71,7 +71,7 @@ void exp_err_bad_option_value(const BString& arg);
 
 // Rewrites the progress line: CR, the filled text of key, a blank, no line
 // end. done is in thousandths of a percent; elapsed in microseconds. With
-// done 0 or below there is no estimate yet and %Remain% is left empty.
+// done 0 or below there is no estimate yet and %Remain% reads "?".
 void exp_progress(const char* key, int32 done, int64 elapsed);
 
 void exp_app_info(const TOption& options);

@@ -5,10 +5,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "Bitmap.h"
+#include "File.h"
+#include "Resources.h"
 
 namespace {
 
@@ -44,6 +47,30 @@ const char* node_icon_attr(icon_size which)
     return which == B_LARGE_ICON ? "BEOS:L:STD_ICON" : "BEOS:M:STD_ICON";
 }
 
+// Files carry their icons as resources of this id too.
+const int32 kIconResourceId = 101;
+
+// The icon among the resources of a file, for a node without the
+// attribute (an installed or copied file keeps only its bytes).
+status_t resource_icon(BNode* node, icon_size which, std::vector<uint8>& pixels)
+{
+    BFile* file = dynamic_cast<BFile*>(node);
+    if (file == nullptr)
+        return B_ENTRY_NOT_FOUND;
+    BResources resources(file);
+    if (resources.InitCheck() != B_OK)
+        return resources.InitCheck();
+    size_t size = 0;
+    const void* data = resources.LoadResource(which == B_LARGE_ICON ? kLargeIconType : kMiniIconType,
+        kIconResourceId, &size);
+    if (data == nullptr)
+        return B_ENTRY_NOT_FOUND;
+    if (size != pixels.size())
+        return B_BAD_DATA;
+    memcpy(pixels.data(), data, size);
+    return B_OK;
+}
+
 std::string type_icon_file(const std::string& folder, icon_size which)
 {
     return folder + (which == B_LARGE_ICON ? "/large-icon" : "/mini-icon");
@@ -61,10 +88,15 @@ status_t BNodeInfo::GetIcon(BBitmap* icon, icon_size which) const
     std::vector<uint8> pixels(size_t(which) * size_t(which));
     ssize_t n = fNode->ReadAttr(node_icon_attr(which),
         which == B_LARGE_ICON ? kLargeIconType : kMiniIconType, 0, pixels.data(), pixels.size());
-    if (n < 0)
+    if (n == B_ENTRY_NOT_FOUND || n == B_UNSUPPORTED) {
+        status = resource_icon(fNode, which, pixels);
+        if (status != B_OK)
+            return status;
+    } else if (n < 0) {
         return status_t(n);
-    if (size_t(n) != pixels.size())
+    } else if (size_t(n) != pixels.size()) {
         return B_BAD_DATA;
+    }
     fill_icon(icon, pixels);
     return B_OK;
 }

@@ -172,7 +172,7 @@ TEST_F(MainTest, ProgressLineIsRewrittenInPlace)
     home.InstallFakeLibrary("complete");
     const ProgramResult r = RunRaw({"-M=verify", "a.ape"}, {{"FAKE_APE_PROGRESS", "0,50000,100000"}});
     EXPECT_EQ(r.out, "Probe file: a.ape\n"
-                     "\r@Verify_Progress 0 @ \r@Verify_Progress 50 0@ \r@Verify_Progress 100 0@ \n"
+                     "\r@Verify_Progress 0 ?@ \r@Verify_Progress 50 0@ \r@Verify_Progress 100 0@ \n"
                      "@Probe_Done@\n");
     EXPECT_EQ(r.status, 0);
     const ProgramResult failed =

@@ -44,9 +44,9 @@ TEST(Progress, DonePercentAndRemainingSeconds)
 
 TEST(Progress, NothingDoneMeansNoEstimate)
 {
-    EXPECT_EQ(progress(0, 5000000), "\r@Verify_Progress 0 @ ");
-    EXPECT_EQ(progress(-7, 5000000), "\r@Verify_Progress 0 @ ");
-    EXPECT_EQ(progress(0, 0), "\r@Verify_Progress 0 @ ");
+    EXPECT_EQ(progress(0, 5000000), "\r@Verify_Progress 0 ?@ ");
+    EXPECT_EQ(progress(-7, 5000000), "\r@Verify_Progress 0 ?@ ");
+    EXPECT_EQ(progress(0, 0), "\r@Verify_Progress 0 ?@ ");
     // More than complete never shows a negative time.
     EXPECT_EQ(progress(200000, 10000000), "\r@Verify_Progress 200 0@ ");
 }

@@ -210,7 +210,7 @@ TEST_F(LumbrelRun, MissingFileAndBadOptions)
     std::string missing = fDir / "missing.ape";
     ProgramResult result = Lumbrel({missing, "-T=x"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out, failure(missing, "The file cannot be opened as an APE file."));
+    EXPECT_EQ(result.out, failure(missing, "The file cannot be opened as an APE file of this suite; missing and unreadable files, and APE files of other encoders, are refused."));
     EXPECT_FALSE(file_exists(missing));
 
     ProgramResult bad = Lumbrel({fFile, "-CS=SJIS", "-T=x"});
@@ -252,7 +252,7 @@ TEST_F(LumbrelRun, JapaneseTexts)
     Lumbrel({fFile, "-T=季節の歌"});
     ProgramResult result = Lumbrel({fFile}, "ja_JP.UTF-8");
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out, "タグファイル: " + fFile
+    EXPECT_EQ(result.out, "対象ファイル: " + fFile
                               + "\nタイトル: 季節の歌\nアーティスト: \nアルバム: \nコメント: \n"
                                 "年: \nジャンル: \nトラック: \n");
 }

@@ -82,9 +82,12 @@ protected:
 
 std::unique_ptr<TempDir> RealCodec::sSamples;
 
-const char kEncodeFailed[] = "ERROR: Encoding failed.";
-const char kDecodeFailed[] = "ERROR: Decoding failed.";
-const char kBadApe[] = "ERROR: The file is damaged or is not an APE file.";
+const char kEncodeFailed[] =
+    "ERROR: Encoding failed; nothing was written. The source must be a readable PCM WAVE file, the destination a name that no file has yet (an existing file is never replaced), on a disk with room.";
+const char kDecodeFailed[] =
+    "ERROR: Decoding failed; nothing was written. The source must be a whole APE file of this suite (APE files of other encoders are refused), the destination a name that no file has yet (an existing file is never replaced), on a disk with room.";
+const char kBadApe[] =
+    "ERROR: The file is damaged or cannot be read, or it is not an APE file of this suite (APE files of other encoders are refused).";
 
 TEST_F(RealCodec, EveryLevelRoundTrips)
 {
@@ -169,6 +172,8 @@ TEST_F(RealCodec, DamagedFilesAreRefusedWithNoOutput)
         {"header-only.ape", good.substr(0, 40)},
         {"empty.ape", ""},
         {"wave.ape", read_file(Sample("mono8.wav"))},
+        // Another APE encoder's file: recognised and refused, like the rest.
+        {"other-encoder.ape", std::string("MAC \x96\x0f\0\0", 8) + good.substr(8)},
     };
     for (const auto& [name, content] : damaged) {
         SCOPED_TRACE(name);

@@ -77,7 +77,7 @@ std::vector<std::string> lines(const std::string& text)
 int check_progress_lines(const std::string& text, const std::string& keyName)
 {
     EXPECT_EQ(text.find('\n'), std::string::npos) << "a progress line has a line end";
-    const std::regex line("\r@" + keyName + " (\\d+) (\\d*)@ ");
+    const std::regex line("\r@" + keyName + " (\\d+) (\\d+|\\?)@ ");
     int last = -1;
     size_t at = 0;
     for (std::sregex_iterator it(text.begin(), text.end(), line), end; it != end; ++it) {

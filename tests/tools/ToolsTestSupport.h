@@ -49,7 +49,7 @@ protected:
 std::vector<std::string> lines(const std::string& text);
 
 // Checks that text is a run of progress lines for keyName: each a carriage
-// return, "@<keyName> <percent> <seconds>@", a blank and no line end, the
+// return, "@<keyName> <percent> <seconds or ?>@", a blank and no line end, the
 // percent never decreasing. Returns the last percent shown (-1 if none).
 int check_progress_lines(const std::string& text, const std::string& keyName);
 

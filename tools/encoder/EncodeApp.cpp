@@ -4,7 +4,7 @@
 
 const char gAppName[] = "Fennick";
 const char gAppVer[] = "Ver 1.30";
-const char gCright[] = "Copyright (C) 2003-2026 %AppAuthor%";
+const char gCright[] = SUITE_COPYRIGHT;
 const char gAppAuthorE[] = "VELMOR";
 const char gAppAuthorJ[] = "ＶＥＬＭＯＲ";
 const char gAppSignature[] = "application/x-vnd.VELMOR-Fennick";

@@ -1,0 +1,111 @@
+// ApePlayer: plays APE files (and whatever else its add-ons take) through
+// the desktop's sound output, loading its decoders as add-ons from the
+// folder add-ons/ beside itself.
+#include <Locale.h>
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+#include "AddOnLoader.h"
+#include "PlayerApp.h"
+#include "PlayerCommands.h"
+#include "PlayerOptions.h"
+#include "PlayerText.h"
+
+namespace {
+
+// The folder of the running program, with its final "/"; empty when
+// unknown.
+std::string own_folder()
+{
+    char path[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0)
+        return "";
+    path[n] = '\0';
+    std::string text(path);
+    return text.substr(0, text.rfind('/') + 1);
+}
+
+void print_usage()
+{
+    static const char* const kLines[] = {
+        "@Usage_Title@",
+        "@Usage_Window@",
+        "@Usage_Play@",
+        "@Usage_Play_Options@",
+        "@Usage_Info@",
+        "@Usage_Decode@",
+        "@Usage_About@",
+        "@Usage_Language@",
+        "@Usage_AddOns@",
+    };
+    for (const char* line : kLines)
+        printf("%s\n", player_text(line).String());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string folder = own_folder();
+    if (!folder.empty())
+        be_locale->LoadLanguageFile((folder + "Language/Dictionaries/ApePlayer").c_str());
+
+    TPlayerOptions options;
+    std::string bad;
+    if (parse_player_options(argc, argv, &options, &bad) != 0) {
+        print_error(player_text("@Err_Bad_Option %Option%@", {{"%Option%", bad}}));
+        return 1;
+    }
+    if (!options.language.empty() && options.mode != TPlayerOptions::kLanguage)
+        be_locale->SetLanguage(options.language.c_str());
+    switch (options.mode) {
+        case TPlayerOptions::kHelp:
+            print_usage();
+            return 0;
+        case TPlayerOptions::kLanguage:
+            return switch_running_player_language(options.language);
+        default:
+            break;
+    }
+    if ((options.mode == TPlayerOptions::kInfo || options.mode == TPlayerOptions::kDecode
+            || options.mode == TPlayerOptions::kPlay)
+        && options.files.empty()) {
+        print_usage();
+        return 1;
+    }
+
+    const std::string addOnFolder = options.addOnFolder.empty() ? folder + "add-ons" : options.addOnFolder;
+    TAddOnFolder addOns(addOnFolder);
+    for (const std::string& failure : addOns.Failures())
+        print_error(player_text("@Err_AddOn %Reason%@", {{"%Reason%", failure}}));
+    if (addOns.AddOns().empty()) {
+        print_error(player_text("@Err_No_AddOns %Folder%@", {{"%Folder%", addOnFolder}}));
+        return 1;
+    }
+
+    switch (options.mode) {
+        case TPlayerOptions::kInfo:
+            return print_file_info(addOns, options);
+        case TPlayerOptions::kDecode:
+            return decode_to_wave(addOns, options);
+        case TPlayerOptions::kPlay:
+            return play_without_window(addOns, options);
+        default:
+            break;
+    }
+    TPlayerApp* app = new TPlayerApp(addOns, options);
+    if (app->InitCheck() != B_OK) {
+        print_error(player_text("@Err_App@"));
+        delete app;
+        return 1;
+    }
+    app->Run();
+    const int status = app->Status();
+    delete app;
+    return status;
+}

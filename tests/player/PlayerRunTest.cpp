@@ -1,0 +1,122 @@
+// ApePlayer as a user or a script runs it: a child process with a
+// temporary home, its add-on and the real codec library.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "PlayerTestSupport.h"
+
+using namespace player_test;
+using suite_test::ProgramResult;
+using suite_test::run_program;
+
+namespace {
+
+class PlayerRun : public testing::Test {
+protected:
+    void SetUp() override { fHome.InstallLibrary(codec_library()); }
+
+    ProgramResult Player(std::vector<std::string> args, suite_test::Environment extra = {})
+    {
+        args.insert(args.begin(), player());
+        suite_test::Environment env = player_env(fHome);
+        for (const auto& [name, value] : extra)
+            env[name] = value;
+        return run_program(args, env);
+    }
+
+    suite_test::TempHome fHome;
+    suite_test::TempDir fDir{"player-run"};
+};
+
+}  // namespace
+
+TEST_F(PlayerRun, PrintsTheFileInformationAndDecodesWholeOrInParts)
+{
+    const Sample& s = sample("StereoCD");
+    const std::string file = fDir / "tagged.ape";
+    tagged_copy(s, file, {{"Artist", "Ridi Vuz"}, {"Title", "Seasons"}});
+    ProgramResult info = Player({"-Info", file});
+    EXPECT_EQ(info.status, 0);
+    EXPECT_EQ(info.out, "File: " + file + "\n"
+        "Add-on: APE (Monkey's Audio) decoder (" + addon_file() + ")\n"
+        "Title: Ridi Vuz - Seasons\nType: Monkey's Audio\nMIME type: audio/x-ape\n"
+        "Sample rate: 44100\nBits per sample: 16\nChannels: 2\nFrames per read: 10240\n"
+        "Frames: 24960\nBytes per sample: 2\nSeekable: 1\nLittle endian: 1\nReserved: 0\nLength: 0:00\n\n");
+
+    EXPECT_EQ(Player({"-Decode=" + (fDir / "whole.wav"), file}).status, 0);
+    EXPECT_EQ(wave_data(fDir / "whole.wav"), s.pcm);
+    // Parts one after another: back, forward, the tail, past the end.
+    EXPECT_EQ(Player({"-Decode=" + (fDir / "parts.wav"), "-Seek=20000+100,50+2000,24990,30000+5", file}).status, 0);
+    std::vector<uint8_t> parts = s.Frames(20000, 100);
+    for (auto part : {s.Frames(50, 2000), s.Frames(24990, 10)})
+        parts.insert(parts.end(), part.begin(), part.end());
+    EXPECT_EQ(wave_data(fDir / "parts.wav"), parts);
+
+    // An existing file is never replaced.
+    ProgramResult again = Player({"-Decode=" + (fDir / "whole.wav"), "-Seek=0+1", file});
+    EXPECT_EQ(again.status, 1);
+    EXPECT_EQ(wave_data(fDir / "whole.wav"), s.pcm);
+}
+
+TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
+{
+    suite_test::TempHome bare;
+    suite_test::Environment env = player_env(bare);
+    const std::string file = sample("Mono").ape;
+    ProgramResult info = run_program({player(), "-Info", file}, env);
+    EXPECT_EQ(info.status, 1);
+    EXPECT_EQ(info.out, "ERROR: No add-on can play " + file + ".\n");
+
+    env["SUITE_OFFSCREEN"] = "1";
+    Child about({player(), "-About"}, env);
+    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is missing from ~/.local/lib.\n"))
+        << about.Seen();
+}
+
+TEST_F(PlayerRun, PlaysThePcmThroughTheSoundOutputWithPauseAndSeek)
+{
+    // SDL's disk driver writes what reaches the output to a file, silence
+    // included: while paused, and around the file's own samples.
+    const Sample& s = sample_without_zero_bytes();
+    ProgramResult played = Player({"-Play", "-PauseAt=3000:30", "-SeekAt=15000:4000", s.ape},
+        {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", fDir / "output.raw"}, {"SDL_DISKAUDIODELAY", "1"}});
+    ASSERT_EQ(played.status, 0) << played.out << played.err;
+    std::vector<uint8_t> expected = s.Frames(0, 15000);
+    const std::vector<uint8_t> rest = s.Frames(4000, s.frames);
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    const std::vector<uint8_t> output(
+        [&] { std::string raw = suite_test::read_file(fDir / "output.raw"); return std::vector<uint8_t>(raw.begin(), raw.end()); }());
+    EXPECT_EQ(without_silence(output, s.FrameSize()), expected);
+
+    // The same playback into a WAVE file, a tenth of a second of it.
+    EXPECT_EQ(Player({"-Play", "-Seconds=0.1", "-Output=" + (fDir / "tenth.wav"), s.ape}).status, 0);
+    EXPECT_EQ(wave_data(fDir / "tenth.wav"), s.Frames(0, 4410));
+}
+
+TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
+{
+    suite_test::TempDir prefix("player-prefix");
+    ProgramResult install = run_program({SUITE_CMAKE, "--install", suite_test::build_dir(), "--prefix", prefix.Path()});
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    const std::string addOns = prefix / "lib/velmor/ApePlayer/add-ons";
+    EXPECT_TRUE(suite_test::file_exists(addOns + "/Language/Dictionaries/Orvane.ja"));
+
+    suite_test::TempHome home;
+    home.InstallLibrary(codec_library());
+    ProgramResult info = run_program({prefix / "bin/ApePlayer", "-Info", sample("Mono").ape}, player_env(home));
+    EXPECT_EQ(info.status, 0) << info.out;
+    EXPECT_NE(info.out.find("Add-on: APE (Monkey's Audio) decoder (" + addOns + "/Orvane.so)\n"), std::string::npos)
+        << info.out;
+
+    // The icon and version record are in the file's bytes: the install and
+    // a plain copy keep them.
+    suite_test::TempDir copies;
+    ASSERT_EQ(run_program({"/bin/cp", addOns + "/Orvane.so", copies / "Copy.so"}).status, 0);
+    const std::string built = icon_of(addon_file());
+    ASSERT_EQ(built.size(), 32u * 32u);
+    for (const std::string& file : {addOns + "/Orvane.so", copies / "Copy.so"}) {
+        EXPECT_EQ(icon_of(file), built) << file;
+        EXPECT_EQ(version_text_of(file), "SoundPlay Orvane") << file;
+    }
+}
