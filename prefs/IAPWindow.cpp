@@ -180,10 +180,11 @@ TIAPView::TIAPView(BRect frame)
     fButtonContainer->AddChild(fButtonDefaults);
     fButtonContainer->AddChild(fButtonCancel);
     fButtonContainer->AddChild(fButtonOK);
-    AddChild(fButtonContainer);
-
-    SetViewLabels();
+    // The view takes the row's size first, so that the row does not
+    // follow it.
     ResizeTo(fButtonContainer->Frame().right, fButtonContainer->Frame().bottom);
+    AddChild(fButtonContainer);
+    SetViewLabels();
     fButtonOK->MakeDefault(true);
 }
 

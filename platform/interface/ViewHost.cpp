@@ -113,6 +113,8 @@ void ViewHost::ViewDetached(BView* view)
     }
     if (fCapture == view)
         fCapture = nullptr;
+    if (fPointerView == view)
+        fPointerView = nullptr;
 }
 
 }  // namespace BPrivate

@@ -46,7 +46,10 @@ public:
     // The view that gets pointer events at a point of the window: the
     // capturing view while a button is held, else the view under it.
     BView* MouseTarget(BPoint windowWhere) const;
-    // A view leaves the window: it loses focus and capture.
+    // The view the pointer was last seen over, told when it leaves.
+    BView* PointerView() const { return fPointerView; }
+    void SetPointerView(BView* view) { fPointerView = view; }
+    // A view leaves the window: it loses focus, capture and the pointer.
     void ViewDetached(BView* view);
 
     // The button that Enter clicks.
@@ -69,6 +72,7 @@ private:
     BRect fDirty;
     BView* fFocus;
     BView* fCapture;
+    BView* fPointerView = nullptr;
     BButton* fDefault;
     BPoint fScreenOrigin;
     bool fUpdating;

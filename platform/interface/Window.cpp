@@ -70,7 +70,6 @@ void BWindow::Init(BRect frame, const char* title, uint32 flags, uint32 workspac
     fWorkspaces = workspace;
     fShowLevel = 1;
     fActive = false;
-    fMouseView = nullptr;
     fHost = new WindowHost(frame, this);
     app_private::add_window(this, this);
 }
@@ -138,10 +137,11 @@ void BWindow::RouteMouse(BMessage* message)
     message->FindInt32("buttons", &buttons);
     BView* under = fHost->TopView()->ViewAt(where);
     BView* target = fHost->MouseCapture() != nullptr ? fHost->MouseCapture() : under;
-    if (message->what == B_MOUSE_MOVED && fHost->MouseCapture() == nullptr && under != fMouseView) {
-        if (fMouseView != nullptr)
-            fMouseView->MouseMoved(fMouseView->ConvertFromWindow(where), B_EXITED_VIEW, nullptr);
-        fMouseView = under;
+    BView* last = fHost->PointerView();
+    if (message->what == B_MOUSE_MOVED && fHost->MouseCapture() == nullptr && under != last) {
+        if (last != nullptr)
+            last->MouseMoved(last->ConvertFromWindow(where), B_EXITED_VIEW, nullptr);
+        fHost->SetPointerView(under);
         if (under != nullptr)
             under->MouseMoved(under->ConvertFromWindow(where), B_ENTERED_VIEW, nullptr);
         return;

@@ -145,5 +145,4 @@ private:
     uint32 fWorkspaces;
     int32 fShowLevel;
     bool fActive;
-    BView* fMouseView;
 };

@@ -5,6 +5,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -47,5 +48,47 @@ BRect root_frame();
 void press_close_box(unsigned long window);
 // The window's pixels as they are on the screen (the caller destroys it).
 cairo_surface_t* capture(unsigned long window);
+
+// A picture taken with capture; destroyed with the object.
+struct Picture {
+    cairo_surface_t* surface = nullptr;
+    ~Picture()
+    {
+        if (surface != nullptr)
+            cairo_surface_destroy(surface);
+    }
+    // The whole picture, inclusive.
+    BRect Bounds() const
+    {
+        return BRect(0, 0, float(cairo_image_surface_get_width(surface) - 1),
+            float(cairo_image_surface_get_height(surface) - 1));
+    }
+    uint32_t At(int x, int y) const
+    {
+        auto* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
+        return reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
+    }
+    // Dark pixels: the text colour, not the panel or the controls' faces.
+    int Ink(BRect area) const
+    {
+        int n = 0;
+        for (int y = int(area.top); y <= int(area.bottom); y++) {
+            for (int x = int(area.left); x <= int(area.right); x++) {
+                uint32_t p = At(x, y);
+                n += ((p >> 16) & 0xff) + ((p >> 8) & 0xff) + (p & 0xff) < 3 * 110;
+            }
+        }
+        return n;
+    }
+    int Differences(const Picture& other, BRect area) const
+    {
+        int n = 0;
+        for (int y = int(area.top); y <= int(area.bottom); y++) {
+            for (int x = int(area.left); x <= int(area.right); x++)
+                n += At(x, y) != other.At(x, y);
+        }
+        return n;
+    }
+};
 
 }  // namespace display_test

@@ -97,40 +97,7 @@ public:
     LabelledView* view;
 };
 
-struct Picture {
-    cairo_surface_t* surface = nullptr;
-    ~Picture()
-    {
-        if (surface != nullptr)
-            cairo_surface_destroy(surface);
-    }
-    uint32_t At(int x, int y) const
-    {
-        auto* row = cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface);
-        return reinterpret_cast<const uint32_t*>(row)[x] & 0xffffff;
-    }
-    // Dark pixels: the text colour, not the panel or the controls' faces.
-    int Ink(BRect area) const
-    {
-        int n = 0;
-        for (int y = int(area.top); y <= int(area.bottom); y++) {
-            for (int x = int(area.left); x <= int(area.right); x++) {
-                uint32_t p = At(x, y);
-                n += ((p >> 16) & 0xff) + ((p >> 8) & 0xff) + (p & 0xff) < 3 * 110;
-            }
-        }
-        return n;
-    }
-    int Differences(const Picture& other, BRect area) const
-    {
-        int n = 0;
-        for (int y = int(area.top); y <= int(area.bottom); y++) {
-            for (int x = int(area.left); x <= int(area.right); x++)
-                n += At(x, y) != other.At(x, y);
-        }
-        return n;
-    }
-};
+using display_test::Picture;
 
 }  // namespace
 

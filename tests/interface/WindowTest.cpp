@@ -159,6 +159,29 @@ TEST(Window, PointerMessagesReachTheViewUnderThePointerAndStayWhileHeld)
     w->Quit();
 }
 
+// The view the pointer was over goes away; the next movement tells only
+// the view it is over now.
+TEST(Window, AViewRemovedUnderThePointerIsNotToldItWasLeft)
+{
+    auto* w = new TestWindow();
+    auto* gone = new RecordingView(BRect(0, 0, 99, 99), "gone");
+    auto* next = new RecordingView(BRect(100, 0, 199, 99), "next");
+    w->AddChild(gone);
+    w->AddChild(next);
+    w->Show();
+    post(w, mouse(B_MOUSE_MOVED, BPoint(10, 20), 0), w);
+    ASSERT_TRUE(wait_until(w, [&] { return gone->log.size() == 1; }));
+    ASSERT_TRUE(w->Lock());
+    w->RemoveChild(gone);
+    delete gone;
+    w->Unlock();
+    post(w, mouse(B_MOUSE_MOVED, BPoint(150, 20), 0), w);
+    ASSERT_TRUE(wait_until(w, [&] { return next->log.size() == 1; }));
+    ASSERT_TRUE(w->Lock());
+    EXPECT_EQ(next->log, (std::vector<std::string>{"moved 50,20 " + std::to_string(B_ENTERED_VIEW)}));
+    w->Quit();
+}
+
 TEST(Window, KeysGoThroughCommonFiltersToTheFocusView)
 {
     struct Redirect : BMessageFilter {

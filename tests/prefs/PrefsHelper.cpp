@@ -16,6 +16,7 @@
 #include <IAPs.h>
 
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include <cmath>
@@ -184,6 +185,8 @@ int main(int argc, char** argv)
 {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "listen" && argc == 3) {
+        // Ends with the test, however the test ends.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
         Listener listener(argv[2]);
         listener.Run();
         return 0;
