@@ -406,4 +406,43 @@ TEST(LooperTest, CurrentAndDetachedMessages)
     keeper->Quit();
 }
 
+// Misuse of ownership is refused and reported, never left to end in a
+// double delete: a filter belongs to one handler or looper, a handler to
+// one looper, and a handler deleted while in a looper leaves it.
+TEST(LooperTest, OwnershipMisuseIsRefused)
+{
+    BLooper* first = new BLooper("first");    // locked from birth
+    BLooper* second = new BLooper("second");
+    auto* filter = new CountingFilter;
+    auto* handler = new BHandler("handler");
+
+    testing::internal::CaptureStderr();
+    first->AddCommonFilter(filter);
+    first->AddCommonFilter(filter);
+    second->AddCommonFilter(filter);
+    handler->AddFilter(filter);
+    first->AddHandler(handler);
+    second->AddHandler(handler);
+    const std::string reports = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(first->CountCommonFilters(), 1);
+    EXPECT_EQ(second->CountCommonFilters(), 0);
+    EXPECT_EQ(handler->CountFilters(), 0);
+    EXPECT_EQ(handler->Looper(), first);
+    EXPECT_EQ(second->IndexOf(handler), -1);
+    EXPECT_NE(reports.find("debugger: BLooper::AddCommonFilter"), std::string::npos) << reports;
+    EXPECT_NE(reports.find("debugger: BLooper::AddHandler"), std::string::npos) << reports;
+
+    // Taken out, the filter may go elsewhere.
+    EXPECT_TRUE(first->RemoveCommonFilter(filter));
+    handler->AddFilter(filter);
+    EXPECT_EQ(handler->CountFilters(), 1);
+
+    const int32 handlers = first->CountHandlers();
+    delete handler;   // deletes its filter too
+    EXPECT_EQ(first->CountHandlers(), handlers - 1);
+    first->Quit();
+    second->Quit();
+}
+
 } // namespace
