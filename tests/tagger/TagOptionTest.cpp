@@ -3,7 +3,7 @@
 #include <TagApp.h>
 #include <UTF8.h>
 
-#include <MiscUtils.h>
+#include <MiscTextUtils.h>
 
 #include <gtest/gtest.h>
 

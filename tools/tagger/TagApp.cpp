@@ -1,7 +1,7 @@
 #include "TagApp.h"
 
 #include <AppIdentity.h>
-#include <MiscUtils.h>
+#include <MiscTextUtils.h>
 #include <UTF8.h>
 
 #include <cstring>
