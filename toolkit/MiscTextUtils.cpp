@@ -1,5 +1,7 @@
 #include "MiscTextUtils.h"
 
+#include <UTF8.h>
+
 #include <cctype>
 #include <cstring>
 
@@ -101,7 +103,7 @@ int32 detect_charset(const char* text)
         for (unsigned char bit = 0x40; bit && (lead & bit); bit >>= 1)
             expected++;
         for (int k = 0; k < expected; k++, i++) {
-            if (i >= length || (s[i] & 0xC0) != 0x80)
+            if (i >= length || !is_utf8_continuation(char(s[i])))
                 invalid++;
         }
     }

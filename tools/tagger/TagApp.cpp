@@ -55,11 +55,6 @@ const UsageLine kUsageLines[] = {
     {"@Usage_Char_Set %Option1% %Option2%@", "-CHARSET", "-CS"},
 };
 
-bool is_utf8_continuation(char c)
-{
-    return ((unsigned char)c & 0xC0) == 0x80;
-}
-
 // How many of the first `length` bytes of s fit into `room` bytes without
 // cutting a UTF-8 character.
 int32 utf8_fit(const char* s, int32 length, int32 room)
