@@ -19,15 +19,7 @@ namespace {
 
 constexpr uint32 kMark = 0x6D61726B;
 
-bool eventually(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 10000; i++) {
-        if (done())
-            return true;
-        snooze(1000);
-    }
-    return false;
-}
+using suite_test::eventually;
 
 class LanguageWindow : public BWindow {
 public:

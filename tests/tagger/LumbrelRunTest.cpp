@@ -88,17 +88,17 @@ protected:
     }
     void TearDown() override { chmod(fFile.c_str(), 0644); }
 
-    // A run in the language given; with a non-negative fileSizeLimit the
-    // program cannot write beyond that many bytes.
+    // A run in the language given; with a fileSizeLimit the program cannot
+    // write beyond that many bytes.
     ProgramResult Lumbrel(std::vector<std::string> args, const std::string& lang = "en_US.UTF-8",
-                          long fileSizeLimit = -1)
+                          unsigned long long fileSizeLimit = 0)
     {
         args.insert(args.begin(), LUMBREL_PATH);
-        if (fileSizeLimit >= 0)
-            args.insert(args.begin(), {WITH_FILE_SIZE_LIMIT_PATH, std::to_string(fileSizeLimit)});
-        Environment env = fHome.Env();
-        env["LANG"] = lang;
-        ProgramResult result = run_program(args, env);
+        RunOptions options;
+        options.env = fHome.Env();
+        options.env["LANG"] = lang;
+        options.file_size_limit = fileSizeLimit;
+        ProgramResult result = run_program(args, options);
         EXPECT_EQ(result.err, "");
         return result;
     }
