@@ -92,6 +92,8 @@ public:
         }
         if (message->what == 'gate') {
             handled++;
+            if (seen != nullptr)
+                seen->fetch_add(1);
             while (!open.load())
                 usleep(1000);
             if (quitInside)
@@ -99,9 +101,12 @@ public:
             return;
         }
         handled++;
+        if (seen != nullptr)
+            seen->fetch_add(1);
     }
 
     std::atomic<bool>* fGone;
+    std::atomic<int>* seen = nullptr;   // counts what it handled, past its deletion
     std::atomic<int> selfPosts {0};
     std::atomic<int> handled {0};
     std::atomic<bool> open {false};
@@ -176,21 +181,28 @@ TEST(LooperTest, AHandlerPostingToItsOwnLooperDoesNotDeadlock)
 TEST(LooperTest, QuitFromAnotherThreadDropsPendingMessages)
 {
     std::atomic<bool> gone {false};
+    std::atomic<int> seen {0};
     WatchedLooper* looper = new WatchedLooper(&gone);
-    looper->Run();
+    looper->seen = &seen;
+    thread_id thread = looper->Run();
     ASSERT_TRUE(looper->Lock());
     // The looper thread waits for the lock; everything queued now stays
     // pending until Quit.
     for (int i = 0; i < 50; i++)
         looper->PostMessage('msg ');
     looper->Quit();
+    status_t value;
+    wait_for_thread(thread, &value);
     EXPECT_TRUE(gone.load());
+    EXPECT_EQ(seen.load(), 0);
 }
 
 TEST(LooperTest, QuitInsideAHandlerStopsAfterTheCurrentMessage)
 {
     std::atomic<bool> gone {false};
+    std::atomic<int> seen {0};
     WatchedLooper* looper = new WatchedLooper(&gone);
+    looper->seen = &seen;
     looper->quitInside = true;
     thread_id thread = looper->Run();
     looper->PostMessage('gate');
@@ -201,6 +213,7 @@ TEST(LooperTest, QuitInsideAHandlerStopsAfterTheCurrentMessage)
     status_t value;
     EXPECT_EQ(wait_for_thread(thread, &value), B_OK);
     EXPECT_TRUE(gone.load());
+    EXPECT_EQ(seen.load(), 1);   // the gate, none of what queued behind it
 }
 
 TEST(LooperTest, QuitRequestedMessageQuitsTheLooper)

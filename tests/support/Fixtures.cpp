@@ -5,12 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace suite_test {
 
@@ -149,6 +154,32 @@ SmallDiskRun run_on_small_disk(const std::vector<std::string>& argv, const RunOp
         std::remove(copy.c_str());
     }
     return run;
+}
+
+int native_nice(const std::string& name)
+{
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
+        std::ifstream in(task.path() / "comm");
+        std::string comm;
+        if (!std::getline(in, comm) || comm != name.substr(0, 15))
+            continue;
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, id_t(std::stoi(task.path().filename().string())));
+        return errno == 0 ? nice : kNoThread;
+    }
+    return kNoThread;
+}
+
+bool priorities_reach_the_scheduler()
+{
+    if (geteuid() == 0)
+        return true;
+    rlimit limit;
+    errno = 0;
+    const int base = getpriority(PRIO_PROCESS, 0);
+    return getrlimit(RLIMIT_NICE, &limit) == 0 &&
+           (limit.rlim_cur == RLIM_INFINITY || 20 - int(std::min<rlim_t>(limit.rlim_cur, 40)) <= base);
 }
 
 std::string fault_shim()

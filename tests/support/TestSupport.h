@@ -153,6 +153,15 @@ SmallDiskRun run_on_small_disk(const std::vector<std::string>& argv, const RunOp
                                const std::vector<std::string>& preload = {},
                                const std::string& keep_file = {});
 
+// The nice value the scheduler has for this process's thread whose native
+// name (at most 15 bytes) is name; kNoThread when there is none.
+constexpr int kNoThread = 1000;
+int native_nice(const std::string& name);
+// Whether the platform's thread priorities reach the scheduler here: it
+// changes nice values only where it may always go back to the start value
+// (root, or a high enough RLIMIT_NICE).
+bool priorities_reach_the_scheduler();
+
 // The fault shim, to be put in a child's LD_PRELOAD: with
 // SUITE_FAULT_NO_TMPFILE=1, open() of an unnamed file (O_TMPFILE) fails
 // with EOPNOTSUPP, as on file systems that have none. add_fault_shim puts
