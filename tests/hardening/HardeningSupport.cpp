@@ -76,19 +76,45 @@ HardeningTest::HardeningTest()
     fHome.InstallLibrary(library());
 }
 
+RunOptions HardeningTest::Options() const
+{
+    RunOptions options;
+    options.env = fHome.Env();
+    options.env["LANG"] = "en_US.UTF-8";
+    for (const auto& [variable, value] : fExtraEnv)
+        options.env[variable] = value;
+    return options;
+}
+
 ProgramResult HardeningTest::Run(const std::string& name, const std::vector<std::string>& args,
                                  const Limits& limits, int timeoutSeconds)
 {
     std::vector<std::string> argv{name.find('/') == std::string::npos ? program(name) : name};
     argv.insert(argv.end(), args.begin(), args.end());
-    RunOptions options;
-    options.env = fHome.Env();
-    options.env["LANG"] = "en_US.UTF-8";
+    RunOptions options = Options();
     options.cwd = Work();
     options.timeout_seconds = timeoutSeconds;
     options.file_size_limit = limits.file_size;
     options.address_space_mib = limits.memory_mib;
     return run_program(argv, options);
+}
+
+suite_test::SmallDiskRun HardeningTest::RunOnSmallDisk(const std::string& name,
+                                                     const std::vector<std::string>& args,
+                                                     unsigned long long bytes,
+                                                     const std::vector<std::string>& preload,
+                                                     const std::string& keep)
+{
+    const std::string disk = InWork("disk");
+    suite_test::make_dirs(disk);
+    std::vector<std::string> argv{program(name)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> copies;
+    for (const std::string& file : preload)
+        copies.push_back(InWork(file));
+    RunOptions options = Options();
+    options.timeout_seconds = 120;
+    return suite_test::run_on_small_disk(argv, options, disk, bytes, copies, keep);
 }
 
 namespace {

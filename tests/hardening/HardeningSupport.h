@@ -50,6 +50,19 @@ protected:
     ProgramResult Run(const std::string& name, const std::vector<std::string>& args,
                       const Limits& limits = {}, int timeoutSeconds = 120);
 
+    // The same run with Work()/disk a small tmpfs of bytes bytes for that
+    // run only (see suite_test::run_on_small_disk); preload names files of
+    // Work() copied into it first, keep one whose bytes come back.
+    suite_test::SmallDiskRun RunOnSmallDisk(const std::string& name,
+                                            const std::vector<std::string>& args,
+                                            unsigned long long bytes,
+                                            const std::vector<std::string>& preload = {},
+                                            const std::string& keep = {});
+    // Variables added to the environment of every run from here on.
+    Environment fExtraEnv;
+    // The temporary home, English texts and fExtraEnv.
+    suite_test::RunOptions Options() const;
+
     // Starts the program in Work(), sends sig after delayMicros and waits.
     // Its output goes nowhere.
     Ending RunAndSignal(const std::string& name, const std::vector<std::string>& args,
