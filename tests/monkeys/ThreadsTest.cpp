@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "CodecTestSupport.h"
 
@@ -48,7 +49,11 @@ TEST(Threads, SameBytesWhateverTheThreadCount)
         std::string tag = std::to_string(level);
         std::vector<uint8_t> one = c.encode("1", level, tag + "-1.ape");
         ASSERT_FALSE(one.empty());
-        for (const char* threads : {"2", "3", "16", "0", "many", ""})
+        // Settings that are no count (the default then) need one level only.
+        std::vector<const char*> counts = {"2", "3", "16"};
+        if (level == 2000)
+            counts.insert(counts.end(), {"0", "many", ""});
+        for (const char* threads : counts)
             EXPECT_EQ(c.encode(threads, level, tag + "-" + threads + "x.ape"), one)
                 << "level " << level << ", MONKEYS_AUDIO_THREADS=" << threads;
         for (const char* threads : {"1", "2", "5"}) {
