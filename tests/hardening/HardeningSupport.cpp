@@ -27,12 +27,6 @@ std::string library()
     return HARDENING_LIBRARY;
 }
 
-bool sanitizer_run()
-{
-    const char* value = getenv("SUITE_SANITIZER_RUN");
-    return value && *value && std::strcmp(value, "0") != 0;
-}
-
 std::string make_wave(double seconds, int channels, int rate, int bits)
 {
     const uint32_t frames = uint32_t(seconds * rate);

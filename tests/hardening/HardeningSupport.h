@@ -19,9 +19,7 @@ using suite_test::ProgramResult;
 std::string program(const std::string& name);
 std::string library();
 
-// True in the sanitizer pass of CI, where every run is slower: loops
-// shrink their counts.
-bool sanitizer_run();
+using suite_test::sanitizer_run;
 
 // A deterministic, music-like PCM WAVE file (tones and a little noise).
 std::string make_wave(double seconds, int channels = 2, int rate = 44100, int bits = 16);

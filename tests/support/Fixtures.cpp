@@ -52,6 +52,12 @@ void write_bytes(const std::string& path, const Bytes& bytes)
         ADD_FAILURE() << "cannot write " << path;
 }
 
+bool sanitizer_run()
+{
+    const char* value = std::getenv("SUITE_SANITIZER_RUN");
+    return value != nullptr && *value != '\0' && std::string(value) != "0";
+}
+
 bool eventually(const std::function<bool()>& condition, int seconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

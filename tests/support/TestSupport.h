@@ -115,6 +115,10 @@ using Bytes = std::vector<uint8_t>;
 Bytes read_bytes(const std::string& path);   // empty when unreadable
 void write_bytes(const std::string& path, const Bytes& bytes);
 
+// True in the sanitizer pass of CI (SUITE_SANITIZER_RUN), where every run
+// is slower: long tests shrink their inputs.
+bool sanitizer_run();
+
 // Polls condition until it holds, for at most seconds (a hang guard, not
 // a measurement); false if it never did.
 bool eventually(const std::function<bool()>& condition, int seconds = 60);
