@@ -1,18 +1,8 @@
-// Little-endian numbers in byte arrays.
+// Little-endian numbers in byte arrays, under the codec library's names.
 #pragma once
 
-#include <cstdint>
+#include <LittleEndian.h>
 
 namespace monkeys {
-
-inline void put16(uint8_t* p, uint16_t v) { p[0] = uint8_t(v); p[1] = uint8_t(v >> 8); }
-inline void put32(uint8_t* p, uint32_t v) { for (int i = 0; i < 4; ++i) p[i] = uint8_t(v >> (8 * i)); }
-inline void put64(uint8_t* p, uint64_t v) { for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i)); }
-inline uint16_t get16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
-inline uint32_t get32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint64_t get64(const uint8_t* p) { return uint64_t(get32(p)) | uint64_t(get32(p + 4)) << 32; }
-
+using namespace little_endian;
 } // namespace monkeys

@@ -14,12 +14,14 @@
 // through a TLanguageChangedFilter that they add to their window.
 #pragma once
 
+#include <Locale.h>
 #include <Messenger.h>
 #include <View.h>
 #include <Window.h>
 
-// '_BLC': the interface language has changed.
-const uint32 kMsgLanguageChanged = 0x5F424C43;
+// '_BLC': the interface language has changed (what BLocale::SetLanguage
+// sends every window).
+const uint32 kMsgLanguageChanged = BLocale::kLanguageChanged;
 
 class TBasicView : public BView {
 public:

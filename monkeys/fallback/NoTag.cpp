@@ -1,5 +1,5 @@
-// Stands in for the tag library (monkeys/tag/) while it is not in the tree:
-// every file has an empty tag that cannot be saved.
+// Stands in for the tag (monkeys/tag/) in the container's fuzz targets,
+// which leave the tag out: every file has an empty tag that cannot be saved.
 #include <cstring>
 #include <new>
 

@@ -5,24 +5,16 @@
 
 #include "MonkeysAudioLib.h"
 
+#include <LittleEndian.h>
+
 namespace monkeys::apetag {
 
 namespace {
 
 constexpr char kPreamble[8] = {'A', 'P', 'E', 'T', 'A', 'G', 'E', 'X'};
 
-uint32_t get32(const uint8_t* p)
-{
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-
-void put32(uint8_t* p, uint32_t v)
-{
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
+using little_endian::get32;
+using little_endian::put32;
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 

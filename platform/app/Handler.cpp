@@ -4,6 +4,7 @@
 #include "MessageFilter.h"
 #include "MessagePrivate.h"
 
+#include <KernelDebug.h>
 #include <KernelPrivate.h>
 
 #include <algorithm>
@@ -78,6 +79,10 @@ BHandler::BHandler(BMessage* archive)
 
 BHandler::~BHandler()
 {
+    // A handler deleted while in a looper leaves it first, so that the
+    // looper never holds a handler that has gone.
+    if (fLooper != nullptr && fLooper != this)
+        fLooper->RemoveHandler(this);
     app_private::unregister_handler(fToken);
     for (BMessageFilter* filter : fFilters)
         delete filter;
@@ -126,6 +131,10 @@ void BHandler::AddFilter(BMessageFilter* filter)
 {
     if (filter == nullptr)
         return;
+    if (filter->fHandler != nullptr || filter->fLooper != nullptr) {
+        debugger("BHandler::AddFilter: a message filter can be installed only once");
+        return;
+    }
     filter->fHandler = this;
     fFilters.push_back(filter);
 }

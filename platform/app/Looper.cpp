@@ -4,6 +4,7 @@
 #include "MessageFilter.h"
 #include "MessagePrivate.h"
 
+#include <KernelDebug.h>
 #include <KernelPrivate.h>
 
 #include <algorithm>
@@ -185,8 +186,12 @@ BMessage* BLooper::DetachCurrentMessage()
 
 void BLooper::AddHandler(BHandler* handler)
 {
-    if (handler == nullptr || handler->Looper() != nullptr)
+    if (handler == nullptr)
         return;
+    if (handler->Looper() != nullptr) {
+        debugger("BLooper::AddHandler: the handler already belongs to a looper");
+        return;
+    }
     fHandlers.push_back(handler);
     handler->SetLooper(this);
     if (handler->NextHandler() == nullptr)
@@ -351,6 +356,10 @@ void BLooper::AddCommonFilter(BMessageFilter* filter)
 {
     if (filter == nullptr)
         return;
+    if (filter->fHandler != nullptr || filter->fLooper != nullptr) {
+        debugger("BLooper::AddCommonFilter: a message filter can be installed only once");
+        return;
+    }
     filter->fLooper = this;
     fCommonFilters.push_back(filter);
 }

@@ -20,8 +20,8 @@
 #include <AppDefs.h>
 #include <String.h>
 
-#include "../interface/Point.h"
-#include "../interface/Rect.h"
+#include <Point.h>
+#include <Rect.h>
 
 #include <string>
 #include <vector>

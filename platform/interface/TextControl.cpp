@@ -1,5 +1,7 @@
 #include "TextControl.h"
 
+#include <UTF8.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -10,17 +12,12 @@ using namespace BPrivate;
 
 namespace {
 
-bool is_continuation(char c)
-{
-    return (uint8(c) & 0xc0) == 0x80;
-}
-
 int32 previous_character(const std::string& s, int32 at)
 {
     if (at <= 0)
         return 0;
     at--;
-    while (at > 0 && is_continuation(s[size_t(at)]))
+    while (at > 0 && is_utf8_continuation(s[size_t(at)]))
         at--;
     return at;
 }
@@ -31,7 +28,7 @@ int32 next_character(const std::string& s, int32 at)
     if (at >= n)
         return n;
     at++;
-    while (at < n && is_continuation(s[size_t(at)]))
+    while (at < n && is_utf8_continuation(s[size_t(at)]))
         at++;
     return at;
 }

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include <KernelDebug.h>
 #include <Message.h>
 
 #include "ViewHost.h"
@@ -195,8 +196,22 @@ void BView::SetResizingMode(uint32 mode)
 
 void BView::AddChild(BView* child, BView* before)
 {
-    if (child == nullptr || child->fParent != nullptr || child == this)
+    if (child == nullptr)
         return;
+    if (child->fParent != nullptr) {
+        debugger("BView::AddChild: the view already has a parent");
+        return;
+    }
+    for (const BView* v = this; v != nullptr; v = v->fParent) {
+        if (v == child) {
+            debugger("BView::AddChild: a view cannot be its own descendant");
+            return;
+        }
+    }
+    if (child->fHost != nullptr || child->Looper() != nullptr) {
+        debugger("BView::AddChild: the view already belongs to a window");
+        return;
+    }
     auto at = std::find(fChildren.begin(), fChildren.end(), before);
     fChildren.insert(at, child);
     child->fParent = this;

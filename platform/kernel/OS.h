@@ -1,8 +1,9 @@
-// Kernel kit: time, threads and ports.
+// Kernel kit: time, threads, ports and debugger.
 #pragma once
 
 #include <SupportDefs.h>
 
+#include "KernelDebug.h"
 #include "KernelTime.h"
 #include "KernelThreads.h"
 #include "KernelPorts.h"

@@ -277,6 +277,8 @@ status_t local_write(const PortRef& port, int32 code, const void* buffer, size_t
 {
     PortTable& t = ports();
     MutexLocker locker(&t.lock);
+    // A writer waiting for room shows as waiting, as on BeOS.
+    BlockedState blocked(B_THREAD_WAITING);
     status_t status = wait_until(&port->writable, &t.lock, timeout, [&] {
         return port->deleted || port->queue.size() < static_cast<size_t>(port->capacity);
     });

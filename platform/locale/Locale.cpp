@@ -1,6 +1,7 @@
 #include "Locale.h"
 
 #include <Message.h>
+#include <UTF8.h>
 #include <WindowList.h>
 
 #include <fcntl.h>
@@ -56,7 +57,7 @@ bool valid_utf8(const std::string& text)
         if (end - p < extra)
             return false;
         for (int k = 0; k < extra; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
+            if (!is_utf8_continuation(char(p[k])))
                 return false;
             cp = (cp << 6) | (p[k] & 0x3F);
         }

@@ -25,6 +25,13 @@ enum {
 
 #define B_SUBSTITUTE 0x1A
 
+// A UTF-8 continuation byte (10xxxxxx): never the first byte of a
+// character, so a text may not be cut before it.
+inline bool is_utf8_continuation(char byte)
+{
+    return (static_cast<uint8>(byte) & 0xC0) == 0x80;
+}
+
 status_t convert_to_utf8(uint32 srcEncoding, const char* src, int32* srcLen, char* dst,
                          int32* dstLen, int32* state, char substitute = B_SUBSTITUTE);
 

@@ -155,13 +155,7 @@ bool xdotool(const std::vector<std::string>& args)
 
 bool eventually(const std::function<bool()>& done, int seconds)
 {
-    bigtime_t end = system_time() + bigtime_t(seconds) * 1000000;
-    while (system_time() < end) {
-        if (done())
-            return true;
-        snooze(5000);
-    }
-    return done();
+    return suite_test::eventually(done, seconds);
 }
 
 bool eventually(BLooper* looper, const std::function<bool()>& done, int seconds)

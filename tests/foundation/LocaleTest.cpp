@@ -134,7 +134,8 @@ TEST_F(LocaleTest, NeverReadsWhatIsNotARegularFileOfSaneSize)
     }
 }
 
-TEST_F(LocaleTest, SurvivesRandomBytes)
+// Garbage around a sound line costs only the garbage: the line is read.
+TEST_F(LocaleTest, RandomBytesAroundAGoodLineLeaveTheLineReadable)
 {
     std::mt19937 random(12345);
     for (int round = 0; round < 50; ++round) {
@@ -143,11 +144,12 @@ TEST_F(LocaleTest, SurvivesRandomBytes)
             const unsigned r = random() % 16;
             c = r == 0 ? '\t' : r == 1 ? '\n' : r == 2 ? '\\' : static_cast<char>(random());
         }
+        junk.insert(random() % (junk.size() + 1), "\nGood key\tGood text\n");
         Write("Junk.en", junk);
         locale.LoadLanguageFile(Base("Junk").c_str());
-        (void)locale.GetString("anything");
+        EXPECT_EQ(Get("Good key"), "Good text") << "round " << round;
+        EXPECT_EQ(Get("anything"), "anything");
     }
-    SUCCEED();
 }
 
 TEST(LocaleLanguage, ComesFromLcAllThenLcMessagesThenLang)

@@ -99,6 +99,92 @@ TEST_F(FaultTest, TagSavePastAFileSizeLimitLeavesTheFileAsItWas)
     ExpectDecodesToOriginal("a.ape");
 }
 
+// A full disk (ENOSPC on a small tmpfs), with and without unnamed files
+// (O_TMPFILE, taken away by the fault shim as on file systems that lack
+// it): encode and decode fail with nothing left behind, not even a hidden
+// temporary file, and a failed tag save leaves the file as it was. Without
+// unnamed files, the outputs still appear whole where there is room.
+class FullDiskTest : public FaultTest, public ::testing::WithParamInterface<bool> {
+protected:
+    void SetUp() override
+    {
+        FaultTest::SetUp();
+        if (!GetParam()) {
+            add_fault_shim(fExtraEnv);
+            fExtraEnv["SUITE_FAULT_NO_TMPFILE"] = "1";
+        }
+    }
+};
+
+TEST_P(FullDiskTest, NothingIsLeftAndNothingIsLost)
+{
+    const unsigned long long small = 64 * 1024;
+    SmallDiskRun encode = RunOnSmallDisk("Fennick", {InWork("a.wav"), "a.ape"}, small);
+    if (!encode.mounted)
+        GTEST_SKIP() << "no right to mount a tmpfs here";
+    expect_failure(encode.result);
+    EXPECT_TRUE(encode.left.empty()) << encode.left.front();
+
+    Encode();   // on the real disk: the outputs appear whole there
+    ExpectDecodesToOriginal("a.ape");
+    EXPECT_EQ(list_dir(Work()), (std::vector<std::string>{"a.ape", "a.wav", "disk"}));
+    SmallDiskRun decode = RunOnSmallDisk("Dovrell", {InWork("a.ape"), "b.wav"}, small);
+    expect_failure(decode.result);
+    EXPECT_TRUE(decode.left.empty()) << decode.left.front();
+
+    // The APE file fills its disk to the page; a tag of four long fields
+    // (2047 bytes each at most) does not fit in what is left.
+    const std::string ape = read_file(InWork("a.ape"));
+    const unsigned long long full = (ape.size() + 4095) / 4096 * 4096;
+    const std::string text(2047, 'x');
+    SmallDiskRun save = RunOnSmallDisk(
+        "Lumbrel", {"a.ape", "-T=" + text, "-A=" + text, "-L=" + text, "-C=" + text}, full,
+        {"a.ape"}, "a.ape");
+    EXPECT_EQ(save.result.status, 1) << save.result.out;
+    EXPECT_NE(save.result.out.find("ERROR: "), std::string::npos) << save.result.out;
+    EXPECT_EQ(save.left, std::vector<std::string>{"a.ape"});
+    EXPECT_TRUE(std::string(save.kept.begin(), save.kept.end()) == ape) << "a failed save changed the file";
+}
+
+INSTANTIATE_TEST_SUITE_P(UnnamedFiles, FullDiskTest, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Present" : "Absent"; });
+
+// Out of memory (a small address space): each run either does its work
+// exactly or ends with the failure line and leaves no output; the smallest
+// limit makes the codec fail, the largest lets it work.
+TEST_F(FaultTest, OutOfMemoryEndsInAClearFailure)
+{
+    if (sanitizer_run())
+        GTEST_SKIP() << "the sanitizers reserve more address space than any limit here";
+    Encode();
+    const std::string ape = read_file(InWork("a.ape"));
+    int failures = 0;
+    for (unsigned long long mib : {6ull, 10ull, 14ull, 256ull}) {
+        for (const auto& [program, output] : {std::pair{"Fennick", "m.ape"}, std::pair{"Dovrell", "m.wav"}}) {
+            const std::string source = std::string(program) == "Fennick" ? "a.wav" : "a.ape";
+            ProgramResult r = Run(program, {source, output}, Limits{0, mib});
+            SCOPED_TRACE(std::string(program) + " in " + std::to_string(mib) + " MiB");
+            if (r.status == 0) {
+                if (std::string(program) == "Fennick")
+                    EXPECT_EQ(Run("Tarvin", {"m.ape"}).status, 0);
+                else
+                    EXPECT_TRUE(read_file(InWork("m.wav")) == fWave);
+                ::unlink(InWork(output).c_str());
+            } else {
+                expect_failure(r);
+                failures++;
+            }
+            EXPECT_EQ(list_dir(Work()), (std::vector<std::string>{"a.ape", "a.wav"}));
+            if (mib == 6)
+                EXPECT_NE(r.status, 0);
+            if (mib == 256)
+                EXPECT_EQ(r.status, 0) << r.out;
+        }
+    }
+    EXPECT_GE(failures, 2);
+    EXPECT_TRUE(read_file(InWork("a.ape")) == ape);
+}
+
 // Runs the program part-way and signals it at several points of its run;
 // afterwards the folder holds what it held (or, when the run finished
 // first, also the complete output) and the source is unchanged.

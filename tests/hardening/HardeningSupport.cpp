@@ -27,18 +27,11 @@ std::string library()
     return HARDENING_LIBRARY;
 }
 
-bool sanitizer_run()
-{
-    const char* value = getenv("SUITE_SANITIZER_RUN");
-    return value && *value && std::strcmp(value, "0") != 0;
-}
-
 std::string make_wave(double seconds, int channels, int rate, int bits)
 {
     const uint32_t frames = uint32_t(seconds * rate);
-    const int bytes = bits / 8;
-    std::string data;
-    data.reserve(size_t(frames) * channels * bytes);
+    std::vector<int32_t> samples;
+    samples.reserve(size_t(frames) * channels);
     uint32_t noise = 12345;
     for (uint32_t i = 0; i < frames; i++)
         for (int c = 0; c < channels; c++) {
@@ -47,18 +40,14 @@ std::string make_wave(double seconds, int channels, int rate, int bits)
             double v = 0.4 * std::sin(2 * M_PI * (110.0 * (c + 1)) * t)
                        + 0.2 * std::sin(2 * M_PI * 440.0 * t * (1 + 0.001 * c))
                        + 0.02 * (double((noise >> 16) & 0x7FFF) / 16384.0 - 1.0);
-            int64_t s = int64_t(v * ((1LL << (bits - 1)) - 1));
-            if (bits == 8)
-                s += 128;
-            for (int b = 0; b < bytes; b++)
-                data += char((s >> (8 * b)) & 0xFF);
+            samples.push_back(int32_t(v * ((1LL << (bits - 1)) - 1)));
         }
-    auto u32 = [](uint32_t v) { return std::string(reinterpret_cast<const char*>(&v), 4); };
-    auto u16 = [](uint16_t v) { return std::string(reinterpret_cast<const char*>(&v), 2); };
-    const uint16_t align = uint16_t(channels * bytes);
-    return "RIFF" + u32(36 + uint32_t(data.size())) + "WAVEfmt " + u32(16) + u16(1)
-           + u16(uint16_t(channels)) + u32(uint32_t(rate)) + u32(uint32_t(rate) * align) + u16(align)
-           + u16(uint16_t(bits)) + "data" + u32(uint32_t(data.size())) + data;
+    suite_test::WaveSpec spec;
+    spec.channels = channels;
+    spec.rate = uint32_t(rate);
+    spec.bits = bits;
+    const suite_test::Bytes wave = suite_test::make_wave(spec, samples);
+    return std::string(wave.begin(), wave.end());
 }
 
 std::vector<std::string> list_dir(const std::string& folder)
@@ -81,19 +70,45 @@ HardeningTest::HardeningTest()
     fHome.InstallLibrary(library());
 }
 
-ProgramResult HardeningTest::Run(const std::string& name, const std::vector<std::string>& args,
-                                 const Limits& limits, int timeoutSeconds)
+RunOptions HardeningTest::Options() const
 {
-    std::vector<std::string> argv{HARDENING_LIMIT, std::to_string(limits.file_size),
-                                  std::to_string(limits.memory_mib),
-                                  name.find('/') == std::string::npos ? program(name) : name};
-    argv.insert(argv.end(), args.begin(), args.end());
     RunOptions options;
     options.env = fHome.Env();
     options.env["LANG"] = "en_US.UTF-8";
+    for (const auto& [variable, value] : fExtraEnv)
+        options.env[variable] = value;
+    return options;
+}
+
+ProgramResult HardeningTest::Run(const std::string& name, const std::vector<std::string>& args,
+                                 const Limits& limits, int timeoutSeconds)
+{
+    std::vector<std::string> argv{name.find('/') == std::string::npos ? program(name) : name};
+    argv.insert(argv.end(), args.begin(), args.end());
+    RunOptions options = Options();
     options.cwd = Work();
     options.timeout_seconds = timeoutSeconds;
+    options.file_size_limit = limits.file_size;
+    options.address_space_mib = limits.memory_mib;
     return run_program(argv, options);
+}
+
+suite_test::SmallDiskRun HardeningTest::RunOnSmallDisk(const std::string& name,
+                                                     const std::vector<std::string>& args,
+                                                     unsigned long long bytes,
+                                                     const std::vector<std::string>& preload,
+                                                     const std::string& keep)
+{
+    const std::string disk = InWork("disk");
+    suite_test::make_dirs(disk);
+    std::vector<std::string> argv{program(name)};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> copies;
+    for (const std::string& file : preload)
+        copies.push_back(InWork(file));
+    RunOptions options = Options();
+    options.timeout_seconds = 120;
+    return suite_test::run_on_small_disk(argv, options, disk, bytes, copies, keep);
 }
 
 namespace {

@@ -19,9 +19,7 @@ using suite_test::ProgramResult;
 std::string program(const std::string& name);
 std::string library();
 
-// True in the sanitizer pass of CI, where every run is slower: loops
-// shrink their counts.
-bool sanitizer_run();
+using suite_test::sanitizer_run;
 
 // A deterministic, music-like PCM WAVE file (tones and a little noise).
 std::string make_wave(double seconds, int channels = 2, int rate = 44100, int bits = 16);
@@ -49,6 +47,19 @@ protected:
     // the temporary home and English texts.
     ProgramResult Run(const std::string& name, const std::vector<std::string>& args,
                       const Limits& limits = {}, int timeoutSeconds = 120);
+
+    // The same run with Work()/disk a small tmpfs of bytes bytes for that
+    // run only (see suite_test::run_on_small_disk); preload names files of
+    // Work() copied into it first, keep one whose bytes come back.
+    suite_test::SmallDiskRun RunOnSmallDisk(const std::string& name,
+                                            const std::vector<std::string>& args,
+                                            unsigned long long bytes,
+                                            const std::vector<std::string>& preload = {},
+                                            const std::string& keep = {});
+    // Variables added to the environment of every run from here on.
+    Environment fExtraEnv;
+    // The temporary home, English texts and fExtraEnv.
+    suite_test::RunOptions Options() const;
 
     // Starts the program in Work(), sends sig after delayMicros and waits.
     // Its output goes nowhere.

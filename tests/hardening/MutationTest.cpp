@@ -23,22 +23,6 @@ using namespace suite_test;
 namespace hardening {
 namespace {
 
-uint32_t crc32(const uint8_t* p, size_t n)
-{
-    static uint32_t table[256];
-    if (!table[1])
-        for (uint32_t i = 0; i < 256; i++) {
-            uint32_t c = i;
-            for (int k = 0; k < 8; k++)
-                c = c & 1 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            table[i] = c;
-        }
-    uint32_t c = 0xFFFFFFFFu;
-    while (n--)
-        c = table[(c ^ *p++) & 0xFF] ^ (c >> 8);
-    return c ^ 0xFFFFFFFFu;
-}
-
 uint64_t get(const std::string& f, size_t at, int bytes)
 {
     uint64_t v = 0;

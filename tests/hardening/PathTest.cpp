@@ -54,6 +54,36 @@ TEST_F(PathTest, SourceAndDestinationTheSameFile)
         ExpectRefused("Dovrell", {"a.ape", same});
 }
 
+// Names beyond ASCII, in UTF-8 and in bytes that are no UTF-8 at all,
+// through every program: each finds its file, names it as given, and the
+// names it makes (Fennick's and Dovrell's default outputs) keep the rest of
+// the name byte for byte.
+TEST_F(PathTest, NonAsciiNamesThroughEveryProgram)
+{
+    for (const std::string folder : {"音楽 ♪/冬の日 🎵", "caf\xE9 \xFF"}) {
+        SCOPED_TRACE(folder);
+        make_dirs(InWork(folder));
+        const std::string stem = folder + "/" + (folder[0] == 'c' ? "\xE9t\xE9" : "季節の歌");
+        copy_file(InWork("a.wav"), InWork(stem + ".wav"));
+
+        ProgramResult encoded = Run("Fennick", {"-L=F", stem + ".wav"});
+        ASSERT_EQ(encoded.status, 0) << encoded.out;
+        EXPECT_EQ(split_lines(encoded.out).front(), "Encoding " + stem + ".wav -> " + stem + ".ape");
+        ProgramResult verified = Run("Tarvin", {stem + ".ape"});
+        EXPECT_EQ(verified.status, 0) << verified.out;
+        EXPECT_NE(verified.out.find(stem + ".ape"), std::string::npos) << verified.out;
+        ProgramResult tagged = Run("Lumbrel", {stem + ".ape", "-T=" + folder});
+        EXPECT_EQ(tagged.status, 0) << tagged.out;
+        EXPECT_EQ(split_lines(tagged.out).front(), "Tag file: " + stem + ".ape");
+
+        ::unlink(InWork(stem + ".wav").c_str());
+        ProgramResult decoded = Run("Dovrell", {stem + ".ape"});
+        ASSERT_EQ(decoded.status, 0) << decoded.out;
+        EXPECT_TRUE(read_file(InWork(stem + ".wav")) == fWave);
+        EXPECT_EQ(list_dir(InWork(folder)).size(), 2u);
+    }
+}
+
 TEST_F(PathTest, DestinationFolderMissingOrAFolder)
 {
     ExpectRefused("Fennick", {"a.wav", "missing/a.ape"});

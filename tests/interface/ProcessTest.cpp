@@ -15,19 +15,13 @@
 #include <TestSupport.h>
 #include <Window.h>
 
+#include <sys/resource.h>
+
 namespace {
 
 constexpr uint32 kMark = 0x6D61726B;
 
-bool eventually(const std::function<bool()>& done)
-{
-    for (int i = 0; i < 10000; i++) {
-        if (done())
-            return true;
-        snooze(1000);
-    }
-    return false;
-}
+using suite_test::eventually;
 
 class LanguageWindow : public BWindow {
 public:
@@ -80,10 +74,16 @@ TEST(FilePanel, HasAHiddenWindowWhoseThreadTakesAPriority)
     ASSERT_NE(window, nullptr);
     EXPECT_FALSE(panel.IsShowing());
     ASSERT_GE(window->Thread(), 0);
+    ASSERT_EQ(rename_thread(window->Thread(), "save panel"), B_OK);
     ASSERT_EQ(set_thread_priority(window->Thread(), B_DISPLAY_PRIORITY) >= 0, true);
     thread_info info;
     ASSERT_EQ(get_thread_info(window->Thread(), &info), B_OK);
     EXPECT_EQ(info.priority, B_DISPLAY_PRIORITY);
+    // Applied when the thread starts, if it has not yet.
+    if (suite_test::priorities_reach_the_scheduler())
+        EXPECT_TRUE(eventually([] {
+            return suite_test::native_nice("save panel") < getpriority(PRIO_PROCESS, 0);
+        }));
     panel.Show();
     EXPECT_TRUE(panel.IsShowing());
     panel.Hide();

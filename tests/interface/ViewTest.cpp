@@ -79,6 +79,33 @@ TEST(ViewTree, ChildrenSiblingsAndFind)
     EXPECT_EQ(parent.CountChildren(), 1);
 }
 
+// A view has one parent: adding one of its ancestors under it, or a view
+// that another window holds, is refused and reported.
+TEST(ViewTree, NoViewIsGivenASecondPlaceInATree)
+{
+    BView* top = new BView(BRect(0, 0, 99, 99), "top", B_FOLLOW_NONE, 0);
+    BView* middle = new BView(BRect(0, 0, 9, 9), "middle", B_FOLLOW_NONE, 0);
+    BView* leaf = new BView(BRect(0, 0, 1, 1), "leaf", B_FOLLOW_NONE, 0);
+    top->AddChild(middle);
+    middle->AddChild(leaf);
+    ViewHost host(BRect(0, 0, 49, 49));
+
+    testing::internal::CaptureStderr();
+    leaf->AddChild(top);
+    top->AddChild(top);
+    middle->AddChild(middle);
+    top->AddChild(host.TopView());
+    const std::string reports = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(top->Parent(), nullptr);
+    EXPECT_EQ(leaf->CountChildren(), 0);
+    EXPECT_EQ(top->CountChildren(), 1);
+    EXPECT_EQ(middle->CountChildren(), 1);
+    EXPECT_EQ(host.TopView()->Parent(), nullptr);
+    EXPECT_NE(reports.find("debugger: BView::AddChild"), std::string::npos) << reports;
+    delete top;
+}
+
 TEST(ViewTree, DeletingAParentDeletesItsChildren)
 {
     gLog.clear();

@@ -121,25 +121,83 @@ TEST(CrossProcessTest, APortWhoseOwnerWasKilledIsNoLongerFound)
     EXPECT_NE(lstat((folder + ".name").c_str(), &st), 0);
 }
 
+port_id ready_port(Helper& app)
+{
+    std::string line = app.ReadLineStartingWith("ready ");
+    return line.empty() ? -1 : std::stoi(line.substr(6));
+}
+
+// A stopped owner does not answer: asking about its port, finding it by
+// name and sending to it with a time-out all time out, and none takes it
+// for dead. The calls wait in parallel, so the answer time runs out once.
 TEST(CrossProcessTest, AStoppedOwnerIsSlowNotDead)
 {
     Helper owner({"own-port", "stopped port", "5"});
     std::string line = owner.ReadLine();
     ASSERT_EQ(line.rfind("port ", 0), 0u) << line;
     port_id port = std::stoi(line.substr(5));
+    const std::string signature = "application/x-vnd.VELMOR-Stopped";
+    Helper app({"app", signature});
+    ASSERT_GT(ready_port(app), 0);
+    BMessenger toApp(signature.c_str());
+    ASSERT_TRUE(toApp.IsValid());
     owner.Kill(SIGSTOP);
+    app.Kill(SIGSTOP);
+
     port_info info;
-    EXPECT_EQ(get_port_info(port, &info), B_TIMED_OUT);
-    EXPECT_EQ(find_port("stopped port"), port);
+    status_t infoStatus = B_OK, sendStatus = B_OK;
+    port_id found = -1;
+    std::thread asking([&] { infoStatus = get_port_info(port, &info); });
+    std::thread finding([&] { found = find_port("stopped port"); });
+    std::thread sending([&] {
+        BMessage message('late');
+        sendStatus = toApp.SendMessage(&message, BMessenger(), 100000);
+    });
+    for (std::thread* t : {&asking, &finding, &sending})
+        t->join();
+    EXPECT_EQ(infoStatus, B_TIMED_OUT);
+    EXPECT_EQ(found, port);
+    EXPECT_EQ(sendStatus, B_TIMED_OUT);
+
     owner.Kill(SIGCONT);
+    app.Kill(SIGCONT);
     EXPECT_EQ(get_port_info(port, &info), B_OK);
     EXPECT_EQ(info.team, owner.Pid());
+    EXPECT_TRUE(toApp.IsValid());
+    EXPECT_EQ(toApp.SendMessage(B_QUIT_REQUESTED), B_OK);
+    EXPECT_EQ(app.ReadLineStartingWith("quit requested"), "quit requested remote");
+    EXPECT_EQ(app.Wait(), 0);
 }
 
-port_id ready_port(Helper& app)
+// An application that hangs in a handler still takes messages in (they
+// queue behind the one it hangs in): a send with a time-out returns, and a
+// broadcast goes on to the others.
+TEST(CrossProcessTest, AHungApplicationHoldsUpNeitherSendsNorABroadcast)
 {
-    std::string line = app.ReadLineStartingWith("ready ");
-    return line.empty() ? -1 : std::stoi(line.substr(6));
+    const std::string hungSignature = "application/x-vnd.VELMOR-Hung";
+    const std::string otherSignature = "application/x-vnd.VELMOR-Other";
+    Helper hung({"app", hungSignature});
+    Helper other({"app", otherSignature});
+    ASSERT_GT(ready_port(hung), 0);
+    ASSERT_GT(ready_port(other), 0);
+    BMessenger toHung(hungSignature.c_str());
+    ASSERT_EQ(toHung.SendMessage('hang'), B_OK);
+    ASSERT_EQ(hung.ReadLineStartingWith("got "), "got hang ");
+
+    BMessage waiting('wait');
+    for (int i = 0; i < 300; i++)   // more than the port holds
+        ASSERT_EQ(toHung.SendMessage(&waiting, BMessenger(), 100000), B_OK) << i;
+    EXPECT_TRUE(toHung.IsValid());
+
+    BMessage message('brdc');
+    message.AddString("text", "past the hung one");
+    EXPECT_EQ(be_roster->Broadcast(&message), B_OK);
+    EXPECT_EQ(other.ReadLineStartingWith("got "), "got brdc past the hung one");
+
+    hung.Kill(SIGKILL);
+    hung.Wait();
+    EXPECT_EQ(BMessenger(otherSignature.c_str()).SendMessage(B_QUIT_REQUESTED), B_OK);
+    EXPECT_EQ(other.Wait(), 0);
 }
 
 TEST(CrossProcessTest, GarbageWrittenToAnApplicationPortIsDropped)

@@ -92,6 +92,8 @@ public:
         }
         if (message->what == 'gate') {
             handled++;
+            if (seen != nullptr)
+                seen->fetch_add(1);
             while (!open.load())
                 usleep(1000);
             if (quitInside)
@@ -99,9 +101,12 @@ public:
             return;
         }
         handled++;
+        if (seen != nullptr)
+            seen->fetch_add(1);
     }
 
     std::atomic<bool>* fGone;
+    std::atomic<int>* seen = nullptr;   // counts what it handled, past its deletion
     std::atomic<int> selfPosts {0};
     std::atomic<int> handled {0};
     std::atomic<bool> open {false};
@@ -176,21 +181,28 @@ TEST(LooperTest, AHandlerPostingToItsOwnLooperDoesNotDeadlock)
 TEST(LooperTest, QuitFromAnotherThreadDropsPendingMessages)
 {
     std::atomic<bool> gone {false};
+    std::atomic<int> seen {0};
     WatchedLooper* looper = new WatchedLooper(&gone);
-    looper->Run();
+    looper->seen = &seen;
+    thread_id thread = looper->Run();
     ASSERT_TRUE(looper->Lock());
     // The looper thread waits for the lock; everything queued now stays
     // pending until Quit.
     for (int i = 0; i < 50; i++)
         looper->PostMessage('msg ');
     looper->Quit();
+    status_t value;
+    wait_for_thread(thread, &value);
     EXPECT_TRUE(gone.load());
+    EXPECT_EQ(seen.load(), 0);
 }
 
 TEST(LooperTest, QuitInsideAHandlerStopsAfterTheCurrentMessage)
 {
     std::atomic<bool> gone {false};
+    std::atomic<int> seen {0};
     WatchedLooper* looper = new WatchedLooper(&gone);
+    looper->seen = &seen;
     looper->quitInside = true;
     thread_id thread = looper->Run();
     looper->PostMessage('gate');
@@ -201,6 +213,7 @@ TEST(LooperTest, QuitInsideAHandlerStopsAfterTheCurrentMessage)
     status_t value;
     EXPECT_EQ(wait_for_thread(thread, &value), B_OK);
     EXPECT_TRUE(gone.load());
+    EXPECT_EQ(seen.load(), 1);   // the gate, none of what queued behind it
 }
 
 TEST(LooperTest, QuitRequestedMessageQuitsTheLooper)
@@ -404,6 +417,45 @@ TEST(LooperTest, CurrentAndDetachedMessages)
     EXPECT_STREQ(text, "still here");
     EXPECT_EQ(keeper->CurrentMessage(), nullptr);
     keeper->Quit();
+}
+
+// Misuse of ownership is refused and reported, never left to end in a
+// double delete: a filter belongs to one handler or looper, a handler to
+// one looper, and a handler deleted while in a looper leaves it.
+TEST(LooperTest, OwnershipMisuseIsRefused)
+{
+    BLooper* first = new BLooper("first");    // locked from birth
+    BLooper* second = new BLooper("second");
+    auto* filter = new CountingFilter;
+    auto* handler = new BHandler("handler");
+
+    testing::internal::CaptureStderr();
+    first->AddCommonFilter(filter);
+    first->AddCommonFilter(filter);
+    second->AddCommonFilter(filter);
+    handler->AddFilter(filter);
+    first->AddHandler(handler);
+    second->AddHandler(handler);
+    const std::string reports = testing::internal::GetCapturedStderr();
+
+    EXPECT_EQ(first->CountCommonFilters(), 1);
+    EXPECT_EQ(second->CountCommonFilters(), 0);
+    EXPECT_EQ(handler->CountFilters(), 0);
+    EXPECT_EQ(handler->Looper(), first);
+    EXPECT_EQ(second->IndexOf(handler), -1);
+    EXPECT_NE(reports.find("debugger: BLooper::AddCommonFilter"), std::string::npos) << reports;
+    EXPECT_NE(reports.find("debugger: BLooper::AddHandler"), std::string::npos) << reports;
+
+    // Taken out, the filter may go elsewhere.
+    EXPECT_TRUE(first->RemoveCommonFilter(filter));
+    handler->AddFilter(filter);
+    EXPECT_EQ(handler->CountFilters(), 1);
+
+    const int32 handlers = first->CountHandlers();
+    delete handler;   // deletes its filter too
+    EXPECT_EQ(first->CountHandlers(), handlers - 1);
+    first->Quit();
+    second->Quit();
 }
 
 } // namespace

@@ -70,6 +70,10 @@ public:
         say("got " + text_of(message->what) + " " + text);
         if (message->what == code_of("echo"))
             message->SendReply(code_of("rply"));
+        if (message->what == code_of("hang")) {   // never handles another message
+            for (;;)
+                pause();
+        }
     }
 };
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <functional>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -76,6 +77,41 @@ TEST(PortTest, MessagesComeInOrderWithCodeAndSize)
     delete_port(port);
 }
 
+// A kernel-kit thread running work, so that the test can wait for the
+// state its port call puts it in rather than sleep and hope.
+class PortThread {
+public:
+    explicit PortThread(std::function<void()> work) : fWork(std::move(work))
+    {
+        fThread = spawn_thread(Run, "port test", B_NORMAL_PRIORITY, this);
+        resume_thread(fThread);
+    }
+    ~PortThread() { Join(); }
+    bool Reaches(thread_state state)
+    {
+        return messaging_test::eventually([&] {
+            thread_info info;
+            return get_thread_info(fThread, &info) == B_OK && info.state == state;
+        });
+    }
+    void Join()
+    {
+        status_t value;
+        if (fThread >= 0)
+            wait_for_thread(fThread, &value);
+        fThread = -1;
+    }
+
+private:
+    static status_t Run(void* self)
+    {
+        static_cast<PortThread*>(self)->fWork();
+        return B_OK;
+    }
+    std::function<void()> fWork;
+    thread_id fThread;
+};
+
 TEST(PortTest, FullPortBlocksOrTimesOut)
 {
     port_id port = create_port(2, "full");
@@ -86,13 +122,17 @@ TEST(PortTest, FullPortBlocksOrTimesOut)
     EXPECT_EQ(read_port_etc(port, nullptr, nullptr, 0, B_ABSOLUTE_TIMEOUT, 0), 0);
 
     // A blocked writer goes on once a reader makes room.
+    EXPECT_EQ(write_port(port, 3, "c", 1), B_OK);   // full again
     std::atomic<status_t> written {1};
-    std::thread writer([&] { written.store(write_port(port, 4, "d", 1)); });
-    usleep(10000);
+    PortThread writer([&] { written.store(write_port(port, 4, "d", 1)); });
+    ASSERT_TRUE(writer.Reaches(B_THREAD_WAITING));
+    EXPECT_EQ(written.load(), 1);
     int32 code;
     read_port(port, &code, nullptr, 0);
-    writer.join();
+    writer.Join();
     EXPECT_EQ(written.load(), B_OK);
+    read_port(port, &code, nullptr, 0);
+    EXPECT_EQ(code, 3);
     read_port(port, &code, nullptr, 0);
     EXPECT_EQ(code, 4);
     delete_port(port);
@@ -102,23 +142,23 @@ TEST(PortTest, DeletingWakesBlockedReadersAndWriters)
 {
     port_id port = create_port(1, "wake");
     std::atomic<ssize_t> readResult {1};
-    std::thread reader([&] {
+    PortThread reader([&] {
         char buffer[4];
         int32 code;
         readResult.store(read_port(port, &code, buffer, sizeof buffer));
     });
-    usleep(10000);
+    ASSERT_TRUE(reader.Reaches(B_THREAD_RECEIVING));
     EXPECT_EQ(delete_port(port), B_OK);
-    reader.join();
+    reader.Join();
     EXPECT_EQ(readResult.load(), B_BAD_PORT_ID);
 
     port = create_port(1, "wake writer");
     write_port(port, 1, nullptr, 0);
     std::atomic<status_t> writeResult {1};
-    std::thread writer([&] { writeResult.store(write_port(port, 2, nullptr, 0)); });
-    usleep(10000);
+    PortThread writer([&] { writeResult.store(write_port(port, 2, nullptr, 0)); });
+    ASSERT_TRUE(writer.Reaches(B_THREAD_WAITING));
     delete_port(port);
-    writer.join();
+    writer.Join();
     EXPECT_EQ(writeResult.load(), B_BAD_PORT_ID);
 }
 

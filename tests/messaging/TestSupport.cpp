@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include <TestSupport.h>
+
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -18,7 +20,8 @@ namespace messaging_test {
 namespace {
 
 // Generous: the tests never rely on speed, only on things happening.
-constexpr auto kPatience = std::chrono::seconds(60);
+constexpr int kPatienceSeconds = 60;
+constexpr auto kPatience = std::chrono::seconds(kPatienceSeconds);
 
 std::string make_runtime_dir()
 {
@@ -52,13 +55,7 @@ std::string runtime_dir()
 
 bool eventually(const std::function<bool()>& pred)
 {
-    auto end = std::chrono::steady_clock::now() + kPatience;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+    return suite_test::eventually(pred, kPatienceSeconds);
 }
 
 Helper::Helper(const std::vector<std::string>& args) : fPid(-1), fOutput(-1), fWaited(false)

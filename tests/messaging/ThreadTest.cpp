@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <TestSupport.h>
+
+#include <sys/resource.h>
+
 #include <atomic>
 #include <cstring>
 #include <vector>
@@ -220,7 +224,22 @@ TEST(ThreadTest, PriorityNameAndInfo)
     EXPECT_STREQ(info.name, "first name");
     EXPECT_EQ(info.priority, B_LOW_PRIORITY);
 
+    // The priority reaches the scheduler as the thread's nice value: lower
+    // for a higher priority.
+    if (suite_test::priorities_reach_the_scheduler()) {
+        // The thread applies its priority once it has started.
+        int low = suite_test::kNoThread;
+        ASSERT_TRUE(suite_test::eventually(
+            [&] { return (low = suite_test::native_nice("first name")) != suite_test::kNoThread; }));
+        set_thread_priority(thread, B_NORMAL_PRIORITY);
+        const int normal = suite_test::native_nice("first name");
+        EXPECT_GT(low, normal);
+        set_thread_priority(thread, B_LOW_PRIORITY);
+        EXPECT_EQ(suite_test::native_nice("first name"), low);
+    }
     EXPECT_EQ(set_thread_priority(thread, B_DISPLAY_PRIORITY), B_LOW_PRIORITY);
+    if (suite_test::priorities_reach_the_scheduler())
+        EXPECT_LT(suite_test::native_nice("first name"), getpriority(PRIO_PROCESS, 0));
     EXPECT_EQ(set_thread_priority(thread, 500), B_DISPLAY_PRIORITY);
     get_thread_info(thread, &info);
     EXPECT_EQ(info.priority, B_REAL_TIME_PRIORITY);

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -114,6 +115,16 @@ ProgramResult run_program(const std::vector<std::string>& argv, const RunOptions
         dup2(err[1], 2);
         if (!options.cwd.empty() && chdir(options.cwd.c_str()) != 0)
             _exit(126);
+        if (options.file_size_limit != 0) {
+            const rlimit limit = {options.file_size_limit, options.file_size_limit};
+            if (signal(SIGXFSZ, SIG_IGN) == SIG_ERR || setrlimit(RLIMIT_FSIZE, &limit) != 0)
+                _exit(125);
+        }
+        if (options.address_space_mib != 0) {
+            const rlimit limit = {options.address_space_mib << 20, options.address_space_mib << 20};
+            if (setrlimit(RLIMIT_AS, &limit) != 0)
+                _exit(125);
+        }
         environ = envp.data();
         execvp(argp[0], argp.data());
         _exit(127);

@@ -2,9 +2,16 @@
 # target is a clang project of its own in the area's fuzz/ folder (the
 # suite builds with GCC).
 
-# fuzz_build SOURCE_DIR BUILD_DIR: configures and builds the targets.
+# fuzz_build SOURCE_DIR BUILD_DIR: configures and builds the targets (with
+# ccache where there is one: the same sources are built on every run).
 fuzz_build() {
-  cmake -S "$1" -B "$2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR CCACHE_NOHASHDIR=1
+    CCACHE_BASEDIR=$(cd "$1/../../.." && pwd)
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$1" -B "$2" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug "${launcher[@]}" >/dev/null
   cmake --build "$2" -j2 >/dev/null
 }
 

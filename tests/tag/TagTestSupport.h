@@ -12,20 +12,18 @@
 #include "FileTag.h"
 #include "MonkeysAudioLib.h"
 
+#include <TestSupport.h>
+
 namespace tagtest {
 
 using Bytes = std::vector<uint8_t>;
 
 // A scratch folder, removed with everything in it.
-class TempDir {
+class TempDir : public suite_test::TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
+    TempDir() : suite_test::TempDir("tagtest") {}
+    std::string file(const std::string& name) const { return *this / name; }
+    const std::string& path() const { return Path(); }
 };
 
 Bytes read_file(const std::string& path);

@@ -88,17 +88,17 @@ protected:
     }
     void TearDown() override { chmod(fFile.c_str(), 0644); }
 
-    // A run in the language given; with a non-negative fileSizeLimit the
-    // program cannot write beyond that many bytes.
+    // A run in the language given; with a fileSizeLimit the program cannot
+    // write beyond that many bytes.
     ProgramResult Lumbrel(std::vector<std::string> args, const std::string& lang = "en_US.UTF-8",
-                          long fileSizeLimit = -1)
+                          unsigned long long fileSizeLimit = 0)
     {
         args.insert(args.begin(), LUMBREL_PATH);
-        if (fileSizeLimit >= 0)
-            args.insert(args.begin(), {WITH_FILE_SIZE_LIMIT_PATH, std::to_string(fileSizeLimit)});
-        Environment env = fHome.Env();
-        env["LANG"] = lang;
-        ProgramResult result = run_program(args, env);
+        RunOptions options;
+        options.env = fHome.Env();
+        options.env["LANG"] = lang;
+        options.file_size_limit = fileSizeLimit;
+        ProgramResult result = run_program(args, options);
         EXPECT_EQ(result.err, "");
         return result;
     }
@@ -263,10 +263,14 @@ TEST_F(LumbrelRun, LongValuesAreCutBetweenCharacters)
     for (int i = 0; i < 1000; i++)
         long_text += "あ";
     std::string kept = long_text.substr(0, 682 * 3); // 2046 of 2047 bytes
-    ProgramResult result = Lumbrel({fFile, "-C=" + long_text, "-T=" + std::string(5000, 'x')});
+    std::string notes;   // four-byte characters: 511 whole ones fit
+    for (int i = 0; i < 600; i++)
+        notes += "\xF0\x9F\x8E\xB5";
+    ProgramResult result =
+        Lumbrel({fFile, "-C=" + long_text, "-T=" + std::string(5000, 'x'), "-A=" + notes});
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.out,
-              display(fFile, {{"Comment", kept}, {"Title", std::string(2047, 'x')}}));
+    EXPECT_EQ(result.out, display(fFile, {{"Comment", kept}, {"Title", std::string(2047, 'x')},
+                                          {"Artist", notes.substr(0, 511 * 4)}}));
     ProgramResult read = Mutagen("print(len(str(APEv2(sys.argv[1])['Comment'])))");
     EXPECT_EQ(read.out, "682\n");
 }

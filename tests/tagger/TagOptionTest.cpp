@@ -3,7 +3,7 @@
 #include <TagApp.h>
 #include <UTF8.h>
 
-#include <MiscUtils.h>
+#include <MiscTextUtils.h>
 
 #include <gtest/gtest.h>
 
@@ -240,6 +240,22 @@ TEST(TagConversion, AUtf8ValueCutByTheBufferStaysUtf8)
     EXPECT_EQ(from_tag(kCharsetAutoDetect, "\x93\xFA\xE3"), "日");
     // A buffer without a terminator is read only up to its size.
     EXPECT_EQ(from_tag(kCharsetAutoDetect, repeat("a", 16), 16), repeat("a", 15));
+}
+
+// A cut at any byte of a four-byte character, writing and reading: the
+// character goes whole or not at all.
+TEST(TagConversion, ACutInsideAFourByteCharacterDropsIt)
+{
+    const std::string note = "\xF0\x9F\x8E\xB5";   // U+1F3B5, four bytes of UTF-8
+    for (size_t pad = 0; pad < 4; ++pad) {
+        const std::string head(pad, 'a');
+        const size_t whole = (kTagValueBytes - 1 - pad) / 4;
+        const std::string kept = head + repeat(note, int(whole));
+        EXPECT_EQ(to_tag(B_UNICODE_CONVERSION, head + repeat(note, 600)), kept) << pad;
+        // The same value as a tag holds it when another tool cut it there.
+        const std::string cut = (head + repeat(note, 600)).substr(0, kTagValueBytes - 1);
+        EXPECT_EQ(from_tag(kCharsetAutoDetect, cut), kept) << pad;
+    }
 }
 
 TEST(TagUsage, LinesInOrderAndTheExample)

@@ -1,5 +1,6 @@
 // TThread: its life from construction to the end of its thread, with the
 // edge cases of cooperative termination, auto-delete and killing.
+#include <TestSupport.h>
 #include <Thread.h>
 
 #include <gtest/gtest.h>
@@ -29,16 +30,7 @@ struct RuntimeDir {
     std::string path;
 } gRuntimeDir;
 
-bool eventually(const std::function<bool()>& pred)
-{
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
+using suite_test::eventually;
 
 thread_state state_of(thread_id thread)
 {

@@ -269,10 +269,17 @@ TEST(FilePanelPriority, SetsThePanelWindowsThread)
     EXPECT_EQ(set_file_panel_priority(nullptr, B_LOW_PRIORITY), -1);
     BFilePanel panel;
     ASSERT_NE(panel.Window(), nullptr);
+    ASSERT_EQ(rename_thread(panel.Window()->Thread(), "panel probe"), B_OK);
     EXPECT_EQ(set_file_panel_priority(&panel, 7), 0);
     thread_info info;
     ASSERT_EQ(get_thread_info(panel.Window()->Thread(), &info), B_OK);
     EXPECT_EQ(info.priority, 7);
+    // The scheduler sees it too: a low priority is a higher nice value.
+    if (suite_test::priorities_reach_the_scheduler())
+        EXPECT_TRUE(suite_test::eventually([] {
+            const int nice = suite_test::native_nice("panel probe");
+            return nice != suite_test::kNoThread && nice > getpriority(PRIO_PROCESS, 0);
+        }));
 }
 
 // ---------------------------------------------------------------------------

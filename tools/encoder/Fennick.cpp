@@ -1,6 +1,6 @@
 // Fennick: encodes one WAVE file into one APE file with a single call of the
 // codec library, rewriting a progress line while it works.
-#include "CodecRun.h"
+#include <CodecRun.h>
 #include "EncodeApp.h"
 
 #include <StringUtils.h>

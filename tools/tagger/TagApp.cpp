@@ -1,7 +1,7 @@
 #include "TagApp.h"
 
 #include <AppIdentity.h>
-#include <MiscUtils.h>
+#include <MiscTextUtils.h>
 #include <UTF8.h>
 
 #include <cstring>
@@ -54,11 +54,6 @@ const UsageLine kUsageLines[] = {
     {"@Usage_Track %Option1% %Option2%@", "-TRACK", "-R"},
     {"@Usage_Char_Set %Option1% %Option2%@", "-CHARSET", "-CS"},
 };
-
-bool is_utf8_continuation(char c)
-{
-    return ((unsigned char)c & 0xC0) == 0x80;
-}
 
 // How many of the first `length` bytes of s fit into `room` bytes without
 // cutting a UTF-8 character.

@@ -24,21 +24,6 @@ void resolve(void* handle, const char* name, T*& out, bool& complete)
         complete = false;
 }
 
-void put(std::vector<uint8_t>& v, uint32_t x, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        v.push_back(uint8_t(x >> (8 * i)));
-}
-
-void chunk(std::vector<uint8_t>& v, const std::string& id, const std::vector<uint8_t>& body)
-{
-    v.insert(v.end(), id.begin(), id.end());
-    put(v, uint32_t(body.size()), 4);
-    v.insert(v.end(), body.begin(), body.end());
-    if (body.size() & 1)
-        v.push_back(0);
-}
-
 } // namespace
 
 const Library& lib()
@@ -63,74 +48,6 @@ const Library& lib()
         return r;
     }();
     return l;
-}
-
-TempDir::TempDir()
-{
-    char tmpl[] = "/tmp/codec-test-XXXXXX";
-    if (!mkdtemp(tmpl))
-        throw std::runtime_error("mkdtemp");
-    dir_ = tmpl;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ec;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ec);
-    std::filesystem::remove_all(dir_, ec);
-}
-
-std::vector<uint8_t> read_file(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
-
-void write_file(const std::string& path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-bool exists(const std::string& path)
-{
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
-std::vector<uint8_t> make_wave(const WaveSpec& s, const std::vector<int32_t>& samples)
-{
-    const int bytes = (s.bits + 7) / 8;
-    std::vector<uint8_t> fmt;
-    put(fmt, s.extensible ? 0xFFFE : 1, 2);
-    put(fmt, uint32_t(s.channels), 2);
-    put(fmt, s.rate, 4);
-    put(fmt, s.rate * uint32_t(s.channels * bytes), 4);
-    put(fmt, uint32_t(s.channels * bytes), 2);
-    put(fmt, uint32_t(bytes * 8), 2);
-    if (s.extensible) {
-        put(fmt, 22, 2);
-        put(fmt, uint32_t(s.bits), 2);
-        put(fmt, 0, 4);
-        const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
-        fmt.insert(fmt.end(), pcm, pcm + 16);
-    }
-    std::vector<uint8_t> data;
-    for (int32_t v : samples)
-        put(data, bytes == 1 ? uint32_t(v + 128) : uint32_t(v), bytes);
-
-    std::vector<uint8_t> body = {'W', 'A', 'V', 'E'};
-    for (auto& c : s.before)
-        chunk(body, c.first, c.second);
-    chunk(body, "fmt ", fmt);
-    chunk(body, "data", data);
-    for (auto& c : s.after)
-        chunk(body, c.first, c.second);
-    std::vector<uint8_t> file = {'R', 'I', 'F', 'F'};
-    put(file, uint32_t(body.size()), 4);
-    file.insert(file.end(), body.begin(), body.end());
-    file.insert(file.end(), s.junk.begin(), s.junk.end());
-    return file;
 }
 
 std::vector<int32_t> noise(size_t count, int bits, uint32_t seed)
@@ -172,17 +89,6 @@ uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes)
     for (int i = 0; i < bytes; ++i)
         v |= uint64_t(b[at + size_t(i)]) << (8 * i);
     return v;
-}
-
-uint32_t reference_crc(const uint8_t* p, size_t n)
-{
-    uint32_t c = ~0u;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    }
-    return ~c;
 }
 
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall)

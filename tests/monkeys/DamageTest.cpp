@@ -1,6 +1,8 @@
 // Damaged, foreign and hostile files are refused, and nothing is written.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "CodecTestSupport.h"
 
 using namespace codectest;
@@ -20,7 +22,9 @@ struct Sample {
         write_file(wav, make_wave(s, tones(blocks, 2, 16)));
         lib().compress(wav.c_str(), ape.c_str(), 1000, nullptr, nullptr, nullptr);
         bytes = read_file(ape);
+        pcm = decode_all(ape);
     }
+    std::vector<uint8_t> pcm;   // what the sound file decodes to
 };
 
 // What the three readers say about the file at path; also that
@@ -28,9 +32,13 @@ struct Sample {
 struct Verdict {
     int verify, decompress, create;
     bool outputLeft;
+    bool misread;   // GetData gave bytes other than the original samples
 };
 
-Verdict judge(const TempDir& dir, const std::string& path, bool decompress = true)
+// With original, every block the decompressor hands out must be the
+// original one at that place: a damaged frame is refused, never misread.
+Verdict judge(const TempDir& dir, const std::string& path, bool decompress = true,
+              const std::vector<uint8_t>* original = nullptr)
 {
     Verdict v{};
     v.verify = lib().verify(path.c_str(), nullptr, nullptr, nullptr);
@@ -46,9 +54,17 @@ Verdict judge(const TempDir& dir, const std::string& path, bool decompress = tru
     v.create = error;
     if (d) {
         // every frame must then be readable or refused, never misread
-        std::vector<char> buffer(4 * 4096);
+        const size_t align = size_t(d->GetInfo(APE_INFO_BLOCK_ALIGN));
+        std::vector<char> buffer(align * 4096);
+        size_t at = 0;
         int got = 0;
         while (d->GetData(buffer.data(), 4096, &got) == 0 && got > 0) {
+            const size_t size = size_t(got) * align;
+            if (original != nullptr &&
+                (at + size > original->size() ||
+                 std::memcmp(buffer.data(), original->data() + at, size) != 0))
+                v.misread = true;
+            at += size;
         }
         delete d;
     }
@@ -67,8 +83,9 @@ TEST(Damage, EveryFlippedBitOfTheAudioPartIsFound)
         b[at] ^= uint8_t(1u << (at % 8));
         write_file(bad, b);
         bool decompress = at % 97 == 0;
-        Verdict v = judge(s.dir, bad, decompress);
+        Verdict v = judge(s.dir, bad, decompress, &s.pcm);
         ASSERT_NE(v.verify, 0) << "flip at " << at;
+        ASSERT_FALSE(v.misread) << "flip at " << at;
         if (decompress) {
             ASSERT_NE(v.decompress, 0) << "flip at " << at;
             ASSERT_FALSE(v.outputLeft) << "flip at " << at;
@@ -82,8 +99,9 @@ TEST(Damage, ClassesOfDamage)
     std::string bad = s.dir.path("bad.ape");
     auto expect_refused = [&](const std::vector<uint8_t>& b, const char* what, int code = 0) {
         write_file(bad, b);
-        Verdict v = judge(s.dir, bad);
+        Verdict v = judge(s.dir, bad, true, &s.pcm);
         EXPECT_NE(v.verify, 0) << what;
+        EXPECT_FALSE(v.misread) << what;
         EXPECT_NE(v.decompress, 0) << what;
         EXPECT_FALSE(v.outputLeft) << what;
         if (code) {
@@ -131,8 +149,9 @@ TEST(Damage, ClassesOfDamage)
             b[128 + size_t(i)] = uint8_t(c >> (8 * i));
         std::string what = "header field at " + std::to_string(f.at);
         write_file(bad, b);
-        Verdict v = judge(s.dir, bad);
+        Verdict v = judge(s.dir, bad, true, &s.pcm);
         EXPECT_NE(v.verify, 0) << what;
+        EXPECT_FALSE(v.misread) << what;
         EXPECT_NE(v.create, 0) << what;
         EXPECT_FALSE(v.outputLeft) << what;
     }

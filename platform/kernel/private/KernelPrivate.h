@@ -3,6 +3,7 @@
 #pragma once
 
 #include <KernelThreads.h>
+#include <LittleEndian.h>
 
 #include <pthread.h>
 #include <cerrno>
@@ -16,22 +17,7 @@ namespace kernel_private {
 std::string runtime_folder();
 
 // Little-endian numbers in byte buffers, as the wire formats use them.
-inline void put16(uint8* p, uint16 v) { p[0] = v & 0xff; p[1] = v >> 8; }
-inline void put32(uint8* p, uint32 v) { for (int i = 0; i < 4; i++) p[i] = (v >> (8 * i)) & 0xff; }
-inline void put64(uint8* p, uint64 v) { for (int i = 0; i < 8; i++) p[i] = (v >> (8 * i)) & 0xff; }
-inline uint16 get16(const uint8* p) { return static_cast<uint16>(p[0] | (p[1] << 8)); }
-inline uint32 get32(const uint8* p)
-{
-    uint32 v = 0;
-    for (int i = 3; i >= 0; i--) v = (v << 8) | p[i];
-    return v;
-}
-inline uint64 get64(const uint8* p)
-{
-    uint64 v = 0;
-    for (int i = 7; i >= 0; i--) v = (v << 8) | p[i];
-    return v;
-}
+using namespace little_endian;
 
 // Microseconds of the monotonic clock.
 bigtime_t now();

@@ -1,5 +1,6 @@
 // What the codec library's tests share: the library loaded the way the
-// programs load it, temporary folders, and synthetic WAVE files.
+// programs load it, and synthetic signals; folders, files, WAVE files and
+// CRC-32 are the suite's (tests/support).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,8 @@
 #include <vector>
 
 #include "MonkeysAudioLib.h"
+
+#include <TestSupport.h>
 
 namespace codectest {
 
@@ -29,33 +32,21 @@ struct Library {
 const Library& lib();
 
 // A folder that is removed with everything in it.
-class TempDir {
+class TempDir : public suite_test::TempDir {
 public:
-    TempDir();
-    ~TempDir();
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-
-private:
-    std::string dir_;
+    TempDir() : suite_test::TempDir("codec-test") {}
+    std::string path(const std::string& name) const { return *this / name; }
 };
 
-std::vector<uint8_t> read_file(const std::string& path);
-void write_file(const std::string& path, const std::vector<uint8_t>& bytes);
-bool exists(const std::string& path);
+inline std::vector<uint8_t> read_file(const std::string& path) { return suite_test::read_bytes(path); }
+inline void write_file(const std::string& path, const std::vector<uint8_t>& bytes)
+{
+    suite_test::write_bytes(path, bytes);
+}
+inline bool exists(const std::string& path) { return suite_test::file_exists(path); }
 
-// A WAVE file put together chunk by chunk.
-struct WaveSpec {
-    int channels = 2;
-    int bits = 16;
-    uint32_t rate = 44100;
-    bool extensible = false;
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> before;  // chunks before fmt
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> after;   // chunks after data
-    std::vector<uint8_t> junk;  // bytes after the RIFF chunk
-};
-// samples: interleaved, in the signed range of spec.bits (8-bit is made
-// unsigned on the way out).
-std::vector<uint8_t> make_wave(const WaveSpec& spec, const std::vector<int32_t>& samples);
+using suite_test::make_wave;
+using suite_test::WaveSpec;
 
 // Signals of blocks * channels samples of the given bit depth.
 std::vector<int32_t> noise(size_t count, int bits, uint32_t seed = 1);
@@ -65,8 +56,7 @@ std::vector<int32_t> tones(size_t blocks, int channels, int bits);
 // The little-endian number of bytes bytes at b[at].
 uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes);
 
-// CRC-32 of zlib, bit by bit.
-uint32_t reference_crc(const uint8_t* data, size_t size);
+inline uint32_t reference_crc(const uint8_t* data, size_t size) { return suite_test::crc32(data, size); }
 
 // Decodes the whole file with a decompressor, as PCM bytes.
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall = 4096);

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "CodecTestSupport.h"
 
@@ -23,8 +24,10 @@ struct Case {
     std::vector<uint8_t> wave;
     Case()
     {
-        // eleven frames, the last one short; a noisy channel and a tonal one
-        std::vector<int32_t> samples = tones(800001, 2, 16);
+        // eleven frames, the last one short (six in the slower sanitizer
+        // pass, still more than the threads that share them); a noisy
+        // channel and a tonal one
+        std::vector<int32_t> samples = tones(suite_test::sanitizer_run() ? 400001 : 800001, 2, 16);
         std::vector<int32_t> hiss = noise(samples.size() / 2, 12, 7);
         for (size_t i = 0; i < hiss.size(); ++i)
             samples[2 * i + 1] = samples[2 * i + 1] / 2 + hiss[i];
@@ -48,7 +51,11 @@ TEST(Threads, SameBytesWhateverTheThreadCount)
         std::string tag = std::to_string(level);
         std::vector<uint8_t> one = c.encode("1", level, tag + "-1.ape");
         ASSERT_FALSE(one.empty());
-        for (const char* threads : {"2", "3", "16", "0", "many", ""})
+        // Settings that are no count (the default then) need one level only.
+        std::vector<const char*> counts = {"2", "3", "16"};
+        if (level == 2000)
+            counts.insert(counts.end(), {"0", "many", ""});
+        for (const char* threads : counts)
             EXPECT_EQ(c.encode(threads, level, tag + "-" + threads + "x.ape"), one)
                 << "level " << level << ", MONKEYS_AUDIO_THREADS=" << threads;
         for (const char* threads : {"1", "2", "5"}) {

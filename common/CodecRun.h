@@ -1,7 +1,6 @@
 // What Fennick, Dovrell and Tarvin do alike: the head of the usage text, and
 // the run itself (the announcement line, one codec library call with the
-// progress line, then its outcome). Dovrell and Tarvin are built as
-// differences from Fennick, so the helper lives with it.
+// progress line, then its outcome).
 #pragma once
 
 #include <AppIdentity.h>

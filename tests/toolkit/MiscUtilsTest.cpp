@@ -1,5 +1,5 @@
-// The window-free helpers of MiscUtils.
-#include <MiscUtils.h>
+// The toolkit's text helpers.
+#include <MiscTextUtils.h>
 
 #include <gtest/gtest.h>
 

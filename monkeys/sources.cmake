@@ -1,0 +1,8 @@
+# The sources of the codec library, in one place: monkeys/CMakeLists.txt
+# and its core/ and tag/ build them, and the fuzz projects under tests/
+# build them again with clang. Paths are relative to monkeys/.
+set(MONKEYS_CONTAINER_SOURCES
+  ApeFormat.cpp ApeReader.cpp Checksum.cpp Decode.cpp Decompressor.cpp Encode.cpp FramePipeline.cpp
+  Exports.cpp Files.cpp Pcm.cpp Wave.cpp)
+set(MONKEYS_CORE_SOURCES core/FrameCodec.cpp core/Lms.cpp core/Lpc.cpp core/Residual.cpp)
+set(MONKEYS_TAG_SOURCES tag/ApeTagFormat.cpp tag/FileTag.cpp)
