@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "FrameCodec.h"
-#include "Lms.h"
+#include "Variants.h"
 #include "WaveSamples.h"
 
 using monkeys::FrameFormat;
@@ -224,37 +224,39 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
     EXPECT_GT(files, 0);
 }
 
-// The vector filter code and the portable code must agree to the bit, in
-// both directions, for every filter size the levels use and odd ones.
-TEST(FrameCodecRoundTrip, PortableAndVectorCodeAgree)
+// The same bytes on every processor: each stage's variants, forced in turn
+// (the portable code among them) with the other stages at their fastest,
+// give the all-portable coder's bytes at every level, and decode the
+// frames exactly.
+TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 {
-    if (!monkeys::core::lms_has_vector_code())
-        GTEST_SKIP() << "no vector code on this machine";
-    std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3)};
-    for (const Signal& s : signals)
-        for (int level : kLevels) {
-            std::vector<uint8_t> fast = encode(s, level);
-            monkeys::core::lms_force_portable(true);
-            std::vector<uint8_t> plain = encode(s, level);
-            std::vector<int32_t> back(s.samples.size());
-            bool ok = monkeys::decode_frame({s.channels, s.bits, level}, fast.data(), fast.size(), s.blocks(),
-                                            back.data());
-            monkeys::core::lms_force_portable(false);
-            EXPECT_TRUE(fast == plain) << "level " << level;
-            EXPECT_TRUE(ok && back == s.samples) << "level " << level;
-        }
-    for (int order : {16, 32, 48, 64, 272}) {
-        monkeys::core::LmsParams p{order, 14, 3};
-        Signal s = tones(1, 16, 5000, 1.3);
-        std::vector<int32_t> a = s.samples, b = s.samples;
-        monkeys::core::lms_encode(a.data(), s.blocks(), p, 1);
-        monkeys::core::lms_force_portable(true);
-        monkeys::core::lms_encode(b.data(), s.blocks(), p, 1);
-        monkeys::core::lms_force_portable(false);
-        EXPECT_TRUE(a == b) << "order " << order;
-        monkeys::core::lms_decode(a.data(), s.blocks(), p, 1);
-        EXPECT_TRUE(a == s.samples) << "order " << order;
+    using namespace monkeys::core;
+    const std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3),
+                                         tones(3, 32, 4000, 0.9), tones(6, 8, 3000)};
+    std::vector<std::vector<uint8_t>> reference;
+    {
+        coretest::OnIsa portable(Isa::kPortable);
+        for (const Signal& s : signals)
+            for (int level : kLevels)
+                reference.push_back(encode(s, level));
     }
+    for (Stage stage : kStages)
+        for (Isa isa : coretest::available_isas()) {
+            ASSERT_TRUE(use_variant(stage, isa));
+            size_t k = 0;
+            for (const Signal& s : signals)
+                for (int level : kLevels) {
+                    SCOPED_TRACE(coretest::stage_name(stage) + " on " + coretest::isa_name(isa) +
+                                 ", level " + std::to_string(level) + ", " + std::to_string(s.channels) + " ch");
+                    const std::vector<uint8_t>& want = reference[k++];
+                    EXPECT_TRUE(encode(s, level) == want);
+                    std::vector<int32_t> back(s.samples.size());
+                    EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
+                                                      s.blocks(), back.data()) &&
+                                back == s.samples);
+                }
+            use_fastest_variants();
+        }
 }
 
 // Frames coded on several threads at once come out as on one thread.
