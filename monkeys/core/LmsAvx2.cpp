@@ -39,38 +39,45 @@ struct Keep {
 
 // The fixed predictor's decoding of each output, done in the same pass:
 // its dependency chain and the filter's then overlap.
+// Its two decoders are named members, not an array, so that they can live
+// in registers: a decoder's history in memory, rewritten every sample,
+// made each load wait for the stores before it.
 struct ThenLpc {
     int32_t* const* x;
     const LpcCoefs* k;
-    std::optional<LpcShortDecoder> dec[2];
+    LpcShortDecoder dec0{}, dec1{};
 
     int32_t operator()(int ch, int i, int32_t v)
     {
-        if (i >= kShortOrder)
-            return dec[ch]->next(v);
+        LpcShortDecoder& dec = ch == 0 ? dec0 : dec1;
+        if (i >= kShortOrder) [[likely]]
+            return dec.next(v);
         if (i < kShortOrder - 1)
             return v;
         // the first samples see a shorter past: decoded as the filter does
         x[ch][i] = v;
         lpc_decode(x[ch], kShortOrder, k[ch]);
-        dec[ch].emplace(k[ch], x[ch]);
+        dec = LpcShortDecoder(k[ch], x[ch]);
         return x[ch][i];
     }
 };
 
 template <bool Encode, int V, int K, class Post = Keep>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
-                                                    const LmsParams& p, Post post = Post())
+                                                    const LmsParams& p, const Post& given = Post())
 {
-    std::optional<State> st[K];
+    Post post = given;  // a local, so that its state may stay in registers
+    // the scalar state as plain locals too, for registers
+    Feed feeds[K];
     __m256i w[K][V], h[K][V], d[K][V], round[K];
     __m128i predShift[K], inShift[K];
     int32_t* x[K];
     for (int k = 0; k < K; ++k) {
-        st[k].emplace(p, inShifts[k], false);
+        const State st(p, inShifts[k], false);
+        feeds[k] = Feed(st);
         x[k] = xs[k];
-        round[k] = _mm256_set1_epi32(st[k]->round);
-        predShift[k] = _mm_cvtsi32_si128(st[k]->predShift);
+        round[k] = _mm256_set1_epi32(st.round);
+        predShift[k] = _mm_cvtsi32_si128(st.predShift);
         inShift[k] = _mm_cvtsi32_si128(inShifts[k]);
         for (int v = 0; v < V; ++v)
             w[k][v] = h[k][v] = d[k][v] = _mm256_setzero_si256();
@@ -104,7 +111,7 @@ __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const in
             const int32_t inScalar = _mm256_cvtsi256_si32(in);
             x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : post(k, i, inScalar);
             int16_t hn, dn;
-            st[k]->feed(inScalar, hn, dn);
+            feeds[k](inScalar, hn, dn);
             __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
             for (int v = 0; v + 1 < V; ++v) {
                 h[k][v] = shift_in(h[k][v], h[k][v + 1]);

@@ -63,7 +63,10 @@ struct State {
     int32_t predict(int32_t dot) const { return int32_t(uint32_t(dot) + uint32_t(round)) >> predShift; }
 
     // The 16-bit history value of an input and its update direction.
-    void feed(int32_t in, int16_t& h, int16_t& d)
+    void feed(int32_t in, int16_t& h, int16_t& d) { feed_one(in, inShift, dirBits, dirMax, avg16, h, d); }
+
+    static void feed_one(int32_t in, int inShift, int dirBits, int32_t dirMax, uint32_t& avg16, int16_t& h,
+                         int16_t& d)
     {
         h = sat16(in >> inShift);
         int32_t mag = h < 0 ? -h : h;
@@ -77,6 +80,16 @@ struct State {
         feed(in, hist[pos], dir[pos]);
         ++pos;
     }
+};
+
+// What feed needs of a state, for callers that keep the history themselves.
+struct Feed {
+    int inShift = 0, dirBits = 0;
+    int32_t dirMax = 0;
+    uint32_t avg16 = 16;
+    Feed() = default;
+    explicit Feed(const State& st) : inShift(st.inShift), dirBits(st.dirBits), dirMax(st.dirMax), avg16(st.avg16) {}
+    void operator()(int32_t in, int16_t& h, int16_t& d) { State::feed_one(in, inShift, dirBits, dirMax, avg16, h, d); }
 };
 
 // Forms the output from the prediction; returns the sign of the error.

@@ -24,10 +24,11 @@ constexpr int kShortOrder = 8;
 // sample is added last, so the chain from one output to the next is one
 // multiply and three adds. Zero taps pad an order below eight.
 struct LpcShortDecoder {
-    int64_t c[8];
-    int shift;
-    int64_t h[8];  // h[j] = x[i-1-j]
+    int64_t c[8] = {};
+    int shift = 0;
+    int64_t h[8] = {};  // h[j] = x[i-1-j]
 
+    LpcShortDecoder() = default;
     // x: the first eight samples, decoded
     LpcShortDecoder(const LpcCoefs& k, const int32_t* x)
     {
