@@ -77,17 +77,50 @@ void portable::lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int3
     lpc_restore(x1, r1, p1, s1, from, n);
 }
 
-LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
+namespace {
+
+// 15-bit coefficients from a[1..order]: as many fraction bits as the
+// largest one allows, rounded with error feedback.
+LpcCoefs quantize(const double* a, int order)
 {
     LpcCoefs k;
-    const int p = std::min(maxOrder, kMaxLpcOrder);
-    if (n <= 4 * p || p <= 0)
+    k.order = order;
+    if (order == 0)
         return k;
+    double top = 0;
+    for (int j = 1; j <= order; ++j)
+        top = std::max(top, std::fabs(a[j]));
+    int shift = 14;
+    while (shift > 0 && top * std::ldexp(1.0, shift) > 32767.0)
+        --shift;
+    k.shift = shift;
+    double carry = 0;  // error feedback keeps the rounded filter close
+    for (int j = 0; j < order; ++j) {
+        double v = a[j + 1] * std::ldexp(1.0, shift) + carry;
+        long q = std::lround(v);
+        q = std::clamp(q, -32767L, 32767L);
+        carry = v - double(q);
+        k.c[j] = int16_t(q);
+    }
+    return k;
+}
+
+} // namespace
+
+void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs* out)
+{
+    int p = 0;
+    for (int i = 0; i < count; ++i) {
+        out[i] = LpcCoefs{};
+        p = std::max(p, std::min(maxOrders[i], kMaxLpcOrder));
+    }
+    if (n <= 4 * p || p <= 0)
+        return;
     uint64_t peak = 0;
     for (int i = 0; i < n; ++i)
         peak = std::max(peak, uint64_t(std::abs(int64_t(x[i]))));
     if (peak == 0)
-        return k;
+        return;
     // The windowed frame in integers small enough that every sum of n
     // products fits 63 bits: the autocorrelation is exact, whatever the
     // order in which a variant adds.
@@ -103,14 +136,25 @@ LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
     int64_t ri[kMaxLpcOrder + 1];
     kernels().autocorrelation(y, n, p + 1, ri);
     if (ri[0] <= 0)
-        return k;
+        return;
     double r[kMaxLpcOrder + 1];
     for (int j = 0; j <= p; ++j)
         r[j] = double(ri[j]);
     r[0] *= 1.0 + 1e-9;  // a little white noise keeps the solution stable
-    // Levinson-Durbin
+    // Levinson-Durbin. Each limit gets the order (up to it) whose
+    // prediction error pays for its coefficients: a coefficient costs 16
+    // bits, and n values cost about n/2 log2(error), so one more pays where
+    // it cuts the error by more than a factor of 2^(32/n), about
+    // 1 + 22.2/n (no logarithm: the same bits on every machine).
     double a[kMaxLpcOrder + 1] = {}, tmp[kMaxLpcOrder + 1];
     double err = r[0];
+    const double perCoefficient = 22.2 / double(n);
+    double bestErr[8];
+    int bestOrder[8];
+    for (int i = 0; i < count; ++i) {
+        bestErr[i] = r[0];
+        bestOrder[i] = 0;
+    }
     for (int m = 1; m <= p; ++m) {
         double acc = r[m];
         for (int j = 1; j < m; ++j)
@@ -124,26 +168,19 @@ LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
             a[j] = tmp[j];
         a[m] = refl;
         err *= 1.0 - refl * refl;
-        k.order = m;
+        for (int i = 0; i < count; ++i)
+            if (m <= maxOrders[i] && err * (1.0 + perCoefficient * double(m - bestOrder[i])) < bestErr[i]) {
+                bestOrder[i] = m;
+                bestErr[i] = err;
+                out[i] = quantize(a, m);
+            }
     }
-    if (k.order == 0)
-        return k;
-    double top = 0;
-    for (int j = 1; j <= k.order; ++j)
-        top = std::max(top, std::fabs(a[j]));
-    // 15-bit coefficients: as many fraction bits as the largest one allows
-    int shift = 14;
-    while (shift > 0 && top * std::ldexp(1.0, shift) > 32767.0)
-        --shift;
-    k.shift = shift;
-    double carry = 0;  // error feedback keeps the rounded filter close
-    for (int j = 0; j < k.order; ++j) {
-        double v = a[j + 1] * std::ldexp(1.0, shift) + carry;
-        long q = std::lround(v);
-        q = std::clamp(q, -32767L, 32767L);
-        carry = v - double(q);
-        k.c[j] = int16_t(q);
-    }
+}
+
+LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder)
+{
+    LpcCoefs k;
+    lpc_fit(x, n, &maxOrder, 1, &k);
     return k;
 }
 
