@@ -142,18 +142,8 @@ struct Header {
     LpcCoefs lpc[32];
 };
 
-// x[n] - c*x[n-1]/32, in place, and back.
-void preemphasis(int32_t* x, int n, int c)
-{
-    if (c == 0)
-        return;
-    int32_t prev = 0;
-    for (int i = 0; i < n; ++i) {
-        int32_t cur = x[i];
-        x[i] = wrap_sub(cur, int32_t((int64_t(c) * prev) >> 5));
-        prev = cur;
-    }
-}
+// Undoes x[n] - c*x[n-1]/32 (pre-emphasis; the decoder reads frames that
+// use it, the encoder does not make them).
 void deemphasis(int32_t* x, int n, int c)
 {
     if (c == 0)
