@@ -33,26 +33,6 @@ public:
         }
     }
 
-    // Room for `bytes` more bytes, so that put_reserved need not look.
-    void reserve(size_t bytes)
-    {
-        if (out_.size() < at_ + bytes + 8)
-            out_.resize(at_ + bytes + 8);
-    }
-
-    // value < 2^n, n in [1, 32], within what reserve made room for.
-    void put_reserved(uint32_t value, int n)
-    {
-        acc_ = (acc_ << n) | value;
-        fill_ += n;
-        if (fill_ >= 32) {
-            fill_ -= 32;
-            uint32_t word = __builtin_bswap32(uint32_t(acc_ >> fill_));
-            std::memcpy(out_.data() + at_, &word, 4);
-            at_ += 4;
-        }
-    }
-
     // count zero bits then a one
     void put_unary(uint32_t count)
     {

@@ -55,10 +55,6 @@ inline Golomb golomb(const Mean& m)
 } // namespace
 
 namespace {
-// At most this many bytes a value: an escape and 32 raw bits.
-constexpr size_t kMaxRiceBytes = (kEscape + 32 + 7) / 8;
-
-// One value, within room reserved for it.
 inline void rice_put(BitWriter& bw, Mean& st, int32_t x)
 {
     uint32_t u = zigzag(x);
@@ -68,14 +64,14 @@ inline void rice_put(BitWriter& bw, Mean& st, int32_t x)
         // the quotient's zeros, its one and the low bits in one go
         int bits = int(q) + 1 + k;
         if (bits <= 32) {
-            bw.put_reserved((1u << k) | (u & ((1u << k) - 1)), bits);
-        } else {  // k > 8 here
-            bw.put_reserved(1, int(q) + 1);
-            bw.put_reserved(u & ((1u << k) - 1), k);
+            bw.put((1u << k) | (u & ((1u << k) - 1)), bits);
+        } else {
+            bw.put_unary(q);
+            bw.put(u, k);
         }
     } else {
-        bw.put_reserved(0, int(kEscape));
-        bw.put_reserved(u, 32);
+        bw.put(0, int(kEscape));
+        bw.put(u, 32);
     }
     st.update(u);
 }
@@ -83,7 +79,6 @@ inline void rice_put(BitWriter& bw, Mean& st, int32_t x)
 
 void rice_encode(BitWriter& bw, const int32_t* x, int n)
 {
-    bw.reserve(kMaxRiceBytes * size_t(std::max(n, 0)));
     Mean st;
     for (int i = 0; i < n; ++i)
         rice_put(bw, st, x[i]);
@@ -91,8 +86,6 @@ void rice_encode(BitWriter& bw, const int32_t* x, int n)
 
 void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n)
 {
-    b0.reserve(kMaxRiceBytes * size_t(std::max(n, 0)));
-    b1.reserve(kMaxRiceBytes * size_t(std::max(n, 0)));
     Mean s0, s1;
     for (int i = 0; i < n; ++i) {
         rice_put(b0, s0, x0[i]);
