@@ -15,6 +15,18 @@ set(SUITE_PLAYER ApePlayer)
 set(SUITE_PLAYER_ADDONS_DIR ${SUITE_APPS_DIR}/${SUITE_PLAYER}/add-ons)
 set(SUITE_INSTALL_PLAYER_ADDONS_DIR ${SUITE_INSTALL_APP_DIR}/${SUITE_PLAYER}/add-ons)
 
+# The codec library and the programs are compiled the way users run them,
+# whatever the build type the tests use (-g may stay): the user install of
+# any build is the one the benchmark measures.
+option(SUITE_FAST_CODE "Compile the codec library and the programs with -O3 whatever the build type" ON)
+function(suite_fast_code)
+  if(SUITE_FAST_CODE)
+    foreach(target ${ARGN})
+      target_compile_options(${target} PRIVATE -O3)
+    endforeach()
+  endif()
+endfunction()
+
 # suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...
 #               [DICTIONARY_DIR <folder>])
 # A dictionary is taken from DICTIONARY_DIR when it is there, else from
@@ -22,6 +34,9 @@ set(SUITE_INSTALL_PLAYER_ADDONS_DIR ${SUITE_INSTALL_APP_DIR}/${SUITE_PLAYER}/add
 function(suite_program target)
   cmake_parse_arguments(SP "NO_INSTALL" "DICTIONARY_DIR" "DICTIONARIES" ${ARGN})
   set(dir ${SUITE_APPS_DIR}/${target})
+  if(NOT SP_NO_INSTALL)
+    suite_fast_code(${target})
+  endif()
   set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${dir})
   set(outputs)
   set(sources)

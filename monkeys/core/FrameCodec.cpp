@@ -105,7 +105,7 @@ constexpr uint8_t kRiceSplit = 2;
 constexpr uint8_t kSilent = 0x80;
 constexpr int kMaxStages = 4;
 
-// What the encoder does at each level; the decoder reads it all from the frame.
+// A way of coding a frame; the decoder reads it all from the frame.
 struct Profile {
     uint8_t entropy;
     uint8_t preemph;
@@ -114,19 +114,25 @@ struct Profile {
     LmsParams stage[kMaxStages];
 };
 
-Profile profile_for(int level)
-{
-    switch (level) {
-    case 1000:
-        return {kRiceSplit, 0, 8, 1, {{16, 13, 4}}};
-    case 2000:
-        return {kRiceSplit, 0, 16, 1, {{16, 13, 4}}};
-    case 3000:
-        return {kRiceSplit, 0, 32, 2, {{32, 14, 4}, {16, 13, 4}}};
-    default:
-        return {kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}};
-    }
-}
+// The ways the encoder tries, one more at each level: a level codes every
+// frame in each of its ways and keeps the smallest result, so a higher
+// level never gives a larger frame than a lower one. Within a way, each
+// adaptive stage stays only where it pays on the frame, and the fixed
+// predictor's order is fitted to it. A way may go on from an earlier
+// way's result with stages of its own (from), or start from the fixed
+// predictor's residual (-1).
+struct Way {
+    Profile prof;
+    int from;
+};
+constexpr Way kWays[] = {
+    {{kRiceSplit, 0, 8, 1, {{16, 13, 4}}}, -1},
+    {{kRiceSplit, 0, 32, 1, {{16, 13, 4}}}, -1},
+    {{kRiceSplit, 0, 32, 1, {{32, 14, 4}}}, 1},
+    {{kRange, 0, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}}, -1},
+};
+
+int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
 
 struct Header {
     Profile prof{};
@@ -136,18 +142,8 @@ struct Header {
     LpcCoefs lpc[32];
 };
 
-// x[n] - c*x[n-1]/32, in place, and back.
-void preemphasis(int32_t* x, int n, int c)
-{
-    if (c == 0)
-        return;
-    int32_t prev = 0;
-    for (int i = 0; i < n; ++i) {
-        int32_t cur = x[i];
-        x[i] = wrap_sub(cur, int32_t((int64_t(c) * prev) >> 5));
-        prev = cur;
-    }
-}
+// Undoes x[n] - c*x[n-1]/32 (pre-emphasis; the decoder reads frames that
+// use it, the encoder does not make them).
 void deemphasis(int32_t* x, int n, int c)
 {
     if (c == 0)
@@ -159,14 +155,36 @@ void deemphasis(int32_t* x, int n, int c)
     }
 }
 
-// Scale of a stage's 16-bit copy of its input: keeps the typical value
-// well inside 16 bits.
-int input_shift(const int32_t* x, int n, int maxShift)
+// The sum of the magnitudes of a channel's values, and what coding them
+// costs in the entropy coders' terms: about the sum of their bit lengths
+// (adaptive Golomb codes spend about log2 of the local mean a value).
+// The bit length is read off a float's exponent, so that the loop runs
+// in vector registers; the conversion rounds the same way everywhere.
+struct Magnitude {
+    uint64_t sum = 0;
+    uint64_t bits = 0;
+};
+Magnitude magnitude(const int32_t* x, int n)
 {
     uint64_t sum = 0;
-    for (int i = 0; i < n; ++i)
-        sum += uint64_t(std::abs(int64_t(x[i])));
-    uint64_t mean = sum / uint64_t(std::max(n, 1));
+    uint32_t bits = 0;  // at most 33 a value, 2^20 values a frame
+    for (int i = 0; i < n; ++i) {
+        const uint32_t a = x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
+        sum += a;
+        uint32_t f;
+        const float v = float(int32_t(a >> 1)) * 2.0f + float(int32_t(a & 1));
+        std::memcpy(&f, &v, sizeof f);
+        const int32_t length = int32_t(f >> 23) - 126;  // 0 for 0, else about 1 + log2
+        bits += uint32_t(length < 0 ? 0 : length);
+    }
+    return {sum, bits};
+}
+
+// Scale of a stage's 16-bit copy of its input (of that magnitude): keeps
+// the typical value well inside 16 bits.
+int input_shift(uint64_t magnitude, int n, int maxShift)
+{
+    uint64_t mean = magnitude / uint64_t(std::max(n, 1));
     int bits = mean == 0 ? 0 : 64 - __builtin_clzll(mean);
     return std::clamp(bits - 11, 0, maxShift);
 }
@@ -179,19 +197,12 @@ void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
         xs[c] = &store[size_t(c) * blocks];
 }
 
-// Codes into out; h gets the parameters, and the returned planes (valid
-// until the thread's next frame) hold the residuals as coded, channel
-// after channel.
-const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blocks, std::vector<uint8_t>& out,
-                                Header& h)
+// The frame as planes, wasted low bits shifted out and channel pairs
+// turned mid/side where that looks cheaper (first differences in one
+// pass); h gets those parameters.
+void split_signal(const FrameFormat& f, const int32_t* in, int blocks, int32_t* const* xs, Header& h)
 {
     const int ch = f.channels;
-    const int pairs = ch / 2;
-    h.prof = profile_for(f.level);
-    // per-thread buffers: frames come one after another on each thread
-    thread_local std::vector<int32_t> planes;
-    int32_t* xs[32];
-    split_planes(planes, ch, blocks, xs);
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
         uint32_t any = 0;
@@ -203,10 +214,9 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
             for (int i = 0; i < blocks; ++i)
                 x[i] >>= w;
     }
-    for (int p = 0; p < pairs; ++p) {
+    for (int p = 0; p < ch / 2; ++p) {
         int32_t* l = xs[2 * p];
         int32_t* r = xs[2 * p + 1];
-        // cost estimate of both ways in one pass: magnitudes of first differences
         uint64_t lr = 0, ms = 0;
         Side prev = to_mid_side(l[0], r[0]);
         for (int i = 1; i < blocks; ++i) {
@@ -224,20 +234,64 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
             }
         }
     }
-    const Profile& prof = h.prof;
+}
+
+// Runs the way's adaptive stages on the planes. Each stays only where it
+// pays on this frame: what coding the residual costs must shrink,
+// otherwise the frame keeps the stage's input. h gets the stages kept.
+void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h)
+{
+    thread_local std::vector<int32_t> before;
+    uint64_t mag[32], total = 0;
     for (int c = 0; c < ch; ++c) {
-        int32_t* x = xs[c];
-        preemphasis(x, blocks, prof.preemph);
-        h.lpc[c] = lpc_fit(x, blocks, prof.lpcOrder);
-        lpc_encode(x, blocks, h.lpc[c]);
+        const Magnitude m = magnitude(xs[c], blocks);
+        mag[c] = m.sum;
+        total += m.bits;
     }
-    for (int s = 0; s < prof.stages; ++s) {
+    for (int s = 0; s < way.stages; ++s) {
+        const LmsParams& stage = way.stage[s];
         int shifts[32];
         for (int c = 0; c < ch; ++c)
-            h.inShift[c][s] = uint8_t(shifts[c] = input_shift(xs[c], blocks, prof.stage[s].shift));
-        lms_encode(xs, shifts, ch, blocks, prof.stage[s]);
+            shifts[c] = input_shift(mag[c], blocks, stage.shift);
+        // a long stage's input is kept aside; a short one is undone by its
+        // decoder, which costs less than the copy where stages pay
+        const bool keepInput = stage.order > 32;
+        if (keepInput)
+            before = planes;
+        lms_encode(xs, shifts, ch, blocks, stage);
+        uint64_t after[32], sum = 0;
+        for (int c = 0; c < ch; ++c) {
+            const Magnitude m = magnitude(xs[c], blocks);
+            after[c] = m.sum;
+            sum += m.bits;
+        }
+        if (sum >= total) {
+            if (keepInput) {
+                planes.swap(before);
+                split_planes(planes, ch, blocks, xs);
+            } else {
+                lms_decode(xs, shifts, ch, blocks, stage);
+            }
+            continue;
+        }
+        if (h.prof.stages == kMaxStages)
+            break;
+        const int k = h.prof.stages++;
+        h.prof.stage[k] = stage;
+        for (int c = 0; c < ch; ++c) {
+            h.inShift[c][k] = uint8_t(shifts[c]);
+            mag[c] = after[c];
+        }
+        total = sum;
     }
+}
 
+// Writes the frame of residuals xs with the parameters of h into out.
+void put_frame(const FrameFormat& f, int blocks, int32_t* const* xs, Header& h, std::vector<uint8_t>& out)
+{
+    const int ch = f.channels;
+    const int pairs = ch / 2;
+    const Profile& prof = h.prof;
     for (int c = 0; c < ch; ++c)
         if (std::all_of(xs[c], xs[c] + blocks, [](int32_t v) { return v == 0; }))
             h.wasted[c] |= kSilent;
@@ -297,7 +351,7 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
         }
         for (int j = 0; j < m; ++j)
             out.insert(out.end(), streams[j].begin(), streams[j].end());
-        return planes.data();
+        return;
     }
     thread_local std::vector<uint8_t> coded, raw;
     coded.clear();
@@ -314,7 +368,118 @@ const int32_t* encode_predicted(const FrameFormat& f, const int32_t* in, int blo
         out.push_back(uint8_t(len >> (8 * b)));
     out.insert(out.end(), coded.begin(), coded.end());
     out.insert(out.end(), raw.begin(), raw.end());
-    return planes.data();
+}
+
+// The bytes put_frame writes for a Rice-coded frame, from the bits of each
+// channel's stream (counted, not written).
+size_t rice_frame_size(int ch, int blocks, int32_t* const* xs, const Header& h)
+{
+    size_t size = 4 + 4 * size_t(h.prof.stages) + size_t(ch / 2 + 7) / 8;
+    int coded = 0;
+    for (int c = 0; c < ch; ++c) {
+        const LpcCoefs& k = h.lpc[c];
+        size += 2 + size_t(h.prof.stages) + (k.order > 0 ? 1 + 2 * size_t(k.order) : 0);
+        if (std::all_of(xs[c], xs[c] + blocks, [](int32_t v) { return v == 0; }))
+            continue;
+        size += size_t((rice_bits(xs[c], blocks) + 7) / 8);
+        ++coded;
+    }
+    return size + (coded > 1 ? 4 * size_t(coded - 1) : 0);
+}
+
+// A frame coded one way: its parameters, its residuals (channel after
+// channel), its size and, once written, its bytes.
+struct Coded {
+    Header h;
+    std::vector<int32_t> planes;
+    size_t size = 0;
+    std::vector<uint8_t> bytes;  // empty until written
+};
+
+// Codes the frame in each way of the level and keeps the smallest; ties
+// go to the lower way. Returns the winner (per-thread memory, valid until
+// the thread's next frame).
+const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int blocks)
+{
+    const int ch = f.channels;
+    const int ways = ways_for(f.level);
+    // per-thread buffers: frames come one after another on each thread
+    thread_local std::vector<int32_t> signal, fitted;
+    thread_local Coded done[4];
+    int32_t* xs[32];
+    Header base;
+    split_planes(signal, ch, blocks, xs);
+    split_signal(f, in, blocks, xs, base);
+    // the fixed predictors of at most 8 and at most 32 taps, fitted at once
+    LpcCoefs low[32], high[32];
+    const int limits[2] = {kWays[0].prof.lpcOrder, ways > 1 ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
+    for (int c = 0; c < ch; ++c) {
+        LpcCoefs both[2];
+        lpc_fit(xs[c], blocks, limits, 2, both);
+        low[c] = both[0];
+        high[c] = both[1];
+    }
+    const bool same = std::equal(low, low + ch, high, [](const LpcCoefs& a, const LpcCoefs& b) {
+        return a.order == b.order && a.shift == b.shift && std::equal(a.c, a.c + a.order, b.c);
+    });
+    int result[4];  // where each way's result is
+    int best = -1;
+    bool haveFitted = false;
+    for (int w = 0; w < ways; ++w) {
+        const Way& way = kWays[w];
+        if (w == 1 && same) {
+            result[w] = 0;  // the same predictors and stages as the way before
+            continue;
+        }
+        Coded& trial = done[w];
+        result[w] = w;
+        if (way.from >= 0) {
+            const Coded& from = done[result[way.from]];
+            trial.h = from.h;
+            trial.planes = from.planes;
+        } else {
+            trial.h = base;
+            trial.h.prof.stages = 0;
+            const bool wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
+            const LpcCoefs* k = wide ? high : low;
+            for (int c = 0; c < ch; ++c)
+                trial.h.lpc[c] = k[c];
+            if (wide && haveFitted) {
+                trial.planes = fitted;  // the wide predictor's residual, from before
+            } else {
+                trial.planes = signal;
+                split_planes(trial.planes, ch, blocks, xs);
+                for (int c = 0; c < ch; ++c)
+                    lpc_encode(xs[c], blocks, k[c]);
+                if (wide && w + 1 < ways) {
+                    fitted = trial.planes;
+                    haveFitted = true;
+                }
+            }
+        }
+        trial.h.prof.entropy = way.prof.entropy;
+        trial.h.prof.preemph = way.prof.preemph;
+        split_planes(trial.planes, ch, blocks, xs);
+        const int stagesBefore = trial.h.prof.stages;
+        run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h);
+        trial.bytes.clear();
+        if (way.from >= 0 && trial.h.prof.stages == stagesBefore) {
+            trial.size = done[result[way.from]].size;  // nothing added: no better
+        } else if (way.prof.entropy == kRiceSplit && ways > 1) {
+            trial.size = rice_frame_size(ch, blocks, xs, trial.h);
+        } else {
+            put_frame(f, blocks, xs, trial.h, trial.bytes);
+            trial.size = trial.bytes.size();
+        }
+        if (best < 0 || trial.size < done[best].size)
+            best = w;
+    }
+    Coded& winner = done[best];
+    if (winner.bytes.empty()) {
+        split_planes(winner.planes, ch, blocks, xs);
+        put_frame(f, blocks, xs, winner.h, winner.bytes);
+    }
+    return winner;
 }
 
 // The Rice streams of the coded channels, two at a time.
@@ -598,9 +763,12 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
            std::memcmp(check.data(), residuals, check.size() * sizeof(int32_t)) == 0;
 }
 
-enum class Check { kNone, kCoding, kFull };
-
-bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, Check check)
+// The encoder's check of its own output: the parameters and entropy-coded
+// residuals read back and compared with what it meant to send. The
+// prediction stages run the same integer arithmetic in both directions
+// (the tests check every variant of them both ways), the bit-level coding
+// does not.
+bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
 {
     FrameFormat f = format;
     if (!valid_format(f))
@@ -609,21 +777,11 @@ bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std
     const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
     if (blocks > 0) {
         // coded into warm per-thread memory, then copied once
-        thread_local std::vector<uint8_t> work;
-        work.clear();
-        work.reserve(raw + 64);
-        Header h;
-        const int32_t* residuals = encode_predicted(f, interleaved, blocks, work, h);
+        const Coded& coded = encode_predicted(f, interleaved, blocks);
+        const std::vector<uint8_t>& work = coded.bytes;
         if (work.size() < raw) {
-            if (check == Check::kCoding && !coding_matches(f, work, blocks, h, residuals))
+            if (check && !coding_matches(f, work, blocks, coded.h, coded.planes.data()))
                 return false;
-            if (check == Check::kFull) {
-                thread_local std::vector<int32_t> back;
-                back.resize(count);
-                if (!decode_frame(f, work.data(), work.size(), blocks, back.data()) ||
-                    std::memcmp(back.data(), interleaved, count * sizeof(int32_t)) != 0)
-                    return false;
-            }
             out.insert(out.end(), work.begin(), work.end());
             return true;
         }
@@ -636,16 +794,13 @@ bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std
 
 void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out)
 {
-    code(format, interleaved, blocks, out, Check::kNone);
+    code(format, interleaved, blocks, out, false);
 }
 
 bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
                           std::vector<uint8_t>& out)
 {
-    // FAST is read back as far as its entropy coding: the prediction
-    // stages run the same arithmetic both ways, the bit-level coding does
-    // not. The other levels decode the whole frame.
-    return code(format, interleaved, blocks, out, format.level == 1000 ? Check::kCoding : Check::kFull);
+    return code(format, interleaved, blocks, out, true);
 }
 
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,

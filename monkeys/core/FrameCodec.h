@@ -26,10 +26,10 @@ struct FrameFormat {
 void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks,
                   std::vector<uint8_t>& out);
 
-// The same, checking its own output before it appends it: the whole
-// frame decoded and compared with the input, or at the fastest level the
-// parameters and entropy-coded residuals read back and compared with what
-// was meant. False (out unchanged) means the coder failed that check.
+// The same, checking its own output before it appends it: the parameters
+// and entropy-coded residuals read back and compared with what was meant
+// (the prediction stages are the same arithmetic both ways). False (out
+// unchanged) means the coder failed that check.
 bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
                           std::vector<uint8_t>& out);
 

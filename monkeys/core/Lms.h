@@ -1,6 +1,6 @@
 // Adaptive FIR prediction stages: sign-error LMS with 16-bit weights on a
-// 16-bit copy of the stage input. All sums are taken modulo 2^32, so the
-// vector and the portable code give the same bits.
+// 16-bit copy of the stage input. All sums are taken modulo 2^32, so every
+// variant (Cpu.h) gives the same bits.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +30,5 @@ struct LpcCoefs;
 // at most eight on each, in one pass; false (nothing done) where that
 // pass does not apply.
 bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
-
-// Tests force the portable code to compare it with the vector code.
-// (covers the fixed predictor's vector code too)
-void lms_force_portable(bool on);
-bool lpc_portable_forced();
-bool lms_has_vector_code();
 
 } // namespace monkeys::core

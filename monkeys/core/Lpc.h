@@ -24,10 +24,11 @@ constexpr int kShortOrder = 8;
 // sample is added last, so the chain from one output to the next is one
 // multiply and three adds. Zero taps pad an order below eight.
 struct LpcShortDecoder {
-    int64_t c[8];
-    int shift;
-    int64_t h[8];  // h[j] = x[i-1-j]
+    int64_t c[8] = {};
+    int shift = 0;
+    int64_t h[8] = {};  // h[j] = x[i-1-j]
 
+    LpcShortDecoder() = default;
     // x: the first eight samples, decoded
     LpcShortDecoder(const LpcCoefs& k, const int32_t* x)
     {
@@ -52,8 +53,11 @@ struct LpcShortDecoder {
 // Orders the register-resident decoder handles.
 inline bool lpc_is_short(const LpcCoefs& k) { return k.order > 0 && k.order <= kShortOrder; }
 
-// Fits at most maxOrder coefficients to x (the order may come out lower).
+// Fits at most maxOrder coefficients to x (the order may come out lower,
+// where more coefficients would not pay for themselves).
 LpcCoefs lpc_fit(const int32_t* x, int n, int maxOrder);
+// The same for count (at most 8) limits at once, into out[0 .. count).
+void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs* out);
 void lpc_encode(int32_t* x, int n, const LpcCoefs& k);
 void lpc_decode(int32_t* x, int n, const LpcCoefs& k);
 // The same on several channels at once (faster).

@@ -93,6 +93,19 @@ void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t
     }
 }
 
+uint64_t rice_bits(const int32_t* x, int n)
+{
+    Mean st;
+    uint64_t bits = 0;
+    for (int i = 0; i < n; ++i) {
+        uint32_t u = zigzag(x[i]);
+        uint32_t q = u >> rice_k(st);
+        bits += q < kEscape ? q + 1 + uint32_t(rice_k(st)) : kEscape + 32;
+        st.update(u);
+    }
+    return bits;
+}
+
 namespace {
 inline int32_t rice_one(BitReader& br, Mean& st)
 {

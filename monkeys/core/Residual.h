@@ -16,6 +16,8 @@ inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); 
 void rice_encode(BitWriter& bw, const int32_t* x, int n);
 // Two channels into streams of their own, in step.
 void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n);
+// The bits rice_encode writes for x, without writing them.
+uint64_t rice_bits(const int32_t* x, int n);
 void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n);
 // Two channels, each from a stream of its own, in step: their decoding
 // chains overlap.

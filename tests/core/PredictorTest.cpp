@@ -9,6 +9,7 @@
 
 #include "Lms.h"
 #include "Lpc.h"
+#include "Variants.h"
 
 using namespace monkeys::core;
 
@@ -68,8 +69,9 @@ TEST(Predictor, EveryOrderAndPairingUndoesTheEncoder)
     const std::vector<std::vector<int>> layouts = {
         {1}, {8}, {9}, {32}, {8, 8}, {3, 7}, {8, 9}, {9, 8}, {0, 8}, {8, 0}, {16, 32}, {0, 0},
         {8, 8, 8}, {2, 32, 5, 5, 0, 12}};
-    for (bool portable : {false, true}) {
-        lms_force_portable(portable);
+    for (Isa isa : coretest::available_isas()) {
+        SCOPED_TRACE(coretest::isa_name(isa));
+        coretest::OnIsa on(isa);
         uint32_t seed = 1;
         for (const auto& orders : layouts)
             for (int n : {1, 7, 8, 9, 33, 4096})
@@ -77,7 +79,6 @@ TEST(Predictor, EveryOrderAndPairingUndoesTheEncoder)
                     for (bool extreme : {false, true})
                         expect_inverse(orders, n, bits, extreme, seed++);
     }
-    lms_force_portable(false);
 }
 
 TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
@@ -98,7 +99,7 @@ TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
 // directions can grow; each must give the portable code's bits.
 TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 {
-    if (!lms_has_vector_code())
+    if (!isa_available(Isa::kAvx2))
         GTEST_SKIP() << "no vector code on this machine";
     std::mt19937 rng(9);
     for (int order : {16, 32, 48, 64, 80, 112, 256, 1040})
@@ -111,15 +112,14 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
                 for (size_t i = 0; i < x.size(); ++i)
                     x[i] += int32_t(std::lround(std::sin(double(i) * 0.05) * double(1 << (bits - 2))));
                 std::vector<int32_t> vec = x, port = x;
-                lms_force_portable(false);
                 lms_encode(vec.data(), int(vec.size()), p, inShift);
-                lms_force_portable(true);
-                lms_encode(port.data(), int(port.size()), p, inShift);
-                ASSERT_EQ(vec, port) << "encoder, order " << order << ", direction bits " << dirBits;
-                lms_decode(port.data(), int(port.size()), p, inShift);
-                lms_force_portable(false);
+                {
+                    coretest::OnIsa on(Isa::kPortable);
+                    lms_encode(port.data(), int(port.size()), p, inShift);
+                    ASSERT_EQ(vec, port) << "encoder, order " << order << ", direction bits " << dirBits;
+                    lms_decode(port.data(), int(port.size()), p, inShift);
+                }
                 lms_decode(vec.data(), int(vec.size()), p, inShift);
-                lms_force_portable(false);
                 ASSERT_EQ(vec, x) << "vector decoder, order " << order << ", direction bits " << dirBits;
                 ASSERT_EQ(port, x) << "portable decoder, order " << order << ", direction bits " << dirBits;
             }
@@ -129,7 +129,7 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 // the stage and the fixed predictor give one after the other.
 TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
 {
-    if (!lms_has_vector_code())
+    if (!isa_available(Isa::kAvx2))
         GTEST_SKIP() << "no vector code on this machine";
     std::mt19937 rng(11);
     const LmsParams p{16, 13, 4};

@@ -1,0 +1,85 @@
+#include "Cpu.h"
+
+#include "Kernels.h"
+
+namespace monkeys::core {
+
+namespace {
+
+bool detect(Isa isa)
+{
+    switch (isa) {
+    case Isa::kPortable:
+        return true;
+    case Isa::kAvx2:
+#if defined(MONKEYS_VECTOR_CODE) && (defined(__x86_64__) || defined(__i386__))
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2");
+#else
+        return false;
+#endif
+    }
+    return false;
+}
+
+const bool kHaveAvx2 = detect(Isa::kAvx2);
+
+void choose(Kernels& k, Stage stage, Isa isa)
+{
+    const bool vector = isa == Isa::kAvx2;
+#ifndef MONKEYS_VECTOR_CODE
+    (void)vector;
+#define PICK(name) portable::name
+#else
+#define PICK(name) (vector ? avx2::name : portable::name)
+#endif
+    switch (stage) {
+    case Stage::kAutocorrelation:
+        k.autocorrelation = PICK(autocorrelation);
+        break;
+    case Stage::kLpcResidual:
+        k.lpc_residual = PICK(lpc_residual);
+        break;
+    case Stage::kLpcRestore:
+        k.lpc_restore = PICK(lpc_restore);
+        k.lpc_restore2 = PICK(lpc_restore2);
+        break;
+    case Stage::kLms:
+        k.lms = PICK(lms);
+#ifdef MONKEYS_VECTOR_CODE
+        k.lms_lpc_pair = vector ? avx2::lms_lpc_pair : nullptr;
+#else
+        k.lms_lpc_pair = nullptr;
+#endif
+        break;
+    }
+#undef PICK
+}
+
+Kernels fastest()
+{
+    Kernels k{};
+    for (Stage s : kStages)
+        choose(k, s, kHaveAvx2 ? Isa::kAvx2 : Isa::kPortable);
+    return k;
+}
+
+Kernels gKernels = fastest();
+
+} // namespace
+
+const Kernels& kernels() { return gKernels; }
+
+bool isa_available(Isa isa) { return isa == Isa::kPortable || (isa == Isa::kAvx2 && kHaveAvx2); }
+
+bool use_variant(Stage stage, Isa isa)
+{
+    if (!isa_available(isa))
+        return false;
+    choose(gKernels, stage, isa);
+    return true;
+}
+
+void use_fastest_variants() { gKernels = fastest(); }
+
+} // namespace monkeys::core

@@ -1,0 +1,51 @@
+// The one place that looks at the processor: it detects the instruction
+// sets once and chooses from them the variant each stage of the coder
+// runs. Every variant gives exactly the portable code's bits (integer
+// arithmetic, or floating point in one fixed order without contraction),
+// so a file is the same bytes on every machine; the portable code is
+// always built, and MONKEYS_VECTOR_CODE=OFF builds nothing else.
+#pragma once
+
+#include <cstdint>
+
+namespace monkeys::core {
+
+enum class Isa { kPortable, kAvx2 };
+constexpr Isa kIsas[] = {Isa::kPortable, Isa::kAvx2};
+
+// The stages with variants of their own.
+enum class Stage {
+    kAutocorrelation,  // of the windowed frame, for the predictor's fit
+    kLpcResidual,      // the fixed predictor, encoding
+    kLpcRestore,       // the fixed predictor above eight taps, decoding
+    kLms,              // the adaptive stages, both ways
+};
+constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms};
+
+struct LmsParams;
+struct LpcCoefs;
+
+// What each stage calls; see Kernels.h for the contracts.
+struct Kernels {
+    void (*autocorrelation)(const int64_t* y, int n, int lags, int64_t* r);
+    void (*lpc_residual)(int32_t* x, int n, const int64_t* rev, int order, int shift);
+    void (*lpc_restore)(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);
+    void (*lpc_restore2)(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,
+                         int s1, int from, int n);
+    void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+    // null where the variant has no one-pass form
+    void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+};
+
+// The variants in use: the fastest this processor runs, unless a test chose.
+const Kernels& kernels();
+
+// Built in and supported by this processor.
+bool isa_available(Isa isa);
+// Tests: runs the stage's variant for isa from now on (false, nothing
+// changed, where it is not available). Not to be called while frames are
+// being coded.
+bool use_variant(Stage stage, Isa isa);
+void use_fastest_variants();
+
+} // namespace monkeys::core

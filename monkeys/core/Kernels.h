@@ -1,0 +1,51 @@
+// The variants of each stage, for Cpu.cpp to choose from (private to the
+// signal coder). Each instruction set's variants live in a file of their
+// own (LpcAvx2.cpp, LmsAvx2.cpp) beside the stage's portable code, and
+// must give exactly the portable code's results for every input.
+#pragma once
+
+#include <cstdint>
+
+#include "Lms.h"
+#include "Lpc.h"
+
+namespace monkeys::core {
+
+// Entries the autocorrelation may read before y[0]; they hold zeros.
+constexpr int kAutocorrelationPad = 16;
+
+// The contracts every variant keeps:
+//
+// autocorrelation: r[lag] = sum over i of y[i] * y[i - lag], for lag below
+//   lags <= kMaxLpcOrder + 1; |y| < 2^31 and the sums fit 63 bits. Exact,
+//   so any order of summing gives the same result.
+// lpc_residual: x[i] -= (sum of rev[j] * x[i - order + j]) >> shift for i
+//   in [order, n), every prediction from the input (rev: coefficients
+//   oldest first).
+// lpc_restore: the inverse, for i in [from, n), from >= order;
+//   lpc_restore2 on two channels in step.
+// lms: every adaptive stage, encoding (x -= prediction) or decoding.
+#define MONKEYS_STAGE_VARIANTS                                                                                  \
+    void autocorrelation(const int64_t* y, int n, int lags, int64_t* r);                                       \
+    void lpc_residual(int32_t* x, int n, const int64_t* rev, int order, int shift);                             \
+    void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \
+    void lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,   \
+                      int s1, int from, int n);                                                                 \
+    void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+
+namespace portable {
+MONKEYS_STAGE_VARIANTS
+} // namespace portable
+
+#ifdef MONKEYS_VECTOR_CODE
+namespace avx2 {
+MONKEYS_STAGE_VARIANTS
+// One stage of 16 taps on two channels, then the fixed predictor of order
+// at most eight on each (both lpc_is_short, n >= kShortOrder), in one pass.
+void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+} // namespace avx2
+#endif
+
+#undef MONKEYS_STAGE_VARIANTS
+
+} // namespace monkeys::core
