@@ -8,19 +8,25 @@ begin with "@" (see docs/manual/README.md):
   @page NAME                the program, also the command completed
   @date YYYY-MM-DD
   @files FIRST [LATER]      completion of file arguments: an extension
-                            (wav, ape) or "new" (a name to create: folders)
+                            (wav, ape), "new" (a name to create: folders)
+                            or "none" (the program takes no file)
   @summary                  the NAME line's description, then @en and @ja
   @section TITLE | 見出し    a section, then @en and @ja blocks of roff
-  @option NAME... [= en ja] an option of the program's table (upper case
-                            as the table holds it; the first name is shown
-                            capitalised, the others as written), with the
-                            word for its value; then @en and @ja blocks
+  @option NAME... [= en ja] an option of the program's table (as the
+                            table holds it, in upper case; the first name is
+                            shown capitalised unless written in mixed case,
+                            the others as written), with the word for its
+                            value; then @en and @ja blocks
   @values WORD...           what the completion offers after "NAME="
   @include PART             the lines of docs/manual/PART.part, here
   @en / @ja                 the block that follows is in that language
 
 "%PROGRAM%" anywhere stands for the page's program. Lines before the first
 directive are comments.
+
+With --exact-options the program takes its option names only exactly as
+written (such as "--close"), not in any case, and the completion matches
+them so.
 """
 
 import argparse
@@ -47,7 +53,8 @@ class Option:
 
     def shown(self, index):
         name = self.names[index]
-        return capitalize(name) if index == 0 else name
+        # "-AddOns" or "--close" are shown as written; "-LEVEL" as "-Level".
+        return capitalize(name) if index == 0 and name == name.upper() else name
 
 
 class Page:
@@ -241,17 +248,18 @@ def trim(block):
     return block
 
 
-def completion(page):
-    """The bash completion of the program, for bash-completion."""
+def completion(page, exact=False):
+    """The bash completion of the program, for bash-completion; exact: the
+    program takes option names only as written, not in any case."""
     function = "_velmor_" + re.sub(r"[^A-Za-z0-9_]", "_", page.program)
     options = []
     cases = []
     for option in page.options():
-        if option.names[0].startswith("--"):
+        if option.names[0].startswith("--") and not exact:
             continue
         options.append(shell_word(option.shown(0) + ("=" if option.value_words else "")))
         if option.values:
-            pattern = "|".join(shell_word(n.upper()) for n in option.names)
+            pattern = "|".join(shell_word(n if exact else n.upper()) for n in option.names)
             values = " ".join(shell_word(v) for v in option.values)
             cases.append(f"        {pattern}) values=({values}) ;;")
     first, later = page.files
@@ -259,9 +267,12 @@ def completion(page):
         files = f"    {file_completion(first)}"
     else:
         files = FILES.format(first=file_completion(first), later=file_completion(later))
+    # Bash's case conversions of a word: none for exact names.
+    upper, lower = ("", "") if exact else ("^^", ",,")
     return COMPLETION.format(program=page.program, function=function,
                              options=" ".join(options), cases="\n".join(cases) or "        *) ;;",
-                             files=files)
+                             files=files, upper=upper, lower=lower,
+                             case="exactly as written" if exact else "in any case")
 
 
 def shell_word(text):
@@ -269,7 +280,10 @@ def shell_word(text):
 
 
 def file_completion(kind):
-    # _filedir with an extension also offers folders; "new" only folders.
+    # _filedir with an extension also offers folders; "new" only folders;
+    # "none" nothing, for a program that takes no file.
+    if kind == "none":
+        return "COMPREPLY=()"
     if kind == "new":
         return "_filedir -d"
     if kind:
@@ -288,21 +302,21 @@ COMPLETION = r"""# bash completion for {program}; made from docs/manual/{program
         # The value of an option; bash replaces only what follows the
         # separator, so the replies are values alone.
         local name=${{cur%%[=:]*}} typed=${{cur#*[=:]}} values=() value
-        case ${{name^^}} in
+        case ${{name{upper}}} in
 {cases}
         esac
         COMPREPLY=()
         for value in "${{values[@]}}"; do
-            [[ ${{value,,}} == "${{typed,,}}"* ]] && COMPREPLY+=("$value")
+            [[ ${{value{lower}}} == "${{typed{lower}}}"* ]] && COMPREPLY+=("$value")
         done
         return
     fi
     if [[ $cur == -* ]]; then
-        # Option names are case-insensitive.
+        # Option names match {case}.
         local option
         COMPREPLY=()
         for option in {options}; do
-            [[ ${{option,,}} == "${{cur,,}}"* ]] && COMPREPLY+=("$option")
+            [[ ${{option{lower}}} == "${{cur{lower}}}"* ]] && COMPREPLY+=("$option")
         done
         # A value follows an option that ends with "=".
         [[ ${{#COMPREPLY[@]}} -eq 1 && $COMPREPLY == *= ]] && compopt -o nospace
@@ -332,6 +346,8 @@ def main():
     parser.add_argument("--en", help="write the English page here")
     parser.add_argument("--ja", help="write the Japanese page here")
     parser.add_argument("--completion", help="write the bash completion here")
+    parser.add_argument("--exact-options", action="store_true",
+                        help="the program takes option names only exactly as written")
     parser.add_argument("--list-options", action="store_true",
                         help="print the option names the page describes, one a line")
     args = parser.parse_args()
@@ -341,7 +357,7 @@ def main():
         print(f"manual_page: {e}", file=sys.stderr)
         return 1
     outputs = {args.en: lambda: render(page, "en"), args.ja: lambda: render(page, "ja"),
-               args.completion: lambda: completion(page)}
+               args.completion: lambda: completion(page, args.exact_options)}
     for path, make in outputs.items():
         if path:
             os.makedirs(os.path.dirname(path) or ".", exist_ok=True)

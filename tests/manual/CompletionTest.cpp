@@ -63,6 +63,13 @@ const Case kCases[] = {
     {"Dovrell old.ape ", "music"},
     {"Tarvin old.ape ", "music|old.ape"},
     {"Lumbrel -Title=a:b ", "music|old.ape"},
+    // Names as the program shows them, and values of a player's option.
+    {"ApePlayer -se", "-Seconds=|-Seek=|-SeekAt="},
+    {"ApePlayer -language:J", "ja"},
+    // A program that takes its options only as written and no file.
+    {"VelmorPrefs --", "--close|--help"},
+    {"VelmorPrefs --C", ""},
+    {"VelmorPrefs ", ""},
 };
 
 TEST(Completion, OptionsValuesAndFiles)
@@ -75,7 +82,7 @@ TEST(Completion, OptionsValuesAndFiles)
     make_dirs(folder / "music");
 
     std::vector<std::string> argv{"bash", "--norc", "--noprofile", "-c", kDriver, "driver"};
-    for (const char* program : {"Fennick", "Dovrell", "Tarvin", "Lumbrel"})
+    for (const char* program : {"Fennick", "Dovrell", "Tarvin", "Lumbrel", "ApePlayer", "VelmorPrefs"})
         argv.push_back(std::string(MANUAL_DIR) + "/completions/" + program);
     argv.push_back("--");
     for (const Case& c : kCases)

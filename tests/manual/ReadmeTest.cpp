@@ -18,7 +18,7 @@ namespace {
 
 using namespace suite_test;
 
-const char* const kPrograms[] = {"Fennick", "Dovrell", "Tarvin", "Lumbrel"};
+const char* const kPrograms[] = {"Fennick", "Dovrell", "Tarvin", "Lumbrel", "ApePlayer", "VelmorPrefs"};
 
 // The indented block after the marker of that name, without its indent.
 std::vector<std::string> readme_block(const std::string& name)
