@@ -19,14 +19,14 @@ const guint64 kFramesPerBuffer = 4096;
 
 }  // namespace
 
-// Streaming state is changed by the streaming task and by seeks, both
-// under the source pad's stream lock; what the queries read is also
-// written under the object lock.
+// The streaming task runs on the sink pad. Streaming state is changed by
+// it and by seeks, both under the sink pad's stream lock; what the queries
+// read is also written under the object lock.
 struct _GstOrvaneDec {
     GstElement parent;
 
     GstPad* sinkpad;
-    GstPad* srcpad;
+    GstPad* srcpad;         // added once the file is open
 
     TOrvaneFile* file;      // null until opened
     gboolean failed;        // the open failed and was reported
@@ -38,7 +38,7 @@ struct _GstOrvaneDec {
     GstSegment segment;
     gboolean segmentSeek;   // end with segment-done rather than EOS
     guint32 seqnum;         // of the last seek
-    gboolean sendStart;     // stream-start, caps and tags still to send
+    gboolean sendTags;
     gboolean sendSegment;
     gboolean discont;
 };
@@ -50,7 +50,9 @@ namespace {
 GstStaticPadTemplate sink_template
     = GST_STATIC_PAD_TEMPLATE("sink", GST_PAD_SINK, GST_PAD_ALWAYS, GST_STATIC_CAPS(ORVANE_APE_CAPS));
 
-GstStaticPadTemplate src_template = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_ALWAYS,
+// A pad of sometimes: it comes with its caps, so that decodebin links it
+// before the first buffer.
+GstStaticPadTemplate src_template = GST_STATIC_PAD_TEMPLATE("src", GST_PAD_SRC, GST_PAD_SOMETIMES,
     GST_STATIC_CAPS("audio/x-raw, format = (string) { U8, S16LE, S24LE, S32LE }, "
                     "layout = (string) interleaved, rate = (int) [ 1, MAX ], channels = (int) [ 1, 64 ]"));
 
@@ -148,6 +150,33 @@ void post_open_error(GstOrvaneDec* self, TOpenFault fault, const std::string& me
     }
 }
 
+gboolean src_event(GstPad* pad, GstObject* parent, GstEvent* event);
+gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query);
+
+// The source pad, added once the format is known and with its
+// stream-start and caps already on it.
+void add_src_pad(GstOrvaneDec* self)
+{
+    GstPad* pad = gst_pad_new_from_static_template(&src_template, "src");
+    gst_pad_set_event_function(pad, src_event);
+    gst_pad_set_query_function(pad, src_query);
+    gst_pad_use_fixed_caps(pad);
+    gst_pad_set_active(pad, TRUE);
+    gchar* id = gst_pad_create_stream_id(pad, GST_ELEMENT(self), nullptr);
+    GstEvent* start = gst_event_new_stream_start(id);
+    g_free(id);
+    gst_event_set_group_id(start, gst_util_group_id_next());
+    gst_pad_push_event(pad, start);
+    GstCaps* caps = gst_audio_info_to_caps(&self->info);
+    gst_pad_push_event(pad, gst_event_new_caps(caps));
+    gst_caps_unref(caps);
+    GST_OBJECT_LOCK(self);
+    self->srcpad = pad;
+    GST_OBJECT_UNLOCK(self);
+    gst_element_add_pad(GST_ELEMENT(self), pad);
+    gst_element_no_more_pads(GST_ELEMENT(self));
+}
+
 // Opens the file upstream reads, once; false when it cannot be played
 // (reported once).
 bool ensure_open(GstOrvaneDec* self)
@@ -182,13 +211,19 @@ bool ensure_open(GstOrvaneDec* self)
     self->segment.duration = frame_time(self, self->frames);
     self->file = file.release();
     GST_OBJECT_UNLOCK(self);
+    add_src_pad(self);
     return true;
 }
 
 void close_file(GstOrvaneDec* self)
 {
-    GST_PAD_STREAM_LOCK(self->srcpad);
+    GST_PAD_STREAM_LOCK(self->sinkpad);
+    if (self->srcpad != nullptr) {
+        gst_pad_set_active(self->srcpad, FALSE);
+        gst_element_remove_pad(GST_ELEMENT(self), self->srcpad);
+    }
     GST_OBJECT_LOCK(self);
+    self->srcpad = nullptr;
     TOrvaneFile* file = self->file;
     self->file = nullptr;
     self->failed = FALSE;
@@ -198,12 +233,12 @@ void close_file(GstOrvaneDec* self)
     gst_segment_init(&self->segment, GST_FORMAT_TIME);
     self->segmentSeek = FALSE;
     self->seqnum = gst_util_seqnum_next();
-    self->sendStart = TRUE;
+    self->sendTags = TRUE;
     self->sendSegment = TRUE;
     self->discont = TRUE;
     GST_OBJECT_UNLOCK(self);
     delete file;
-    GST_PAD_STREAM_UNLOCK(self->srcpad);
+    GST_PAD_STREAM_UNLOCK(self->sinkpad);
 }
 
 void add_text(GstTagList* list, const char* tag, const std::string& value)
@@ -242,23 +277,13 @@ GstTagList* file_tags(const TOrvaneFile& file)
     }
     // "3" or "3/12".
     unsigned number = 0, count = 0;
-    const int read = sscanf(tags.track.c_str(), "%u/%u", &number, &count);
+    const int read = g_ascii_isdigit(tags.track.c_str()[0]) ? sscanf(tags.track.c_str(), "%u/%u", &number, &count) : 0;
     if (read >= 1 && number > 0)
         gst_tag_list_add(list, GST_TAG_MERGE_APPEND, GST_TAG_TRACK_NUMBER, number, nullptr);
     if (read == 2 && count > 0)
         gst_tag_list_add(list, GST_TAG_MERGE_APPEND, GST_TAG_TRACK_COUNT, count, nullptr);
     gst_tag_list_set_scope(list, GST_TAG_SCOPE_GLOBAL);
     return list;
-}
-
-void push_start(GstOrvaneDec* self)
-{
-    gchar* id = gst_pad_create_stream_id(self->srcpad, GST_ELEMENT(self), nullptr);
-    GstEvent* start = gst_event_new_stream_start(id);
-    g_free(id);
-    gst_event_set_group_id(start, gst_util_group_id_next());
-    gst_pad_push_event(self->srcpad, start);
-    gst_pad_push_event(self->srcpad, gst_event_new_caps(gst_audio_info_to_caps(&self->info)));
 }
 
 void push_eos(GstOrvaneDec* self)
@@ -273,7 +298,7 @@ void push_eos(GstOrvaneDec* self)
 void pause_streaming(GstOrvaneDec* self, GstFlowReturn flow)
 {
     GST_DEBUG_OBJECT(self, "pausing: %s", gst_flow_get_name(flow));
-    gst_pad_pause_task(self->srcpad);
+    gst_pad_pause_task(self->sinkpad);
     if (flow == GST_FLOW_EOS && self->segmentSeek) {
         const GstClockTime stop = frame_time(self, self->end);
         GstMessage* message = gst_message_new_segment_done(GST_OBJECT(self), GST_FORMAT_TIME, gint64(stop));
@@ -293,21 +318,18 @@ void pause_streaming(GstOrvaneDec* self, GstFlowReturn flow)
 void stream_loop(GstOrvaneDec* self)
 {
     if (!ensure_open(self)) {
-        gst_pad_pause_task(self->srcpad);   // reported
+        gst_pad_pause_task(self->sinkpad);   // reported
         return;
     }
-    const gboolean starting = self->sendStart;
-    if (starting)
-        push_start(self);
     if (self->sendSegment) {
         GstEvent* segment = gst_event_new_segment(&self->segment);
         gst_event_set_seqnum(segment, self->seqnum);
         gst_pad_push_event(self->srcpad, segment);
         self->sendSegment = FALSE;
     }
-    if (starting) {
+    if (self->sendTags) {
         gst_pad_push_event(self->srcpad, gst_event_new_tag(file_tags(*self->file)));
-        self->sendStart = FALSE;
+        self->sendTags = FALSE;
     }
     if (self->next >= self->end) {
         pause_streaming(self, GST_FLOW_EOS);
@@ -334,7 +356,7 @@ void stream_loop(GstOrvaneDec* self)
                 ("The file is damaged: its audio stops at frame %" G_GUINT64_FORMAT " of %" G_GUINT64_FORMAT,
                     self->next, self->frames), (nullptr));
         }
-        gst_pad_pause_task(self->srcpad);
+        gst_pad_pause_task(self->sinkpad);
         push_eos(self);
         return;
     }
@@ -364,7 +386,7 @@ gboolean start_streaming(GstOrvaneDec* self)
     GST_OBJECT_LOCK(self);
     self->streaming = TRUE;
     GST_OBJECT_UNLOCK(self);
-    return gst_pad_start_task(self->srcpad, GstTaskFunction(stream_loop), self, nullptr);
+    return gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
 }
 
 void stop_streaming(GstOrvaneDec* self)
@@ -372,8 +394,7 @@ void stop_streaming(GstOrvaneDec* self)
     GST_OBJECT_LOCK(self);
     self->streaming = FALSE;
     GST_OBJECT_UNLOCK(self);
-    gst_pad_stop_task(self->srcpad);
-    close_file(self);
+    gst_pad_stop_task(self->sinkpad);
 }
 
 gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
@@ -395,14 +416,17 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
     const guint32 seqnum = gst_event_get_seqnum(event);
     const bool flush = (flags & GST_SEEK_FLAG_FLUSH) != 0;
 
-    if (flush) {
+    // Until the file is open there is no source pad, and nothing to flush.
+    GST_OBJECT_LOCK(self);
+    GstPad* srcpad = self->srcpad != nullptr ? GST_PAD(gst_object_ref(self->srcpad)) : nullptr;
+    GST_OBJECT_UNLOCK(self);
+    if (flush && srcpad != nullptr) {
         GstEvent* flushStart = gst_event_new_flush_start();
         gst_event_set_seqnum(flushStart, seqnum);
-        gst_pad_push_event(self->srcpad, flushStart);
-    } else {
-        gst_pad_pause_task(self->srcpad);
+        gst_pad_push_event(srcpad, flushStart);
     }
-    GST_PAD_STREAM_LOCK(self->srcpad);
+    gst_pad_pause_task(self->sinkpad);
+    GST_PAD_STREAM_LOCK(self->sinkpad);
 
     bool done = ensure_open(self);
     if (done) {
@@ -437,17 +461,19 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
         }
     }
 
-    if (flush) {
+    if (flush && srcpad != nullptr) {
         GstEvent* flushStop = gst_event_new_flush_stop(TRUE);
         gst_event_set_seqnum(flushStop, seqnum);
-        gst_pad_push_event(self->srcpad, flushStop);
+        gst_pad_push_event(srcpad, flushStop);
     }
+    if (srcpad != nullptr)
+        gst_object_unref(srcpad);
     GST_OBJECT_LOCK(self);
     const gboolean streaming = self->streaming;
     GST_OBJECT_UNLOCK(self);
     if (streaming)
-        gst_pad_start_task(self->srcpad, GstTaskFunction(stream_loop), self, nullptr);
-    GST_PAD_STREAM_UNLOCK(self->srcpad);
+        gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
+    GST_PAD_STREAM_UNLOCK(self->sinkpad);
     return done;
 }
 
@@ -558,9 +584,20 @@ gboolean sink_activate_mode(GstPad*, GstObject* parent, GstPadMode, gboolean act
 
 }  // namespace
 
+static GstStateChangeReturn gst_orvane_dec_change_state(GstElement* element, GstStateChange transition)
+{
+    const GstStateChangeReturn result
+        = GST_ELEMENT_CLASS(gst_orvane_dec_parent_class)->change_state(element, transition);
+    // The pads are inactive now and the task has ended.
+    if (transition == GST_STATE_CHANGE_PAUSED_TO_READY)
+        close_file(GST_ORVANE_DEC(element));
+    return result;
+}
+
 static void gst_orvane_dec_class_init(GstOrvaneDecClass* klass)
 {
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    element->change_state = gst_orvane_dec_change_state;
     GST_DEBUG_CATEGORY_INIT(orvane_dec_debug, "orvanedec", 0, "APE files through the Orvane add-on");
     gst_element_class_add_static_pad_template(element, &sink_template);
     gst_element_class_add_static_pad_template(element, &src_template);
@@ -577,12 +614,6 @@ static void gst_orvane_dec_init(GstOrvaneDec* self)
     gst_pad_set_chain_function(self->sinkpad, sink_chain);
     gst_pad_set_event_function(self->sinkpad, sink_event);
     gst_element_add_pad(GST_ELEMENT(self), self->sinkpad);
-
-    self->srcpad = gst_pad_new_from_static_template(&src_template, "src");
-    gst_pad_set_event_function(self->srcpad, src_event);
-    gst_pad_set_query_function(self->srcpad, src_query);
-    gst_pad_use_fixed_caps(self->srcpad);
-    gst_element_add_pad(GST_ELEMENT(self), self->srcpad);
 
     gst_audio_info_init(&self->info);
     close_file(self);
