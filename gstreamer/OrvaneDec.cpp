@@ -397,7 +397,9 @@ void stop_streaming(GstOrvaneDec* self)
     gst_pad_stop_task(self->sinkpad);
 }
 
-gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
+// Where a seek leads in the open file: the segment, the first frame and
+// the frame to stop before; false when it cannot be done.
+bool seek_target(GstOrvaneDec* self, GstEvent* event, GstSegment* segment, guint64* first, guint64* end)
 {
     gdouble rate;
     GstFormat format;
@@ -405,44 +407,54 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
     GstSeekType startType, stopType;
     gint64 start, stop;
     gst_event_parse_seek(event, &rate, &format, &flags, &startType, &start, &stopType, &stop);
-    if (format != GST_FORMAT_TIME) {
-        GST_DEBUG_OBJECT(self, "only TIME seeks");
-        return FALSE;
-    }
-    if (rate <= 0) {
-        GST_DEBUG_OBJECT(self, "no reverse playback");
+    *segment = self->segment;
+    gboolean update = FALSE;
+    if (!gst_segment_do_seek(segment, rate, format, flags, startType, guint64(start), stopType, guint64(stop),
+            &update))
+        return false;
+    *first = MIN(frame_at(self, segment->start), self->frames);
+    *end = GST_CLOCK_TIME_IS_VALID(segment->stop) ? MIN(MAX(frame_at(self, segment->stop), *first), self->frames)
+                                                  : self->frames;
+    segment->position = frame_time(self, *first);
+    // The add-on seeks to 32-bit frame numbers.
+    return *first <= G_MAXUINT32;
+}
+
+gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
+{
+    gdouble rate;
+    GstFormat format;
+    GstSeekFlags flags;
+    gst_event_parse_seek(event, &rate, &format, &flags, nullptr, nullptr, nullptr, nullptr);
+    if (format != GST_FORMAT_TIME || rate <= 0) {
+        GST_DEBUG_OBJECT(self, "only TIME seeks at forward rates");
         return FALSE;
     }
     const guint32 seqnum = gst_event_get_seqnum(event);
-    const bool flush = (flags & GST_SEEK_FLAG_FLUSH) != 0;
+    GstSegment segment;
+    guint64 first = 0, end = 0;
 
-    // Until the file is open there is no source pad, and nothing to flush.
+    // Nothing is flushed for a seek that cannot be done; until the file is
+    // open there is no source pad, and nothing to flush.
     GST_OBJECT_LOCK(self);
     GstPad* srcpad = self->srcpad != nullptr ? GST_PAD(gst_object_ref(self->srcpad)) : nullptr;
+    const bool possible = srcpad == nullptr || seek_target(self, event, &segment, &first, &end);
     GST_OBJECT_UNLOCK(self);
-    if (flush && srcpad != nullptr) {
+    const bool flush = (flags & GST_SEEK_FLAG_FLUSH) != 0 && srcpad != nullptr;
+    if (possible && flush) {
         GstEvent* flushStart = gst_event_new_flush_start();
         gst_event_set_seqnum(flushStart, seqnum);
         gst_pad_push_event(srcpad, flushStart);
     }
-    gst_pad_pause_task(self->sinkpad);
-    GST_PAD_STREAM_LOCK(self->sinkpad);
-
-    bool done = ensure_open(self);
-    if (done) {
-        GstSegment segment = self->segment;
-        gboolean update = FALSE;
-        done = gst_segment_do_seek(&segment, rate, format, flags, startType, guint64(start), stopType,
-            guint64(stop), &update);
-        const guint64 first = MIN(frame_at(self, segment.start), self->frames);
-        const guint64 end = GST_CLOCK_TIME_IS_VALID(segment.stop)
-            ? MIN(MAX(frame_at(self, segment.stop), first), self->frames) : self->frames;
-        // The add-on seeks to 32-bit frame numbers.
-        done = done && first <= G_MAXUINT32 && self->file->Decoder().Seek(guint32(first)) == 0;
+    bool done = false;
+    if (possible) {
+        gst_pad_pause_task(self->sinkpad);
+        GST_PAD_STREAM_LOCK(self->sinkpad);
+        done = ensure_open(self) && seek_target(self, event, &segment, &first, &end)
+            && self->file->Decoder().Seek(guint32(first)) == 0;
         if (done) {
             GST_DEBUG_OBJECT(self, "seek to frame %" G_GUINT64_FORMAT ", stop before %" G_GUINT64_FORMAT, first,
                 end);
-            segment.position = frame_time(self, first);
             GST_OBJECT_LOCK(self);
             self->segment = segment;
             self->next = first;
@@ -459,21 +471,20 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
                 gst_element_post_message(GST_ELEMENT(self), message);
             }
         }
-    }
-
-    if (flush && srcpad != nullptr) {
-        GstEvent* flushStop = gst_event_new_flush_stop(TRUE);
-        gst_event_set_seqnum(flushStop, seqnum);
-        gst_pad_push_event(srcpad, flushStop);
+        if (flush) {
+            GstEvent* flushStop = gst_event_new_flush_stop(TRUE);
+            gst_event_set_seqnum(flushStop, seqnum);
+            gst_pad_push_event(srcpad, flushStop);
+        }
+        GST_OBJECT_LOCK(self);
+        const gboolean streaming = self->streaming;
+        GST_OBJECT_UNLOCK(self);
+        if (streaming)
+            gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
+        GST_PAD_STREAM_UNLOCK(self->sinkpad);
     }
     if (srcpad != nullptr)
         gst_object_unref(srcpad);
-    GST_OBJECT_LOCK(self);
-    const gboolean streaming = self->streaming;
-    GST_OBJECT_UNLOCK(self);
-    if (streaming)
-        gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
-    GST_PAD_STREAM_UNLOCK(self->sinkpad);
     return done;
 }
 

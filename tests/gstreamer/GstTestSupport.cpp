@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CodecTestSupport.h"
+
 namespace gst_test {
 
 namespace {
@@ -75,6 +77,26 @@ void init_gstreamer()
         return true;
     }();
     (void)done;
+}
+
+const player_test::Sample& sample_of(const std::string& kind)
+{
+    if (kind != "TenChannels32Bit")
+        return player_test::sample(kind);
+    static suite_test::TempDir folder("gst-samples");
+    static const player_test::Sample wide = [] {
+        player_test::Sample s{"TenChannels32Bit", 10, 32, 48000, 4800, folder / "wide.wav", folder / "wide.ape", {}};
+        codectest::WaveSpec spec;
+        spec.channels = s.channels;
+        spec.bits = s.bits;
+        spec.rate = s.rate;
+        codectest::write_file(s.wave, codectest::make_wave(spec, codectest::noise(s.frames * 10, 32, 3)));
+        int progress = 0, kill = 0;
+        EXPECT_EQ(codectest::lib().compress(s.wave.c_str(), s.ape.c_str(), 2000, &progress, nullptr, &kill), 0);
+        s.pcm = player_test::wave_data(s.wave);
+        return s;
+    }();
+    return wide;
 }
 
 std::string uri_of(const std::string& path)

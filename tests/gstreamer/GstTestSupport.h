@@ -22,6 +22,11 @@ suite_test::Environment gst_env(const suite_test::TempHome& home);
 // lives as long as the process and holds the real codec library.
 void init_gstreamer();
 
+// The player's samples (player_test::sample), and "TenChannels32Bit":
+// the widest samples the codec has, in more channels than any speaker
+// layout names.
+const player_test::Sample& sample_of(const std::string& kind);
+
 // file:// URI of a path.
 std::string uri_of(const std::string& path);
 

@@ -34,7 +34,7 @@ class GstDecode : public testing::TestWithParam<Kind> {};
 
 TEST_P(GstDecode, DecodebinPicksTheElementAndGivesTheOriginalPcm)
 {
-    const Sample& s = sample(GetParam().name);
+    const Sample& s = sample_of(GetParam().name);
     Pipeline pipeline(decode_to_appsink(s));
     ASSERT_TRUE(pipeline.SetState(GST_STATE_PLAYING));
     const Received got = pipeline.Pull();
@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, GstDecode,
     testing::Values(Kind{"StereoCD", "S16LE", 0x3}, Kind{"Mono", "S16LE", 0}, Kind{"EightBit", "U8", 0x3},
         Kind{"HighRate24Bit", "S24LE", 0x3},
         // front left, right, centre, LFE, rear left, right
-        Kind{"SixChannels", "S16LE", 0x3F}),
+        Kind{"SixChannels", "S16LE", 0x3F}, Kind{"TenChannels32Bit", "S32LE", 0}),
     [](const testing::TestParamInfo<Kind>& info) { return std::string(info.param.name); });
 
 // After each seek the first buffer holds exactly the frames from the
