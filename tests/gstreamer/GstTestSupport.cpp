@@ -146,7 +146,7 @@ bool Pipeline::Seek(GstClockTime start, GstClockTime stop)
     return gst_element_get_state(fPipeline, nullptr, nullptr, kWait) == GST_STATE_CHANGE_SUCCESS;
 }
 
-Received Pipeline::Pull(bool paused, size_t limit)
+Received Pipeline::Pull(bool paused)
 {
     Received received;
     GstAppSink* sink = sink_of(fPipeline);
@@ -160,30 +160,12 @@ Received Pipeline::Pull(bool paused, size_t limit)
         received.eos = gst_app_sink_is_eos(sink);
         return received;
     }
-    while (received.pcm.size() < limit) {
-        GstSample* sample = gst_app_sink_try_pull_sample(sink, kWait);
-        if (sample == nullptr)
-            break;
+    while (GstSample* sample = gst_app_sink_try_pull_sample(sink, kWait)) {
         add_sample(received, sample);
         gst_sample_unref(sample);
     }
     received.eos = gst_app_sink_is_eos(sink);
     return received;
-}
-
-std::string Pipeline::Error(int seconds)
-{
-    GstBus* bus = gst_element_get_bus(fPipeline);
-    GstMessage* message = gst_bus_timed_pop_filtered(bus, GstClockTime(seconds) * GST_SECOND, GST_MESSAGE_ERROR);
-    gst_object_unref(bus);
-    if (message == nullptr)
-        return "";
-    GError* error = nullptr;
-    gst_message_parse_error(message, &error, nullptr);
-    std::string text = error->message;
-    g_error_free(error);
-    gst_message_unref(message);
-    return text;
 }
 
 bool Pipeline::WaitForEos()

@@ -59,12 +59,9 @@ public:
     // Flushing, accurate seek to [start, stop) (stop: GST_CLOCK_TIME_NONE
     // for the end), waited for.
     bool Seek(GstClockTime start, GstClockTime stop = GST_CLOCK_TIME_NONE);
-    // Pulls from the appsink "out" until EOS (at most limit bytes): its
-    // preroll first when paused is set.
-    Received Pull(bool paused = false, size_t limit = SIZE_MAX);
-    // The text of the first error on the bus, waiting for it up to the
-    // time limit; empty when none came.
-    std::string Error(int seconds = 0);
+    // Pulls from the appsink "out" until EOS; or, with paused, its preroll
+    // buffer alone.
+    Received Pull(bool paused = false);
     // Waits for EOS or an error; true at EOS.
     bool WaitForEos();
     // The first element inside made by that factory, or null.
