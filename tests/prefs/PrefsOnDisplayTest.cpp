@@ -68,17 +68,25 @@ protected:
         ASSERT_TRUE(eventually(fWindow, [&] { return (fId = BPrivate::native_window_id(fWindow)) != 0; }));
         ASSERT_TRUE(eventually([&] { return display_test::is_viewable(fId) && display_test::has_focus(fId); }));
     }
-    // A control's point on the screen, inside it by (dx, dy).
+    // A control's point on the screen, inside it by (dx, dy), once the
+    // control is there: the items come through the port after the window.
     BPoint OnScreen(const char* name, float dx, float dy)
     {
-        fWindow->Lock();
-        BView* view = fWindow->FindView(name);
-        BPoint where = view != nullptr ? view->ConvertToScreen(BPoint(dx, dy)) : BPoint(-1, -1);
-        fWindow->Unlock();
+        BPoint where(-1, -1);
+        eventually(fWindow, [&] {
+            BView* view = fWindow->FindView(name);
+            if (view != nullptr)
+                where = view->ConvertToScreen(BPoint(dx, dy));
+            return view != nullptr;
+        });
         return where;
     }
     void Click(BPoint where)
     {
+        // A point off the screen is never reached, and --sync would wait
+        // for it until xdotool is killed.
+        ASSERT_GE(where.x, 0);
+        ASSERT_GE(where.y, 0);
         ASSERT_TRUE(xdotool({"mousemove", "--sync", coordinate(where.x), coordinate(where.y), "click", "1"}));
     }
     void ClickControl(const char* name, float dx = 8, float dy = 8) { Click(OnScreen(name, dx, dy)); }
