@@ -334,13 +334,13 @@ void put_frame(const FrameFormat& f, int blocks, int32_t* const* xs, Header& h, 
             streams[i].clear();
         int i = 0;
         for (; i + 2 <= m; i += 2) {
-            BitWriter b0(streams[i]), b1(streams[i + 1]);
+            CodeWriter b0(streams[i]), b1(streams[i + 1]);
             rice_encode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
             b0.flush();
             b1.flush();
         }
         if (i < m) {
-            BitWriter bw(streams[i]);
+            CodeWriter bw(streams[i]);
             rice_encode(bw, xs[coded[i]], blocks);
             bw.flush();
         }
@@ -516,13 +516,13 @@ bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, 
     for (; i + 2 <= m; i += 2) {
         BitReader b0(streams[i], lengths[i]), b1(streams[i + 1], lengths[i + 1]);
         rice_decode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
-        if (b0.overrun() > 8 || b1.overrun() > 8)
+        if (b0.overrun() > 0 || b1.overrun() > 0)
             return false;
     }
     if (i < m) {
         BitReader br(streams[i], lengths[i]);
         rice_decode(br, xs[coded[i]], 1, blocks);
-        if (br.overrun() > 8)
+        if (br.overrun() > 0)
             return false;
     }
     return true;
@@ -603,7 +603,7 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent))
                 rice_decode(br, xs[c], 1, blocks);
-        if (br.overrun() > 8)
+        if (br.overrun() > 0)
             return false;
     } else {
         if (left() < 4)
@@ -617,7 +617,7 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent) && !range_decode(rc, br, xs[c], blocks))
                 return false;
-        if (br.overrun() > 8 || rc.overrun() > 0)
+        if (br.overrun() > 0 || rc.overrun() > 0)
             return false;
     }
     return true;

@@ -13,9 +13,9 @@ inline uint32_t zigzag(int32_t v) { return (uint32_t(v) << 1) ^ uint32_t(v >> 31
 inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); }
 
 // Adaptive Rice code: the parameter follows a running mean of the values.
-void rice_encode(BitWriter& bw, const int32_t* x, int n);
+void rice_encode(CodeWriter& w, const int32_t* x, int n);
 // Two channels into streams of their own, in step.
-void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n);
+void rice_encode2(CodeWriter& w0, const int32_t* x0, CodeWriter& w1, const int32_t* x1, int n);
 // The bits rice_encode writes for x, without writing them.
 uint64_t rice_bits(const int32_t* x, int n);
 void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n);
