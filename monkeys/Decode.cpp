@@ -36,20 +36,19 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
+    // What a frame's emit reads; the samples and the coded frame are
+    // needed only while a thread decodes, and are kept per thread.
     struct Slot {
-        std::vector<int32_t> samples;
         std::vector<uint8_t> pcm;
-        std::vector<uint8_t> frame;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
-    const FramePlan plan = plan_frames(frame_threads(), reader.frameSamples() * (8 + sampleBytes));
+    const size_t frameSamples = reader.frameSamples();
+    const FramePlan plan = plan_frames(frame_threads(), frameSamples * sampleBytes, frameSamples * 13);
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots);
-        for (Slot& s : slots) {
-            s.samples.resize(reader.frameSamples());
-            s.pcm.resize(reader.frameSamples() * sampleBytes);
-        }
+        for (Slot& s : slots)
+            s.pcm.resize(frameSamples * sampleBytes);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -57,10 +56,13 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     auto work = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        Slot& s = slots[slot];
-        int rc = reader.decodeFrame(i, s.samples.data(), s.frame);
+        thread_local std::vector<int32_t> samples;
+        thread_local std::vector<uint8_t> frame;
+        samples.resize(frameSamples);
+        int rc = reader.decodeFrame(i, samples.data(), frame);
         if (rc == APE_OK)
-            samples_to_pcm(s.samples.data(), h.bitsPerSample, size_t(h.frameBlocks(i)) * h.channels, s.pcm.data());
+            samples_to_pcm(samples.data(), h.bitsPerSample, size_t(h.frameBlocks(i)) * h.channels,
+                           slots[slot].pcm.data());
         return rc;
     };
     Md5 md5;

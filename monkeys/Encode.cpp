@@ -27,9 +27,9 @@ uint32_t blocks_per_frame(int channels)
     return uint32_t(limit < 73728 ? limit : 73728);
 }
 
+// What a frame's emit reads.
 struct FrameBuffers {
     std::vector<uint8_t> pcm;
-    std::vector<int32_t> samples;
     std::vector<uint8_t> coded;   // frame header, then the payload
 };
 
@@ -38,10 +38,12 @@ struct FrameBuffers {
 int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffers& b)
 {
     size_t count = size_t(blocks) * h.channels;
-    pcm_to_samples(b.pcm.data(), h.bitsPerSample, count, b.samples.data());
+    thread_local std::vector<int32_t> samples;  // needed only here
+    samples.resize(count);
+    pcm_to_samples(b.pcm.data(), h.bitsPerSample, count, samples.data());
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
     b.coded.assign(kFrameHeaderSize, 0);
-    if (!encode_frame_checked(format, b.samples.data(), int(blocks), b.coded))
+    if (!encode_frame_checked(format, samples.data(), int(blocks), b.coded))
         return APE_ERROR_CODER_MISMATCH;
     size_t payload = b.coded.size() - kFrameHeaderSize;
     if (payload > max_frame_payload(blocks, h.channels))
@@ -104,15 +106,14 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     const size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
     const size_t samples = longest * h.channels;
     const size_t pcmBytes = longest * size_t(w.blockAlign);
-    const FramePlan plan = plan_frames(frame_threads(), pcmBytes + samples * 6);
+    // a thread's samples and the coder's buffers: about five frames of
+    // 32-bit samples
+    const FramePlan plan = plan_frames(frame_threads(), 2 * pcmBytes, samples * 20);
     std::vector<FrameBuffers> slots;
     try {
         slots.resize(plan.slots);
-        for (FrameBuffers& b : slots) {
+        for (FrameBuffers& b : slots)
             b.pcm.resize(pcmBytes);
-            b.samples.resize(samples);
-            b.coded.reserve(samples * 2);
-        }
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }

@@ -396,6 +396,18 @@ struct Coded {
     std::vector<uint8_t> bytes;  // empty until written
 };
 
+// The encoder's buffers, one set a thread: frames come one after another
+// on each thread.
+struct Scratch {
+    std::vector<int32_t> signal, fitted;
+    Coded done[4];
+};
+Scratch& scratch()
+{
+    thread_local Scratch s;
+    return s;
+}
+
 // Codes the frame in each way of the level and keeps the smallest; ties
 // go to the lower way. Returns the winner (per-thread memory, valid until
 // the thread's next frame).
@@ -403,9 +415,11 @@ const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int block
 {
     const int ch = f.channels;
     const int ways = ways_for(f.level);
-    // per-thread buffers: frames come one after another on each thread
-    thread_local std::vector<int32_t> signal, fitted;
-    thread_local Coded done[4];
+    Scratch& work = scratch();
+    Coded* done = work.done;
+    std::vector<int32_t>& fitted = work.fitted;
+    // a single way works on the signal in place
+    std::vector<int32_t>& signal = ways == 1 ? done[0].planes : work.signal;
     int32_t* xs[32];
     Header base;
     split_planes(signal, ch, blocks, xs);
@@ -447,7 +461,8 @@ const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int block
             if (wide && haveFitted) {
                 trial.planes = fitted;  // the wide predictor's residual, from before
             } else {
-                trial.planes = signal;
+                if (&trial.planes != &signal)
+                    trial.planes = signal;
                 split_planes(trial.planes, ch, blocks, xs);
                 for (int c = 0; c < ch; ++c)
                     lpc_encode(xs[c], blocks, k[c]);
@@ -482,8 +497,10 @@ const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int block
     return winner;
 }
 
-// The Rice streams of the coded channels, two at a time.
-bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs)
+// The Rice streams of the coded channels, two at a time; with compare,
+// xs holds what they must give, and false means they differ.
+bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs,
+                  bool compare)
 {
     int coded[32];
     int m = 0;
@@ -515,13 +532,22 @@ bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, 
     int i = 0;
     for (; i + 2 <= m; i += 2) {
         BitReader b0(streams[i], lengths[i]), b1(streams[i + 1], lengths[i + 1]);
-        rice_decode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
+        int32_t* x0 = xs[coded[i]];
+        int32_t* x1 = xs[coded[i + 1]];
+        if (!compare)
+            rice_decode2(b0, x0, b1, x1, blocks);
+        else if (!rice_matches2(b0, x0, b1, x1, blocks))
+            return false;
         if (b0.overrun() > 0 || b1.overrun() > 0)
             return false;
     }
     if (i < m) {
         BitReader br(streams[i], lengths[i]);
-        rice_decode(br, xs[coded[i]], 1, blocks);
+        int32_t* x = xs[coded[i]];
+        if (!compare)
+            rice_decode(br, x, blocks);
+        else if (!rice_matches(br, x, blocks))
+            return false;
         if (br.overrun() > 0)
             return false;
     }
@@ -587,24 +613,42 @@ const uint8_t* parse_header(const FrameFormat& f, const uint8_t* data, size_t si
     return p;
 }
 
-// The residuals of every channel, silent ones as zeros.
-bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs)
+// The residuals of every channel, silent ones as zeros. With compare, xs
+// holds the residuals the frame must give, and false means it does not.
+bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
+                      bool compare = false)
 {
     const Profile& prof = h.prof;
     auto left = [&] { return size_t(end - p); };
     for (int c = 0; c < ch; ++c)
-        if (h.wasted[c] & kSilent)
-            std::fill(xs[c], xs[c] + blocks, 0);
+        if (h.wasted[c] & kSilent) {
+            if (!compare)
+                std::fill(xs[c], xs[c] + blocks, 0);
+            else if (!std::all_of(xs[c], xs[c] + blocks, [](int32_t v) { return v == 0; }))
+                return false;
+        }
     if (prof.entropy == kRiceSplit) {
-        if (!decode_split(p, left(), h.wasted, ch, blocks, xs))
+        if (!decode_split(p, left(), h.wasted, ch, blocks, xs, compare))
             return false;
     } else if (prof.entropy == kRice) {
         BitReader br(p, left());
-        for (int c = 0; c < ch; ++c)
-            if (!(h.wasted[c] & kSilent))
-                rice_decode(br, xs[c], 1, blocks);
+        for (int c = 0; c < ch; ++c) {
+            if (h.wasted[c] & kSilent)
+                continue;
+            if (!compare)
+                rice_decode(br, xs[c], blocks);
+            else if (!rice_matches(br, xs[c], blocks))
+                return false;
+        }
         if (br.overrun() > 0)
             return false;
+    } else if (compare) {
+        // the range coder's channels share one coder: decoded whole, then compared
+        thread_local std::vector<int32_t> check;
+        int32_t* back[32];
+        split_planes(check, ch, blocks, back);
+        return decode_residuals(h, p, end, ch, blocks, back) &&
+               std::equal(check.begin(), check.end(), xs[0], xs[0] + size_t(ch) * blocks);
     } else {
         if (left() < 4)
             return false;
@@ -756,11 +800,10 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
     const uint8_t* p = parse_header(f, data, size_t(end - data), back);
     if (!p || !same_header(sent, back, f.channels))
         return false;
-    thread_local std::vector<int32_t> check;
     int32_t* xs[32];
-    split_planes(check, f.channels, blocks, xs);
-    return decode_residuals(back, p, end, f.channels, blocks, xs) &&
-           std::memcmp(check.data(), residuals, check.size() * sizeof(int32_t)) == 0;
+    for (int c = 0; c < f.channels; ++c)
+        xs[c] = const_cast<int32_t*>(residuals) + size_t(c) * blocks;  // only read
+    return decode_residuals(back, p, end, f.channels, blocks, xs, true);
 }
 
 // The encoder's check of its own output: the parameters and entropy-coded

@@ -11,14 +11,16 @@
 
 namespace monkeys::core {
 
-// Entries the autocorrelation may read before y[0]; they hold zeros.
-constexpr int kAutocorrelationPad = 16;
+// Entries the autocorrelation reads before y[0]: the samples before
+// them, or zeros.
+constexpr int kAutocorrelationPad = 40;
 
 // The contracts every variant keeps:
 //
-// autocorrelation: r[lag] = sum over i of y[i] * y[i - lag], for lag below
-//   lags <= kMaxLpcOrder + 1; |y| < 2^31 and the sums fit 63 bits. Exact,
-//   so any order of summing gives the same result.
+// autocorrelation: r[lag] += sum over i in [0, n) of y[i] * y[i - lag],
+//   for lag below lags <= kMaxLpcOrder + 1 (so y[-lags + 1 .. -1] are
+//   read); |y| < 2^31 and the sums fit 63 bits. Exact, so any order of
+//   summing gives the same result.
 // lpc_residual: x[i] -= (sum of rev[j] * x[i - order + j]) >> shift for i
 //   in [order, n), every prediction from the input (rev: coefficients
 //   oldest first).

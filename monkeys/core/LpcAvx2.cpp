@@ -11,15 +11,15 @@ namespace monkeys::core {
 namespace {
 
 // Lags base .. base+4A-1 in one pass over the frame, four to a register:
-// lane j of acc[a] sums y[i] * y[i - (base + 4a + 3 - j)]. Products
-// reaching before y[0] read the zeros there.
+// lane j of acc[a] sums y[i] * y[i - (base + 4a + 3 - j)], which reaches
+// base + 4A - 1 entries before y[0] (the lanes beyond lags are dropped).
 template <int A>
 __attribute__((target("avx2"))) void lag_pass(const int64_t* y, int n, int base, int lags, int64_t* r)
 {
     __m256i acc[A];
     for (int a = 0; a < A; ++a)
         acc[a] = _mm256_setzero_si256();
-    for (int i = base; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {
         const __m256i b = _mm256_set1_epi64x(y[i]);
         for (int a = 0; a < A; ++a)
             acc[a] = _mm256_add_epi64(
@@ -29,7 +29,7 @@ __attribute__((target("avx2"))) void lag_pass(const int64_t* y, int n, int base,
     for (int a = 0; a < A; ++a)
         _mm256_store_si256((__m256i*)(sums + 4 * a), acc[a]);
     for (int j = 0; j < 4 * A && base + j < lags; ++j)
-        r[base + j] = sums[4 * (j / 4) + 3 - j % 4];
+        r[base + j] += sums[4 * (j / 4) + 3 - j % 4];
 }
 
 // One prediction from the p samples at past (exact in 64 bits).
@@ -54,6 +54,8 @@ inline int32_t shifted(int64_t acc, int shift) { return int32_t(uint32_t(uint64_
 
 void avx2::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
 {
+    // the last pass starts at 24 at most and reaches 24 + 11 entries back
+    static_assert(24 + 11 <= kAutocorrelationPad && kMaxLpcOrder + 1 <= 36, "");
     for (int base = 0; base < lags; base += 12) {
         const int left = lags - base;
         if (left > 8)

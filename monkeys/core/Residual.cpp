@@ -138,40 +138,84 @@ inline int32_t rice_next(BitReader& br, uint64_t b, Mean& st)
 
 } // namespace
 
-void rice_decode(BitReader& in, int32_t* x, ptrdiff_t stride, int n)
+namespace {
+
+// What becomes of each decoded value: stored, or compared with the value
+// the encoder meant to send (its check of its own output, without a copy).
+struct Store {
+    int32_t* x;
+    void operator()(int i, int32_t v) { x[i] = v; }
+};
+struct Compare {
+    const int32_t* x;
+    uint32_t differ = 0;
+    void operator()(int i, int32_t v) { differ |= uint32_t(x[i] ^ v); }
+};
+
+template <class Out>
+void read_rice(BitReader& in, Out& out, int n)
 {
     BitReader br = in;  // a local, for registers
     Mean st;
     for (int i = 0; i < n;) {
         const int m = std::min(n - i, br.codes_in_reach());
         if (m == 0) {
-            x[i++ * stride] = rice_next(br, br.peek(), st);
+            out(i++, rice_next(br, br.peek(), st));
             continue;
         }
         for (const int end = i + m; i < end; ++i)
-            x[i * stride] = rice_next(br, br.peek_fast(), st);
+            out(i, rice_next(br, br.peek_fast(), st));
     }
     in = br;
 }
 
-void rice_decode2(BitReader& in0, int32_t* x0, BitReader& in1, int32_t* x1, int n)
+template <class Out>
+void read_rice2(BitReader& in0, Out& out0, BitReader& in1, Out& out1, int n)
 {
     BitReader b0 = in0, b1 = in1;
     Mean s0, s1;
     for (int i = 0; i < n;) {
         const int m = std::min({n - i, b0.codes_in_reach(), b1.codes_in_reach()});
         if (m == 0) {  // the last bytes of a stream
-            x0[i] = rice_next(b0, b0.peek(), s0);
-            x1[i++] = rice_next(b1, b1.peek(), s1);
+            out0(i, rice_next(b0, b0.peek(), s0));
+            out1(i++, rice_next(b1, b1.peek(), s1));
             continue;
         }
         for (const int end = i + m; i < end; ++i) {
-            x0[i] = rice_next(b0, b0.peek_fast(), s0);
-            x1[i] = rice_next(b1, b1.peek_fast(), s1);
+            out0(i, rice_next(b0, b0.peek_fast(), s0));
+            out1(i, rice_next(b1, b1.peek_fast(), s1));
         }
     }
     in0 = b0;
     in1 = b1;
+}
+
+} // namespace
+
+void rice_decode(BitReader& br, int32_t* x, int n)
+{
+    Store out{x};
+    read_rice(br, out, n);
+}
+
+void rice_decode2(BitReader& b0, int32_t* x0, BitReader& b1, int32_t* x1, int n)
+{
+    Store out0{x0}, out1{x1};
+    read_rice2(b0, out0, b1, out1, n);
+}
+
+bool rice_matches(BitReader& br, const int32_t* x, int n)
+{
+    Compare out{x};
+    read_rice(br, out, n);
+    return out.differ == 0;
+}
+
+bool rice_matches2(BitReader& b0, const int32_t* x0, BitReader& b1, const int32_t* x1, int n)
+{
+    Compare out0{x0}, out1{x1};
+    read_rice2(b0, out0, b1, out1, n);
+    return (out0.differ | out1.differ) == 0;
 }
 
 void range_encode(RangeEncoder& rc, BitWriter& bw, const int32_t* x, int n)

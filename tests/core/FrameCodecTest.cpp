@@ -353,8 +353,9 @@ TEST(FrameCodecDamage, FlippedAndCutPayloadsDoNotCrash)
             // truncation by even one byte is refused for the verbatim form and
             // the Rice codes (the last byte holds bits of the last code) and
             // never passes silently for the coded forms' headers
-            if (level < 4000)
+            if (level < 4000) {
                 EXPECT_FALSE(monkeys::decode_frame(f, good.data(), good.size() - 1, s.blocks(), back.data()));
+            }
             EXPECT_FALSE(monkeys::decode_frame(f, good.data(), 0, s.blocks(), back.data()));
             EXPECT_FALSE(monkeys::decode_frame(f, good.data(), 1, s.blocks(), back.data()));
         }
