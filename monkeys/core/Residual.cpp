@@ -118,7 +118,7 @@ namespace {
 
 // One code from the bits b at the reader's position: the zeros before the
 // first one are the quotient (an escape from kEscape on), then k low bits.
-inline int32_t rice_next(BitReader& br, uint64_t b, Mean& st)
+inline uint32_t rice_next(BitReader& br, uint64_t b, Mean& st)
 {
     const int k = rice_k(st);
     const int zeros = __builtin_clzll(b | 1);
@@ -133,23 +133,31 @@ inline int32_t rice_next(BitReader& br, uint64_t b, Mean& st)
         br.skip(int(kEscape) + 32);
     }
     st.update(u);
-    return unzigzag(u);
+    return u;
 }
 
 } // namespace
 
 namespace {
 
-// What becomes of each decoded value: stored, or compared with the value
-// the encoder meant to send (its check of its own output, without a copy).
+// What becomes of each decoded value u (zigzag form): stored as it is
+// (turned into residuals after, in one pass that vectorises), or compared
+// with the residual the encoder meant to send (its check of its own
+// output, without a copy).
 struct Store {
     int32_t* x;
-    void operator()(int i, int32_t v) { x[i] = v; }
+    void operator()(int i, uint32_t u) { x[i] = int32_t(u); }
+    void finish(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            x[i] = unzigzag(uint32_t(x[i]));
+    }
 };
 struct Compare {
     const int32_t* x;
     uint32_t differ = 0;
-    void operator()(int i, int32_t v) { differ |= uint32_t(x[i] ^ v); }
+    void operator()(int i, uint32_t u) { differ |= uint32_t(x[i] ^ unzigzag(u)); }
+    void finish(int) {}
 };
 
 template <class Out>
@@ -167,6 +175,7 @@ void read_rice(BitReader& in, Out& out, int n)
             out(i, rice_next(br, br.peek_fast(), st));
     }
     in = br;
+    out.finish(n);
 }
 
 template <class Out>
@@ -188,6 +197,8 @@ void read_rice2(BitReader& in0, Out& out0, BitReader& in1, Out& out1, int n)
     }
     in0 = b0;
     in1 = b1;
+    out0.finish(n);
+    out1.finish(n);
 }
 
 } // namespace
