@@ -2,8 +2,6 @@
 // Lms.cpp for every input (all sums are taken modulo 2^32).
 #include <immintrin.h>
 
-#include <optional>
-
 #include "Kernels.h"
 #include "LmsState.h"
 
@@ -32,42 +30,11 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 // Small filters keep weights, history and directions in registers, and
 // run K channels side by side so that their dependency chains overlap.
 // The chain from one prediction to the next stays in vector registers.
-// What the decoder does with each output before storing it.
-struct Keep {
-    int32_t operator()(int, int, int32_t v) { return v; }
-};
-
-// The fixed predictor's decoding of each output, done in the same pass:
-// its dependency chain and the filter's then overlap.
-// Its two decoders are named members, not an array, so that they can live
-// in registers: a decoder's history in memory, rewritten every sample,
-// made each load wait for the stores before it.
-struct ThenLpc {
-    int32_t* const* x;
-    const LpcCoefs* k;
-    LpcShortDecoder dec0{}, dec1{};
-
-    int32_t operator()(int ch, int i, int32_t v)
-    {
-        LpcShortDecoder& dec = ch == 0 ? dec0 : dec1;
-        if (i >= kShortOrder) [[likely]]
-            return dec.next(v);
-        if (i < kShortOrder - 1)
-            return v;
-        // the first samples see a shorter past: decoded as the filter does
-        x[ch][i] = v;
-        lpc_decode(x[ch], kShortOrder, k[ch]);
-        dec = LpcShortDecoder(k[ch], x[ch]);
-        return x[ch][i];
-    }
-};
-
-template <bool Encode, int V, int K, class Post = Keep>
+template <bool Encode, int V, int K>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
-                                                    const LmsParams& p, const Post& given = Post())
+                                                    const LmsParams& p)
 {
-    Post post = given;  // a local, so that its state may stay in registers
-    // the scalar state as plain locals too, for registers
+    // the scalar state as plain locals, for registers
     Feed feeds[K];
     __m256i w[K][V], h[K][V], d[K][V], round[K];
     __m128i predShift[K], inShift[K];
@@ -109,7 +76,7 @@ __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const in
             __m256i hv = _mm256_sra_epi32(in, inShift[k]);
             hv = _mm256_packs_epi32(hv, hv);
             const int32_t inScalar = _mm256_cvtsi256_si32(in);
-            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : post(k, i, inScalar);
+            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
             int16_t hn, dn;
             feeds[k](inScalar, hn, dn);
             __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
@@ -186,6 +153,122 @@ __attribute__((target("avx2"))) void run_avx2(int32_t* x, int n, const LmsParams
 #undef DIRS
 }
 
+// The sum of the lanes in the lowest one.
+__attribute__((target("avx2"))) inline __m128i low_sum(__m256i a)
+{
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
+    return _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
+}
+
+// The 16 lanes moved up by one, a zero entering at the bottom.
+__attribute__((target("avx2"))) inline __m256i up_one(__m256i v)
+{
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 14);
+}
+
+// One stage of 16 taps on two channels, then the fixed predictor of order
+// at most eight on each, in one pass.
+//
+// The stage's chain from one output to the next is kept short: the
+// prediction of sample i+1 is the sum over the fifteen older history
+// entries, formed while sample i is still being decoded (with the weights
+// shifted up a lane against the history as it stands), plus the newest
+// entry times its weight; only that product, the shifts and the
+// residual's addition follow each output. That chain, the update
+// directions and the fixed predictors of both channels go side by side
+// in the lanes of one register (channel 0 in lane 0, channel 1 in lane
+// 1). The fixed predictor's sums are exact in 64-bit lanes; of each
+// shifted sum only the low 32 bits are used, which a logical shift gives
+// as an arithmetic one does (shift <= 15).
+__attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                                                 const LpcCoefs* ks)
+{
+    int32_t* const x0 = xs[0];
+    int32_t* const x1 = xs[1];
+    const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
+    const __m128i round = _mm_setr_epi32(st0.round, st1.round, 0, 0);
+    const __m128i predShift = _mm_setr_epi32(st0.predShift, st1.predShift, 0, 0);
+    const __m128i inShift = _mm_setr_epi32(inShifts[0], inShifts[1], 0, 0);
+    const __m128i dirBits = _mm_cvtsi32_si128(p.dirBits);
+    const __m128i dirMax = _mm_set1_epi32(st0.dirMax);
+    const __m128i low16 = _mm_set1_epi32(-32768), high16 = _mm_set1_epi32(32767);
+    __m128i avg16 = _mm_set1_epi32(int32_t(st0.avg16));
+    __m256i w0 = _mm256_setzero_si256(), h0 = w0, d0 = w0, w1 = w0, h1 = w0, d1 = w0;
+    // the older entries' sums with the rounding, the newest entries
+    // (within 16 bits) and their weights (as the pairs w, 0 for a
+    // multiply-add)
+    __m128i older = round, newest = _mm_setzero_si128(), weight = newest;
+    // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
+    // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
+    // coefficients that take them
+    __m256i y[4], c[4];
+    for (int j = 0; j < 4; ++j) {
+        auto tap = [&](int ch, int t) { return int64_t(t < ks[ch].order ? ks[ch].c[t] : 0); };
+        c[j] = _mm256_setr_epi64x(tap(0, 2 * j), tap(1, 2 * j), tap(0, 2 * j + 1), tap(1, 2 * j + 1));
+        y[j] = _mm256_setzero_si256();
+    }
+    const __m128i lpcShift = _mm_set_epi64x(ks[1].shift, ks[0].shift);
+    const __m256i tops = _mm256_setr_epi32(6, 7, 6, 7, 6, 7, 6, 7);
+    const __m128i zero = _mm_setzero_si128();
+    for (int i = 0; i < n; ++i) {
+        // the chain: outputs i from the older sums and the newest entries
+        const __m128i e = _mm_insert_epi32(_mm_cvtsi32_si128(x0[i]), x1[i], 1);
+        const __m128i in = _mm_add_epi32(e, _mm_srav_epi32(_mm_add_epi32(older, _mm_madd_epi16(newest, weight)),
+                                                           predShift));
+        newest = _mm_min_epi32(_mm_max_epi32(_mm_srav_epi32(in, inShift), low16), high16);
+        // the weights for outputs i+1 (the residual's sign, saturated to
+        // 16 bits, signs the directions), the older sums for them and the
+        // weights of outputs i in them
+        const __m128i signs = _mm_packs_epi32(e, e);
+        w0 = _mm256_adds_epi16(w0, _mm256_sign_epi16(d0, _mm256_broadcastw_epi16(signs)));
+        w1 = _mm256_adds_epi16(w1, _mm256_sign_epi16(d1, _mm256_broadcastw_epi16(_mm_srli_epi32(signs, 16))));
+        older = _mm_add_epi32(_mm_unpacklo_epi32(low_sum(_mm256_madd_epi16(h0, up_one(w0))),
+                                                 low_sum(_mm256_madd_epi16(h1, up_one(w1)))),
+                              round);
+        weight = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+            _mm256_unpackhi_epi32(_mm256_srli_epi32(w0, 16), _mm256_srli_epi32(w1, 16)), tops));
+        h0 = shift_in(h0, _mm256_castsi128_si256(newest));
+        h1 = shift_in(h1, _mm256_castsi128_si256(_mm_srli_si128(newest, 4)));
+        // the update directions
+        const __m128i mag = _mm_abs_epi32(newest);
+        const __m128i mean = _mm_srli_epi32(avg16, 4);
+        // bit length of the mean (below 2^16): its exponent as a float
+        const __m128i length = _mm_max_epi32(
+            _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(mean)), 23), _mm_set1_epi32(126)), zero);
+        const __m128i m = _mm_min_epi32(_mm_srlv_epi32(_mm_sll_epi32(mag, dirBits), length), dirMax);
+        avg16 = _mm_add_epi32(avg16, _mm_sub_epi32(mag, mean));
+        const __m128i dv = _mm_packs_epi32(_mm_sign_epi32(m, newest), zero);
+        d0 = shift_in(d0, _mm256_castsi128_si256(dv));
+        d1 = shift_in(d1, _mm256_castsi128_si256(_mm_srli_epi32(dv, 16)));
+        // the fixed predictors
+        if (i < kShortOrder) [[unlikely]] {
+            // the first samples see a shorter past: decoded as the filter does
+            x0[i] = _mm_cvtsi128_si32(in);
+            x1[i] = _mm_extract_epi32(in, 1);
+            if (i + 1 == kShortOrder) {
+                lpc_decode(x0, kShortOrder, ks[0]);
+                lpc_decode(x1, kShortOrder, ks[1]);
+                for (int j = 0; j < 4; ++j)
+                    y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
+            }
+            continue;
+        }
+        __m256i sum = _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
+                                       _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
+        const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+        // the stage's outputs as 64-bit lanes: their low 32 bits are what
+        // the sums add to
+        const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
+        x0[i] = _mm_cvtsi128_si32(out);
+        x1[i] = _mm_extract_epi32(out, 2);
+        y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
+        y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
+        y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
+        y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
+    }
+}
+
 template <bool Encode, int V>
 void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
@@ -217,7 +300,7 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
 {
-    run_avx2_small<false, 1, 2>(xs, inShifts, n, p, ThenLpc{xs, ks, {}});
+    decode_pair(xs, inShifts, n, p, ks);
 }
 
 } // namespace monkeys::core
