@@ -269,10 +269,134 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     }
 }
 
+// The 16-bit history and the update directions of n inputs (n <= 2048)
+// into h and d (room for n rounded up to eight), with the feed's running
+// mean: the mean's chain alone in scalar code, the rest eight values at
+// a time.
+__attribute__((target("avx2"))) void feed_piece(const int32_t* x, int n, Feed& feed, int16_t* h, int16_t* d)
+{
+    alignas(32) int32_t mag[2048 + 8], mean[2048 + 8];
+    const __m128i inShift = _mm_cvtsi32_si128(feed.inShift);
+    const __m256i low16 = _mm256_set1_epi32(-32768), high16 = _mm256_set1_epi32(32767);
+    for (int i = 0; i < n; i += 8) {
+        alignas(32) int32_t tail[8] = {};
+        const int32_t* in = x + i;
+        if (i + 8 > n) {  // the last inputs, without reading past them
+            std::copy(in, x + n, tail);
+            in = tail;
+        }
+        const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_sra_epi32(LOADU(in), inShift), low16), high16);
+        _mm256_store_si256((__m256i*)(mag + i), _mm256_abs_epi32(v));
+        // the history entries, in order: packs interleaves the halves
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08);
+        _mm_storeu_si128((__m128i*)(h + i), _mm256_castsi256_si128(packed));
+    }
+    uint32_t avg16 = feed.avg16;
+    for (int i = 0; i < n; ++i) {
+        const uint32_t now = avg16 >> 4;
+        mean[i] = int32_t(now);
+        avg16 += uint32_t(mag[i]) - now;
+    }
+    feed.avg16 = avg16;
+    const __m128i dirBits = _mm_cvtsi32_si128(feed.dirBits);
+    const __m256i dirMax = _mm256_set1_epi32(feed.dirMax);
+    for (int i = 0; i < n; i += 8) {
+        const __m256i mv = _mm256_load_si256((const __m256i*)(mean + i));
+        // bit length of the mean (below 2^16): its exponent as a float
+        const __m256i length = _mm256_max_epi32(
+            _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mv)), 23), _mm256_set1_epi32(126)),
+            _mm256_setzero_si256());
+        const __m256i size = _mm256_load_si256((const __m256i*)(mag + i));
+        const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(size, dirBits), length), dirMax);
+        const __m256i hv = _mm256_cvtepi16_epi32(_mm_loadu_si128((const __m128i*)(h + i)));
+        const __m256i dv = _mm256_sign_epi32(m, hv);
+        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(dv, dv), 0x08);
+        _mm_storeu_si128((__m128i*)(d + i), _mm256_castsi256_si128(packed));
+    }
+}
+
+// The sum of the lanes in every lane.
+__attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
+{
+    a = _mm256_add_epi32(a, _mm256_permute2x128_si256(a, a, 0x01));
+    a = _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0x4E));
+    return _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0xB1));
+}
+
+// The encoder's stage of 16 taps on K channels side by side. The encoder
+// knows every input, so each piece of the frame first gets its 16-bit
+// history and update directions into arrays (the directions' running
+// mean is the only chain there); the loop then loads its windows from
+// them. The next prediction needs the weights that the sign of this
+// sample's residual gives: it is taken as the prediction with the
+// weights before the update plus that sign times the directions against
+// the history, which is exact unless the update saturates a weight, and
+// is then formed again from the saturated weights (rare). So the chain
+// from one residual to the next is a few vector steps (the residual, its
+// sign, the prediction are all in every lane), while the sums for the
+// next sample run beside it.
+template <int K>
+__attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p)
+{
+    constexpr int kPiece = 2048;
+    // each channel's history and directions: 16 entries of the piece
+    // before (zeros before the frame), then the piece
+    alignas(32) int16_t hist[K][16 + kPiece + 8], dir[K][16 + kPiece + 8];
+    Feed feeds[K];
+    __m256i w[K], pred[K], round[K];
+    __m128i predShift[K];
+    for (int k = 0; k < K; ++k) {
+        const State st(p, inShifts[k], false);
+        feeds[k] = Feed(st);
+        w[k] = _mm256_setzero_si256();
+        round[k] = _mm256_set1_epi32(st.round);
+        predShift[k] = _mm_cvtsi32_si128(st.predShift);
+        pred[k] = _mm256_set1_epi32(st.predict(0));
+        std::fill(hist[k], hist[k] + 16, int16_t(0));
+        std::fill(dir[k], dir[k] + 16, int16_t(0));
+    }
+    for (int at = 0; at < n; at += kPiece) {
+        const int m = std::min(kPiece, n - at);
+        for (int k = 0; k < K; ++k) {
+            if (at > 0) {
+                std::memcpy(hist[k], hist[k] + kPiece, 16 * sizeof(int16_t));
+                std::memcpy(dir[k], dir[k] + kPiece, 16 * sizeof(int16_t));
+            }
+            feed_piece(xs[k] + at, m, feeds[k], hist[k] + 16, dir[k] + 16);
+        }
+        for (int i = 0; i < m; ++i) {
+            for (int k = 0; k < K; ++k) {
+                int32_t* x = xs[k] + at + i;
+                const __m256i err = _mm256_sub_epi32(_mm256_set1_epi32(*x), pred[k]);
+                *x = _mm256_cvtsi256_si32(err);
+                const __m256i d = LOADU(dir[k] + i);       // the directions against this history
+                const __m256i h = LOADU(hist[k] + i + 1);  // the history of the next sample
+                // the residual's sign, saturated to 16 bits, signs the directions
+                const __m256i step = _mm256_sign_epi16(d, _mm256_packs_epi32(err, err));
+                const __m256i next = _mm256_adds_epi16(w[k], step);
+                __m256i dot = _mm256_add_epi32(all_sum(_mm256_madd_epi16(h, w[k])),
+                                               _mm256_sign_epi32(all_sum(_mm256_madd_epi16(h, d)), err));
+                if (!_mm256_testz_si256(_mm256_xor_si256(next, _mm256_add_epi16(w[k], step)),
+                                        _mm256_set1_epi32(-1))) [[unlikely]]
+                    dot = all_sum(_mm256_madd_epi16(h, next));  // a weight saturated
+                w[k] = next;
+                pred[k] = _mm256_sra_epi32(_mm256_add_epi32(dot, round[k]), predShift[k]);
+            }
+        }
+    }
+}
+
 template <bool Encode, int V>
 void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     int c = 0;
+    if (Encode && V == 1) {
+        for (; c + 2 <= count; c += 2)
+            encode16<2>(xs + c, inShifts + c, n, p);
+        if (c < count)
+            encode16<1>(xs + c, inShifts + c, n, p);
+        return;
+    }
     for (; c + 2 <= count; c += 2)
         run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
     if (c < count)
