@@ -7,7 +7,6 @@
 #include "Files.h"
 #include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
-#include "Pcm.h"
 
 namespace monkeys {
 
@@ -36,14 +35,14 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
-    // What a frame's emit reads; the samples and the coded frame are
-    // needed only while a thread decodes, and are kept per thread.
+    // What a frame's emit reads; the coded frame is needed only while a
+    // thread decodes, and is kept per thread.
     struct Slot {
         std::vector<uint8_t> pcm;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
-    const FramePlan plan = plan_frames(frame_threads(), frameSamples * sampleBytes, frameSamples * 13);
+    const FramePlan plan = plan_frames(frame_threads(), frameSamples * sampleBytes, frameSamples * 9);
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots);
@@ -56,14 +55,8 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     auto work = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        thread_local std::vector<int32_t> samples;
         thread_local std::vector<uint8_t> frame;
-        samples.resize(frameSamples);
-        int rc = reader.decodeFrame(i, samples.data(), frame);
-        if (rc == APE_OK)
-            samples_to_pcm(samples.data(), h.bitsPerSample, size_t(h.frameBlocks(i)) * h.channels,
-                           slots[slot].pcm.data());
-        return rc;
+        return reader.decodeFrame(i, slots[slot].pcm.data(), frame);
     };
     Md5 md5;
     Writeback writeback(outFd, h.waveHeaderSize);

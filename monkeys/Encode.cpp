@@ -12,7 +12,6 @@
 #include "FrameCodec.h"
 #include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
-#include "Pcm.h"
 #include "Wave.h"
 
 namespace monkeys {
@@ -37,13 +36,9 @@ struct FrameBuffers {
 // no file is ever written that does not give back the audio.
 int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffers& b)
 {
-    size_t count = size_t(blocks) * h.channels;
-    thread_local std::vector<int32_t> samples;  // needed only here
-    samples.resize(count);
-    pcm_to_samples(b.pcm.data(), h.bitsPerSample, count, samples.data());
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
     b.coded.assign(kFrameHeaderSize, 0);
-    if (!encode_frame_checked(format, samples.data(), int(blocks), b.coded))
+    if (!encode_frame_checked(format, b.pcm.data(), int(blocks), b.coded))
         return APE_ERROR_CODER_MISMATCH;
     size_t payload = b.coded.size() - kFrameHeaderSize;
     if (payload > max_frame_payload(blocks, h.channels))
@@ -106,9 +101,8 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     const size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
     const size_t samples = longest * h.channels;
     const size_t pcmBytes = longest * size_t(w.blockAlign);
-    // a thread's samples and the coder's buffers: about five frames of
-    // 32-bit samples
-    const FramePlan plan = plan_frames(frame_threads(), 2 * pcmBytes, samples * 20);
+    // the coder's buffers: about four frames of 32-bit samples a thread
+    const FramePlan plan = plan_frames(frame_threads(), 2 * pcmBytes, samples * 16);
     std::vector<FrameBuffers> slots;
     try {
         slots.resize(plan.slots);

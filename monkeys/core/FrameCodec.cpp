@@ -56,7 +56,40 @@ bool valid_format(const FrameFormat& f)
 inline int32_t wrap_add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
 inline int32_t wrap_sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
 
-void put_verbatim(const FrameFormat& f, const int32_t* in, size_t count, std::vector<uint8_t>& out)
+// A frame's samples, interleaved: 32-bit, or as WAVE data stores them
+// (Width bytes each, little-endian, 8 bits unsigned), read and written
+// without a copy of the frame in the other form.
+struct Ints {
+    int32_t* p;
+    int32_t get(size_t i) const { return p[i]; }
+    void set(size_t i, int32_t v) const { p[i] = v; }
+};
+template <int Width>
+struct Pcm {
+    uint8_t* p;
+    int32_t get(size_t i) const
+    {
+        const uint8_t* b = p + i * Width;
+        if constexpr (Width == 1)
+            return int32_t(b[0]) - 128;
+        uint32_t v = 0;
+        for (int k = 0; k < Width; ++k)
+            v |= uint32_t(b[k]) << (8 * k);
+        return int32_t(v << (32 - 8 * Width)) >> (32 - 8 * Width);
+    }
+    void set(size_t i, int32_t v) const
+    {
+        uint8_t* b = p + i * Width;
+        if constexpr (Width == 1)
+            b[0] = uint8_t(v + 128);
+        else
+            for (int k = 0; k < Width; ++k)
+                b[k] = uint8_t(uint32_t(v) >> (8 * k));
+    }
+};
+
+template <class Samples>
+void put_verbatim(const FrameFormat& f, const Samples& in, size_t count, std::vector<uint8_t>& out)
 {
     const int bytes = f.bitsPerSample / 8;
     size_t at = out.size();
@@ -64,13 +97,14 @@ void put_verbatim(const FrameFormat& f, const int32_t* in, size_t count, std::ve
     uint8_t* p = out.data() + at;
     *p++ = kVerbatim;
     for (size_t i = 0; i < count; ++i) {
-        uint32_t v = uint32_t(in[i]);
+        uint32_t v = uint32_t(in.get(i));
         for (int b = 0; b < bytes; ++b)
             *p++ = uint8_t(v >> (8 * b));
     }
 }
 
-bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t count, int32_t* out)
+template <class Samples>
+bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t count, const Samples& out)
 {
     const int bytes = f.bitsPerSample / 8;
     if (size != count * size_t(bytes))
@@ -81,7 +115,7 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
         for (int b = 0; b < bytes; ++b)
             v |= uint32_t(p[b]) << (8 * b);
         p += bytes;
-        out[i] = int32_t(v << drop) >> drop;  // sign extension
+        out.set(i, int32_t(v << drop) >> drop);  // sign extension
     }
     return true;
 }
@@ -200,14 +234,15 @@ void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
 // The frame as planes, wasted low bits shifted out and channel pairs
 // turned mid/side where that looks cheaper (first differences in one
 // pass); h gets those parameters.
-void split_signal(const FrameFormat& f, const int32_t* in, int blocks, int32_t* const* xs, Header& h)
+template <class Samples>
+void split_signal(const FrameFormat& f, const Samples& in, int blocks, int32_t* const* xs, Header& h)
 {
     const int ch = f.channels;
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
         uint32_t any = 0;
         for (int i = 0; i < blocks; ++i)
-            any |= uint32_t(x[i] = in[size_t(i) * ch + c]);
+            any |= uint32_t(x[i] = in.get(size_t(i) * ch + c));
         int w = any == 0 ? 0 : __builtin_ctz(any);
         h.wasted[c] = uint8_t(w);
         if (w > 0)
@@ -411,7 +446,8 @@ Scratch& scratch()
 // Codes the frame in each way of the level and keeps the smallest; ties
 // go to the lower way. Returns the winner (per-thread memory, valid until
 // the thread's next frame).
-const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int blocks)
+template <class Samples>
+const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int blocks)
 {
     const int ch = f.channels;
     const int ways = ways_for(f.level);
@@ -669,8 +705,8 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
 
 // Left and right from a pair, interleaved; false when a sample falls
 // outside [lo, hi] (damage).
-template <bool MidSide>
-bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, int32_t* out)
+template <bool MidSide, class Samples>
+bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out)
 {
     int32_t low = 0, high = 0;
     for (int i = 0; i < blocks; ++i) {
@@ -679,14 +715,15 @@ bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int
             from_mid_side(a[i], b[i], l, r);
         low = std::min(low, std::min(l, r));
         high = std::max(high, std::max(l, r));
-        out[2 * size_t(i)] = l;
-        out[2 * size_t(i) + 1] = r;
+        out.set(2 * size_t(i), l);
+        out.set(2 * size_t(i) + 1, r);
     }
     return low >= lo && high <= hi;
 }
 
 // Undoes the prediction stages in place, then interleaves into out.
-bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, int32_t* out)
+template <class Samples>
+bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, const Samples& out)
 {
     const Profile& prof = h.prof;
     const int ch = f.channels;
@@ -740,18 +777,19 @@ bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* con
         return false;
     if (ch == 2) {
         for (int i = 0; i < blocks; ++i) {
-            out[2 * size_t(i)] = xs[0][i];
-            out[2 * size_t(i) + 1] = xs[1][i];
+            out.set(2 * size_t(i), xs[0][i]);
+            out.set(2 * size_t(i) + 1, xs[1][i]);
         }
     } else {
         for (int c = 0; c < ch; ++c)
             for (int i = 0; i < blocks; ++i)
-                out[size_t(i) * ch + c] = xs[c][i];
+                out.set(size_t(i) * ch + c, xs[c][i]);
     }
     return true;
 }
 
-bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, int32_t* out)
+template <class Samples>
+bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out)
 {
     Header h;
     const uint8_t* p = parse_header(f, data, size, h);
@@ -811,16 +849,14 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
 // prediction stages run the same integer arithmetic in both directions
 // (the tests check every variant of them both ways), the bit-level coding
 // does not.
-bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
+template <class Samples>
+bool code(const FrameFormat& f, const Samples& in, int blocks, std::vector<uint8_t>& out, bool check)
 {
-    FrameFormat f = format;
-    if (!valid_format(f))
-        f.bitsPerSample = 32, f.channels = std::clamp(f.channels, 1, 32);
     const size_t count = size_t(std::max(blocks, 0)) * size_t(f.channels);
     const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
     if (blocks > 0) {
         // coded into warm per-thread memory, then copied once
-        const Coded& coded = encode_predicted(f, interleaved, blocks);
+        const Coded& coded = encode_predicted(f, in, blocks);
         const std::vector<uint8_t>& work = coded.bytes;
         if (work.size() < raw) {
             if (check && !coding_matches(f, work, blocks, coded.h, coded.planes.data()))
@@ -829,8 +865,34 @@ bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std
             return true;
         }
     }
-    put_verbatim(f, interleaved, count, out);
+    put_verbatim(f, in, count, out);
     return true;
+}
+
+bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
+{
+    FrameFormat f = format;
+    if (!valid_format(f))
+        f.bitsPerSample = 32, f.channels = std::clamp(f.channels, 1, 32);
+    return code(f, Ints{const_cast<int32_t*>(interleaved)}, blocks, out, check);  // only read
+}
+
+template <class Samples>
+bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, const Samples& out)
+{
+    if (!valid_format(format) || blocks < 0 || size < 1 || data == nullptr)
+        return false;
+    const size_t count = size_t(blocks) * size_t(format.channels);
+    switch (data[0]) {
+    case kVerbatim:
+        return get_verbatim(format, data + 1, size - 1, count, out);
+    case kPredicted:
+        if (blocks == 0)
+            return false;
+        return decode_predicted(format, data + 1, size - 1, blocks, out);
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -846,21 +908,32 @@ bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved,
     return code(format, interleaved, blocks, out, true);
 }
 
+bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out)
+{
+    uint8_t* bytes = const_cast<uint8_t*>(pcm);  // only read
+    switch (valid_format(format) ? format.bitsPerSample : 0) {
+    case 8: return code(format, Pcm<1>{bytes}, blocks, out, true);
+    case 16: return code(format, Pcm<2>{bytes}, blocks, out, true);
+    case 24: return code(format, Pcm<3>{bytes}, blocks, out, true);
+    case 32: return code(format, Pcm<4>{bytes}, blocks, out, true);
+    default: return false;
+    }
+}
+
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,
                   int32_t* interleaved)
 {
-    if (!valid_format(format) || blocks < 0 || size < 1 || data == nullptr)
-        return false;
-    const size_t count = size_t(blocks) * size_t(format.channels);
-    switch (data[0]) {
-    case kVerbatim:
-        return get_verbatim(format, data + 1, size - 1, count, interleaved);
-    case kPredicted:
-        if (blocks == 0)
-            return false;
-        return decode_predicted(format, data + 1, size - 1, blocks, interleaved);
-    default:
-        return false;
+    return decode(format, data, size, blocks, Ints{interleaved});
+}
+
+bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm)
+{
+    switch (format.bitsPerSample) {
+    case 8: return decode(format, data, size, blocks, Pcm<1>{pcm});
+    case 16: return decode(format, data, size, blocks, Pcm<2>{pcm});
+    case 24: return decode(format, data, size, blocks, Pcm<3>{pcm});
+    case 32: return decode(format, data, size, blocks, Pcm<4>{pcm});
+    default: return false;
     }
 }
 
