@@ -1,3 +1,4 @@
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -35,10 +36,11 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
-    // What a frame's emit reads; the coded frame is needed only while a
-    // thread decodes, and is kept per thread.
+    // What a frame's emit reads, left uninitialised (a slot no frame uses
+    // touches no memory); the coded frame is needed only while a thread
+    // decodes, and is kept per thread.
     struct Slot {
-        std::vector<uint8_t> pcm;
+        std::unique_ptr<uint8_t[]> pcm;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
@@ -47,7 +49,7 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     try {
         slots.resize(plan.slots);
         for (Slot& s : slots)
-            s.pcm.resize(frameSamples * sampleBytes);
+            s.pcm.reset(new uint8_t[frameSamples * sampleBytes]);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -56,7 +58,7 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         thread_local std::vector<uint8_t> frame;
-        return reader.decodeFrame(i, slots[slot].pcm.data(), frame);
+        return reader.decodeFrame(i, slots[slot].pcm.get(), frame);
     };
     Md5 md5;
     Writeback writeback(outFd, h.waveHeaderSize);
@@ -64,9 +66,9 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const Slot& s = slots[slot];
-        md5.update(s.pcm.data(), frameBytes(i));
+        md5.update(s.pcm.get(), frameBytes(i));
         int rc = APE_OK;
-        if (outFd >= 0 && (rc = write_all(outFd, s.pcm.data(), frameBytes(i))) == APE_OK)
+        if (outFd >= 0 && (rc = write_all(outFd, s.pcm.get(), frameBytes(i))) == APE_OK)
             writeback.grew(frameBytes(i));
         progress.update(i + 1, h.frameCount);
         return rc;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -26,9 +27,10 @@ uint32_t blocks_per_frame(int channels)
     return uint32_t(limit < 73728 ? limit : 73728);
 }
 
-// What a frame's emit reads.
+// What a frame's emit reads. The WAVE data is left uninitialised, so
+// that a slot no frame uses touches no memory.
 struct FrameBuffers {
-    std::vector<uint8_t> pcm;
+    std::unique_ptr<uint8_t[]> pcm;
     std::vector<uint8_t> coded;   // frame header, then the payload
 };
 
@@ -38,7 +40,7 @@ int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffer
 {
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
     b.coded.assign(kFrameHeaderSize, 0);
-    if (!encode_frame_checked(format, b.pcm.data(), int(blocks), b.coded))
+    if (!encode_frame_checked(format, b.pcm.get(), int(blocks), b.coded))
         return APE_ERROR_CODER_MISMATCH;
     size_t payload = b.coded.size() - kFrameHeaderSize;
     if (payload > max_frame_payload(blocks, h.channels))
@@ -107,7 +109,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     try {
         slots.resize(plan.slots);
         for (FrameBuffers& b : slots)
-            b.pcm.resize(pcmBytes);
+            b.pcm.reset(new uint8_t[pcmBytes]);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -117,7 +119,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         FrameBuffers& b = slots[slot];
-        if (read_at(source, w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.data(),
+        if (read_at(source, w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.get(),
                     frameBytes(i)) != APE_OK)
             return int(APE_ERROR_READ);  // the source shrank under us
         return code_frame(h, uint32_t(i), h.frameBlocks(i), b);
@@ -129,7 +131,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const FrameBuffers& b = slots[slot];
-        md5.update(b.pcm.data(), frameBytes(i));
+        md5.update(b.pcm.get(), frameBytes(i));
         uint8_t entry[kSeekEntrySize];
         put64(entry, at);
         h.seekTableCrc = crc32(h.seekTableCrc, entry, sizeof entry);

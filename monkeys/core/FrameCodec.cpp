@@ -365,8 +365,12 @@ void put_frame(const FrameFormat& f, int blocks, int32_t* const* xs, Header& h, 
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent))
                 coded[m++] = c;
-        for (int i = 0; i < m; ++i)
+        for (int i = 0; i < m; ++i) {
             streams[i].clear();
+            // room for the raw samples: the stream grows without moving
+            // in any frame that is coded at all
+            streams[i].reserve(size_t(blocks) * size_t(f.bitsPerSample / 8) + 64);
+        }
         int i = 0;
         for (; i + 2 <= m; i += 2) {
             CodeWriter b0(streams[i]), b1(streams[i + 1]);
