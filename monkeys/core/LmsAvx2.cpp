@@ -270,48 +270,60 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)
-// into h and d (room for n rounded up to eight), with the feed's running
-// mean: the mean's chain alone in scalar code, the rest eight values at
-// a time.
-__attribute__((target("avx2"))) void feed_piece(const int32_t* x, int n, Feed& feed, int16_t* h, int16_t* d)
+// of K channels into h[k] and d[k] (room for n rounded up to eight), with
+// the feeds' running means: the means' chains alone in scalar code, the
+// channels' side by side, the rest eight values at a time.
+template <int K>
+__attribute__((target("avx2"))) void feed_piece(int32_t* const* xs, int at, int n, Feed* feeds, int16_t* const* h,
+                                                int16_t* const* d)
 {
-    alignas(32) int32_t mag[2048 + 8], mean[2048 + 8];
-    const __m128i inShift = _mm_cvtsi32_si128(feed.inShift);
+    alignas(32) int32_t mag[K][2048 + 8], mean[K][2048 + 8];
     const __m256i low16 = _mm256_set1_epi32(-32768), high16 = _mm256_set1_epi32(32767);
-    for (int i = 0; i < n; i += 8) {
-        alignas(32) int32_t tail[8] = {};
-        const int32_t* in = x + i;
-        if (i + 8 > n) {  // the last inputs, without reading past them
-            std::copy(in, x + n, tail);
-            in = tail;
+    for (int k = 0; k < K; ++k) {
+        const int32_t* x = xs[k] + at;
+        const __m128i inShift = _mm_cvtsi32_si128(feeds[k].inShift);
+        for (int i = 0; i < n; i += 8) {
+            alignas(32) int32_t tail[8] = {};
+            const int32_t* in = x + i;
+            if (i + 8 > n) {  // the last inputs, without reading past them
+                std::copy(in, x + n, tail);
+                in = tail;
+            }
+            const __m256i v =
+                _mm256_min_epi32(_mm256_max_epi32(_mm256_sra_epi32(LOADU(in), inShift), low16), high16);
+            _mm256_store_si256((__m256i*)(mag[k] + i), _mm256_abs_epi32(v));
+            // the history entries, in order: packs interleaves the halves
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08);
+            _mm_storeu_si128((__m128i*)(h[k] + i), _mm256_castsi256_si128(packed));
         }
-        const __m256i v = _mm256_min_epi32(_mm256_max_epi32(_mm256_sra_epi32(LOADU(in), inShift), low16), high16);
-        _mm256_store_si256((__m256i*)(mag + i), _mm256_abs_epi32(v));
-        // the history entries, in order: packs interleaves the halves
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08);
-        _mm_storeu_si128((__m128i*)(h + i), _mm256_castsi256_si128(packed));
     }
-    uint32_t avg16 = feed.avg16;
-    for (int i = 0; i < n; ++i) {
-        const uint32_t now = avg16 >> 4;
-        mean[i] = int32_t(now);
-        avg16 += uint32_t(mag[i]) - now;
-    }
-    feed.avg16 = avg16;
-    const __m128i dirBits = _mm_cvtsi32_si128(feed.dirBits);
-    const __m256i dirMax = _mm256_set1_epi32(feed.dirMax);
-    for (int i = 0; i < n; i += 8) {
-        const __m256i mv = _mm256_load_si256((const __m256i*)(mean + i));
-        // bit length of the mean (below 2^16): its exponent as a float
-        const __m256i length = _mm256_max_epi32(
-            _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mv)), 23), _mm256_set1_epi32(126)),
-            _mm256_setzero_si256());
-        const __m256i size = _mm256_load_si256((const __m256i*)(mag + i));
-        const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(size, dirBits), length), dirMax);
-        const __m256i hv = _mm256_cvtepi16_epi32(_mm_loadu_si128((const __m128i*)(h + i)));
-        const __m256i dv = _mm256_sign_epi32(m, hv);
-        const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(dv, dv), 0x08);
-        _mm_storeu_si128((__m128i*)(d + i), _mm256_castsi256_si128(packed));
+    uint32_t avg16[K];
+    for (int k = 0; k < K; ++k)
+        avg16[k] = feeds[k].avg16;
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < K; ++k) {
+            const uint32_t now = avg16[k] >> 4;
+            mean[k][i] = int32_t(now);
+            avg16[k] += uint32_t(mag[k][i]) - now;
+        }
+    for (int k = 0; k < K; ++k) {
+        feeds[k].avg16 = avg16[k];
+        const __m128i dirBits = _mm_cvtsi32_si128(feeds[k].dirBits);
+        const __m256i dirMax = _mm256_set1_epi32(feeds[k].dirMax);
+        for (int i = 0; i < n; i += 8) {
+            const __m256i mv = _mm256_load_si256((const __m256i*)(mean[k] + i));
+            // bit length of the mean (below 2^16): its exponent as a float
+            const __m256i length = _mm256_max_epi32(
+                _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mv)), 23),
+                                 _mm256_set1_epi32(126)),
+                _mm256_setzero_si256());
+            const __m256i size = _mm256_load_si256((const __m256i*)(mag[k] + i));
+            const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(size, dirBits), length), dirMax);
+            const __m256i hv = _mm256_cvtepi16_epi32(_mm_loadu_si128((const __m128i*)(h[k] + i)));
+            const __m256i dv = _mm256_sign_epi32(m, hv);
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(dv, dv), 0x08);
+            _mm_storeu_si128((__m128i*)(d[k] + i), _mm256_castsi256_si128(packed));
+        }
     }
 }
 
@@ -357,13 +369,17 @@ __attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inS
     }
     for (int at = 0; at < n; at += kPiece) {
         const int m = std::min(kPiece, n - at);
+        int16_t* hs[K];
+        int16_t* ds[K];
         for (int k = 0; k < K; ++k) {
             if (at > 0) {
                 std::memcpy(hist[k], hist[k] + kPiece, 16 * sizeof(int16_t));
                 std::memcpy(dir[k], dir[k] + kPiece, 16 * sizeof(int16_t));
             }
-            feed_piece(xs[k] + at, m, feeds[k], hist[k] + 16, dir[k] + 16);
+            hs[k] = hist[k] + 16;
+            ds[k] = dir[k] + 16;
         }
+        feed_piece<K>(xs, at, m, feeds, hs, ds);
         for (int i = 0; i < m; ++i) {
             for (int k = 0; k < K; ++k) {
                 int32_t* x = xs[k] + at + i;
