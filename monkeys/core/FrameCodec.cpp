@@ -234,6 +234,46 @@ void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
 // The frame as planes, wasted low bits shifted out and channel pairs
 // turned mid/side where that looks cheaper (first differences in one
 // pass); h gets those parameters.
+// The sums of the first differences' magnitudes of a channel pair as
+// left/right and as mid/side (whichever is smaller codes better). Where
+// the samples have at most `bits` bits, the differences are taken in 32
+// bits and summed a run at a time in 32 bits, short enough not to
+// overflow (that vectorises); wider samples go through 64 bits.
+struct PairCost {
+    uint64_t lr = 0, ms = 0;
+};
+PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
+{
+    PairCost cost;
+    if (bits > 24) {
+        Side prev = to_mid_side(l[0], r[0]);
+        for (int i = 1; i < blocks; ++i) {
+            Side cur = to_mid_side(l[i], r[i]);
+            cost.lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
+            cost.ms +=
+                uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
+            prev = cur;
+        }
+        return cost;
+    }
+    // a sample's terms add up to below 2^(bits+2)
+    const int run = 1 << (30 - bits);
+    auto magnitude = [](int32_t v) { return uint32_t(v < 0 ? -v : v); };
+    for (int at = 1; at < blocks; at += run) {
+        const int end = std::min(blocks, at + run);
+        uint32_t lr = 0, ms = 0;
+        for (int i = at; i < end; ++i) {
+            const int32_t sPrev = l[i - 1] - r[i - 1], sNow = l[i] - r[i];
+            const int32_t mPrev = r[i - 1] + (sPrev >> 1), mNow = r[i] + (sNow >> 1);
+            lr += magnitude(l[i] - l[i - 1]) + magnitude(r[i] - r[i - 1]);
+            ms += magnitude(mNow - mPrev) + magnitude(sNow - sPrev);
+        }
+        cost.lr += lr;
+        cost.ms += ms;
+    }
+    return cost;
+}
+
 template <class Samples>
 void split_signal(const FrameFormat& f, const Samples& in, int blocks, int32_t* const* xs, Header& h)
 {
@@ -252,15 +292,8 @@ void split_signal(const FrameFormat& f, const Samples& in, int blocks, int32_t* 
     for (int p = 0; p < ch / 2; ++p) {
         int32_t* l = xs[2 * p];
         int32_t* r = xs[2 * p + 1];
-        uint64_t lr = 0, ms = 0;
-        Side prev = to_mid_side(l[0], r[0]);
-        for (int i = 1; i < blocks; ++i) {
-            Side cur = to_mid_side(l[i], r[i]);
-            lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
-            ms += uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
-            prev = cur;
-        }
-        if (ms < lr) {
+        const PairCost cost = pair_cost(l, r, blocks, f.bitsPerSample);
+        if (cost.ms < cost.lr) {
             h.midSide[p / 8] |= uint8_t(1u << (p % 8));
             for (int i = 0; i < blocks; ++i) {
                 Side cur = to_mid_side(l[i], r[i]);
