@@ -278,11 +278,30 @@ template <class Samples>
 void split_signal(const FrameFormat& f, const Samples& in, int blocks, int32_t* const* xs, Header& h)
 {
     const int ch = f.channels;
+    uint32_t anys[32] = {};
+    if (ch == 2) {
+        // both channels in one pass over the frame
+        int32_t* x0 = xs[0];
+        int32_t* x1 = xs[1];
+        uint32_t any0 = 0, any1 = 0;
+        for (int i = 0; i < blocks; ++i) {
+            any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
+            any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
+        }
+        anys[0] = any0;
+        anys[1] = any1;
+    } else {
+        for (int c = 0; c < ch; ++c) {
+            int32_t* x = xs[c];
+            uint32_t any = 0;
+            for (int i = 0; i < blocks; ++i)
+                any |= uint32_t(x[i] = in.get(size_t(i) * ch + c));
+            anys[c] = any;
+        }
+    }
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
-        uint32_t any = 0;
-        for (int i = 0; i < blocks; ++i)
-            any |= uint32_t(x[i] = in.get(size_t(i) * ch + c));
+        const uint32_t any = anys[c];
         int w = any == 0 ? 0 : __builtin_ctz(any);
         h.wasted[c] = uint8_t(w);
         if (w > 0)
