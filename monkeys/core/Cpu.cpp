@@ -35,6 +35,7 @@ void choose(Kernels& k, Stage stage, Isa isa)
 #endif
     switch (stage) {
     case Stage::kAutocorrelation:
+        k.window = PICK(window);
         k.autocorrelation = PICK(autocorrelation);
         break;
     case Stage::kLpcResidual:

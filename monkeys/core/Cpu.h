@@ -15,7 +15,7 @@ constexpr Isa kIsas[] = {Isa::kPortable, Isa::kAvx2};
 
 // The stages with variants of their own.
 enum class Stage {
-    kAutocorrelation,  // of the windowed frame, for the predictor's fit
+    kAutocorrelation,  // the windowed frame and its autocorrelation, for the predictor's fit
     kLpcResidual,      // the fixed predictor, encoding
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
@@ -27,6 +27,7 @@ struct LpcCoefs;
 
 // What each stage calls; see Kernels.h for the contracts.
 struct Kernels {
+    void (*window)(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);
     void (*autocorrelation)(const int64_t* y, int n, int lags, int64_t* r);
     void (*lpc_residual)(int32_t* x, int n, const int64_t* rev, int order, int shift);
     void (*lpc_restore)(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);

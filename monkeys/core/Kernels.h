@@ -17,6 +17,8 @@ constexpr int kAutocorrelationPad = 40;
 
 // The contracts every variant keeps:
 //
+// window: y[i] = (x[i] * w[i]) >> scale (64-bit product, arithmetic
+//   shift) for i below n; |w| <= 2^16.
 // autocorrelation: r[lag] += sum over i in [0, n) of y[i] * y[i - lag],
 //   for lag below lags <= kMaxLpcOrder + 1 (so y[-lags + 1 .. -1] are
 //   read); |y| < 2^31 and the sums fit 63 bits. Exact, so any order of
@@ -28,6 +30,7 @@ constexpr int kAutocorrelationPad = 40;
 //   lpc_restore2 on two channels in step.
 // lms: every adaptive stage, encoding (x -= prediction) or decoding.
 #define MONKEYS_STAGE_VARIANTS                                                                                  \
+    void window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);                              \
     void autocorrelation(const int64_t* y, int n, int lags, int64_t* r);                                       \
     void lpc_residual(int32_t* x, int n, const int64_t* rev, int order, int shift);                             \
     void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \

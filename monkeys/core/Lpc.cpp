@@ -48,6 +48,12 @@ const std::vector<int32_t>& welch_window(int n)
 
 } // namespace
 
+void portable::window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y)
+{
+    for (int i = 0; i < n; ++i)
+        y[i] = (int64_t(x[i]) * w[i]) >> scale;
+}
+
 void portable::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
 {
     for (int lag = 0; lag < lags; ++lag) {
@@ -116,9 +122,10 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
     }
     if (n <= 4 * p || p <= 0)
         return;
-    uint64_t peak = 0;
+    // the largest magnitude's bit length is that of all magnitudes or-ed
+    uint32_t peak = 0;
     for (int i = 0; i < n; ++i)
-        peak = std::max(peak, uint64_t(std::abs(int64_t(x[i]))));
+        peak |= x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
     if (peak == 0)
         return;
     // The windowed frame in integers small enough that every sum of n
@@ -137,8 +144,7 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
         if (at > 0)
             std::copy(y + kPiece - kAutocorrelationPad, y + kPiece, store);
         const int m = std::min(kPiece, n - at);
-        for (int i = 0; i < m; ++i)
-            y[i] = (int64_t(x[at + i]) * w[size_t(at + i)]) >> scale;
+        kernels().window(x + at, w.data() + at, m, scale, y);
         kernels().autocorrelation(y, m, p + 1, ri);
     }
     if (ri[0] <= 0)

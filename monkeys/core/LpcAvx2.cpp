@@ -52,6 +52,23 @@ inline int32_t shifted(int64_t acc, int shift) { return int32_t(uint32_t(uint64_
 
 } // namespace
 
+__attribute__((target("avx2"))) void avx2::window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y)
+{
+    const __m128i right = _mm_cvtsi32_si128(scale), left = _mm_cvtsi32_si128(64 - scale);
+    const __m256i zero = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256i p = _mm256_mul_epi32(_mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i))),
+                                           _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(w + i))));
+        // the arithmetic shift: the logical one with the sign's bits on top
+        const __m256i shifted = _mm256_or_si256(_mm256_srl_epi64(p, right),
+                                                _mm256_sll_epi64(_mm256_cmpgt_epi64(zero, p), left));
+        _mm256_storeu_si256((__m256i*)(y + i), shifted);
+    }
+    for (; i < n; ++i)
+        y[i] = (int64_t(x[i]) * w[i]) >> scale;
+}
+
 void avx2::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
 {
     // the last pass starts at 24 at most and reaches 24 + 11 entries back
