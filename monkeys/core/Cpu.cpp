@@ -45,6 +45,9 @@ void choose(Kernels& k, Stage stage, Isa isa)
         k.lpc_restore = PICK(lpc_restore);
         k.lpc_restore2 = PICK(lpc_restore2);
         break;
+    case Stage::kMagnitude:
+        k.magnitude = PICK(magnitude);
+        break;
     case Stage::kLms:
         k.lms = PICK(lms);
 #ifdef MONKEYS_VECTOR_CODE

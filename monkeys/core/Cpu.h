@@ -19,8 +19,10 @@ enum class Stage {
     kLpcResidual,      // the fixed predictor, encoding
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
+    kMagnitude,        // what coding residuals costs, for the encoder's choices
 };
-constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms};
+constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
+                             Stage::kMagnitude};
 
 struct LmsParams;
 struct LpcCoefs;
@@ -33,6 +35,7 @@ struct Kernels {
     void (*lpc_restore)(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);
     void (*lpc_restore2)(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,
                          int s1, int from, int n);
+    void (*magnitude)(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
     // null where the variant has no one-pass form
     void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);

@@ -189,31 +189,6 @@ void deemphasis(int32_t* x, int n, int c)
     }
 }
 
-// The sum of the magnitudes of a channel's values, and what coding them
-// costs in the entropy coders' terms: about the sum of their bit lengths
-// (adaptive Golomb codes spend about log2 of the local mean a value).
-// The bit length is read off a float's exponent, so that the loop runs
-// in vector registers; the conversion rounds the same way everywhere.
-struct Magnitude {
-    uint64_t sum = 0;
-    uint64_t bits = 0;
-};
-Magnitude magnitude(const int32_t* x, int n)
-{
-    uint64_t sum = 0;
-    uint32_t bits = 0;  // at most 33 a value, 2^20 values a frame
-    for (int i = 0; i < n; ++i) {
-        const uint32_t a = x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
-        sum += a;
-        uint32_t f;
-        const float v = float(int32_t(a >> 1)) * 2.0f + float(int32_t(a & 1));
-        std::memcpy(&f, &v, sizeof f);
-        const int32_t length = int32_t(f >> 23) - 126;  // 0 for 0, else about 1 + log2
-        bits += uint32_t(length < 0 ? 0 : length);
-    }
-    return {sum, bits};
-}
-
 // Scale of a stage's 16-bit copy of its input (of that magnitude): keeps
 // the typical value well inside 16 bits.
 int input_shift(uint64_t magnitude, int n, int maxShift)

@@ -1,6 +1,6 @@
 // The variants of each stage, for Cpu.cpp to choose from (private to the
 // signal coder). Each instruction set's variants live in a file of their
-// own (LpcAvx2.cpp, LmsAvx2.cpp) beside the stage's portable code, and
+// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp) beside the stage's portable code, and
 // must give exactly the portable code's results for every input.
 #pragma once
 
@@ -28,9 +28,13 @@ constexpr int kAutocorrelationPad = 40;
 //   oldest first).
 // lpc_restore: the inverse, for i in [from, n), from >= order;
 //   lpc_restore2 on two channels in step.
+// magnitude: the sum of |x[i]| and of the bit lengths read off the
+//   exponent of float(|x[i]| >> 1) * 2 + float(|x[i]| & 1), rounded as
+//   IEEE single precision does, each step on its own.
 // lms: every adaptive stage, encoding (x -= prediction) or decoding.
 #define MONKEYS_STAGE_VARIANTS                                                                                  \
     void window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);                              \
+    void magnitude(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);                                     \
     void autocorrelation(const int64_t* y, int n, int lags, int64_t* r);                                       \
     void lpc_residual(int32_t* x, int n, const int64_t* rev, int order, int shift);                             \
     void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \

@@ -26,6 +26,15 @@ void rice_decode2(BitReader& b0, int32_t* x0, BitReader& b1, int32_t* x1, int n)
 bool rice_matches(BitReader& br, const int32_t* x, int n);
 bool rice_matches2(BitReader& b0, const int32_t* x0, BitReader& b1, const int32_t* x1, int n);
 
+// The sum of the magnitudes of a channel's values, and what coding them
+// costs in the entropy coders' terms: about the sum of their bit lengths
+// (adaptive Golomb codes spend about log2 of the local mean a value).
+struct Magnitude {
+    uint64_t sum = 0;
+    uint64_t bits = 0;
+};
+Magnitude magnitude(const int32_t* x, int n);
+
 // Adaptive Golomb code whose quotient and first remainder bit go through
 // the range coder with contexts; the other remainder bits go raw to bw.
 void range_encode(RangeEncoder& rc, BitWriter& bw, const int32_t* x, int n);
