@@ -734,10 +734,11 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
     return true;
 }
 
-// Left and right from a pair, interleaved; false when a sample falls
-// outside [lo, hi] (damage).
+// Left and right from a pair, interleaved into channels at, at + 1 of ch;
+// false when a sample falls outside [lo, hi] (damage).
 template <bool MidSide, class Samples>
-bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out)
+bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at,
+                 int ch)
 {
     int32_t low = 0, high = 0;
     for (int i = 0; i < blocks; ++i) {
@@ -746,8 +747,8 @@ bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int
             from_mid_side(a[i], b[i], l, r);
         low = std::min(low, std::min(l, r));
         high = std::max(high, std::max(l, r));
-        out.set(2 * size_t(i), l);
-        out.set(2 * size_t(i) + 1, r);
+        out.set(size_t(i) * ch + at, l);
+        out.set(size_t(i) * ch + at + 1, r);
     }
     return low >= lo && high <= hi;
 }
@@ -760,29 +761,49 @@ bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* con
     const int ch = f.channels;
     const int pairs = ch / 2;
     // a single stage of 16 taps and short fixed predictors, the FAST
-    // stereo case, go in one pass
-    bool done = false;
-    if (ch == 2 && prof.stages == 1) {
-        int shifts[2] = {h.inShift[0][0], h.inShift[1][0]};
-        done = lms_lpc_decode_pair(xs, shifts, blocks, prof.stage[0], h.lpc);
+    // case, go in one pass a channel pair at a time where they can
+    bool done[32] = {};
+    int rest[32], left = 0;
+    for (int c = 0; c < ch; ++c) {
+        if (prof.stages == 1 && c % 2 == 0 && c + 1 < ch) {
+            int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
+            done[c] = done[c + 1] = lms_lpc_decode_pair(xs + c, shifts, blocks, prof.stage[0], h.lpc + c);
+        }
+        if (!done[c])
+            rest[left++] = c;
     }
-    if (!done) {
+    if (left > 0) {
+        int32_t* ys[32];
+        LpcCoefs ks[32];
+        for (int j = 0; j < left; ++j) {
+            ys[j] = xs[rest[j]];
+            ks[j] = h.lpc[rest[j]];
+        }
         for (int s = prof.stages - 1; s >= 0; --s) {
             int shifts[32];
-            for (int c = 0; c < ch; ++c)
-                shifts[c] = h.inShift[c][s];
-            lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
+            for (int j = 0; j < left; ++j)
+                shifts[j] = h.inShift[rest[j]][s];
+            lms_decode(ys, shifts, left, blocks, prof.stage[s]);
         }
-        lpc_decode(xs, h.lpc, ch, blocks);
+        lpc_decode(ys, ks, left, blocks);
     }
     for (int c = 0; c < ch; ++c)
         deemphasis(xs[c], blocks, prof.preemph);
     const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
     const int32_t hi = int32_t(~uint32_t(lo));
-    if (ch == 2 && h.wasted[0] == 0 && h.wasted[1] == 0) {
-        // the common case in one pass
-        return (h.midSide[0] & 1) ? finish_pair<true>(xs[0], xs[1], blocks, lo, hi, out)
-                                  : finish_pair<false>(xs[0], xs[1], blocks, lo, hi, out);
+    bool whole = ch % 2 == 0;
+    for (int c = 0; c < ch; ++c)
+        whole = whole && (h.wasted[c] & ~kSilent) == 0;
+    if (whole) {
+        // the common case: a pass a pair
+        bool inside = true;
+        for (int pr = 0; pr < pairs; ++pr) {
+            const int32_t* a = xs[2 * pr];
+            const int32_t* b = xs[2 * pr + 1];
+            inside &= (h.midSide[pr / 8] & (1u << (pr % 8))) ? finish_pair<true>(a, b, blocks, lo, hi, out, 2 * pr, ch)
+                                                              : finish_pair<false>(a, b, blocks, lo, hi, out, 2 * pr, ch);
+        }
+        return inside;
     }
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))

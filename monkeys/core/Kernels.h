@@ -50,7 +50,7 @@ MONKEYS_STAGE_VARIANTS
 namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight on each (both lpc_is_short, n >= kShortOrder), in one pass.
+// at most eight on each (0 for none; n >= kShortOrder), in one pass.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
 } // namespace avx2
 #endif

@@ -138,7 +138,7 @@ TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
     std::mt19937 rng(11);
     const LmsParams p{16, 13, 4};
     for (int n : {8, 9, 17, 5000})
-        for (int o0 : {1, 4, 8})
+        for (int o0 : {0, 1, 4, 8})
             for (int o1 : {2, 8}) {
                 LpcCoefs ks[2] = {coefs(o0, 12, rng, false), coefs(o1, 14, rng, n == 17)};
                 std::vector<int32_t> a = samples(n, 16, rng), b = samples(n, 16, rng);
