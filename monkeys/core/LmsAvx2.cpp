@@ -181,24 +181,83 @@ __attribute__((target("avx2"))) inline __m256i up_one(__m256i v)
 // 1). The fixed predictor's sums are exact in 64-bit lanes; of each
 // shifted sum only the low 32 bits are used, which a logical shift gives
 // as an arithmetic one does (shift <= 15).
+// The stage's state for both channels (ch 0 in lane 0, ch 1 in lane 1
+// of the narrow registers).
+struct PairStage {
+    __m128i round, predShift, inShift, dirBits, dirMax, low16, high16;
+    __m256i tops;
+    __m128i avg16;
+    __m256i w0, h0, d0, w1, h1, d1;
+    // the next outputs' predictions before the shift: the older entries'
+    // sums with the rounding, plus the newest entries (within 16 bits)
+    // times their weights
+    __m128i next;
+};
+
+// Output i of the stage for both channels, and the state for i+1.
+__attribute__((target("avx2"), always_inline)) inline __m128i stage_step(PairStage& s, const int32_t* x0,
+                                                                         const int32_t* x1, int i)
+{
+    const __m128i zero = _mm_setzero_si128();
+    // the chain: outputs i from the older sums and the newest entries
+    const __m128i e = _mm_insert_epi32(_mm_cvtsi32_si128(x0[i]), x1[i], 1);
+    const __m128i in = _mm_add_epi32(e, _mm_srav_epi32(s.next, s.predShift));
+    const __m128i newest = _mm_min_epi32(_mm_max_epi32(_mm_srav_epi32(in, s.inShift), s.low16), s.high16);
+    // the weights for outputs i+1 (the residual's sign, saturated to 16
+    // bits, signs the directions), the older sums for them and the weights
+    // of outputs i in them
+    const __m128i signs = _mm_packs_epi32(e, e);
+    s.w0 = _mm256_adds_epi16(s.w0, _mm256_sign_epi16(s.d0, _mm256_broadcastw_epi16(signs)));
+    s.w1 = _mm256_adds_epi16(s.w1, _mm256_sign_epi16(s.d1, _mm256_broadcastw_epi16(_mm_srli_epi32(signs, 16))));
+    const __m128i older = _mm_add_epi32(_mm_unpacklo_epi32(low_sum(_mm256_madd_epi16(s.h0, up_one(s.w0))),
+                                                           low_sum(_mm256_madd_epi16(s.h1, up_one(s.w1)))),
+                                        s.round);
+    const __m128i weight = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+        _mm256_unpackhi_epi32(_mm256_srli_epi32(s.w0, 16), _mm256_srli_epi32(s.w1, 16)), s.tops));
+    s.next = _mm_add_epi32(older, _mm_madd_epi16(newest, weight));
+    s.h0 = shift_in(s.h0, _mm256_castsi128_si256(newest));
+    s.h1 = shift_in(s.h1, _mm256_castsi128_si256(_mm_srli_si128(newest, 4)));
+    // the update directions
+    const __m128i mag = _mm_abs_epi32(newest);
+    const __m128i mean = _mm_srli_epi32(s.avg16, 4);
+    // bit length of the mean (below 2^16): its exponent as a float
+    const __m128i length = _mm_max_epi32(
+        _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(mean)), 23), _mm_set1_epi32(126)), zero);
+    const __m128i m = _mm_min_epi32(_mm_srlv_epi32(_mm_sll_epi32(mag, s.dirBits), length), s.dirMax);
+    s.avg16 = _mm_add_epi32(s.avg16, _mm_sub_epi32(mag, mean));
+    const __m128i dv = _mm_packs_epi32(_mm_sign_epi32(m, newest), zero);
+    s.d0 = shift_in(s.d0, _mm256_castsi128_si256(dv));
+    s.d1 = shift_in(s.d1, _mm256_castsi128_si256(_mm_srli_epi32(dv, 16)));
+    return in;
+}
+
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                  const LpcCoefs* ks)
 {
     int32_t* const x0 = xs[0];
     int32_t* const x1 = xs[1];
     const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
-    const __m128i round = _mm_setr_epi32(st0.round, st1.round, 0, 0);
-    const __m128i predShift = _mm_setr_epi32(st0.predShift, st1.predShift, 0, 0);
-    const __m128i inShift = _mm_setr_epi32(inShifts[0], inShifts[1], 0, 0);
-    const __m128i dirBits = _mm_cvtsi32_si128(p.dirBits);
-    const __m128i dirMax = _mm_set1_epi32(st0.dirMax);
-    const __m128i low16 = _mm_set1_epi32(-32768), high16 = _mm_set1_epi32(32767);
-    __m128i avg16 = _mm_set1_epi32(int32_t(st0.avg16));
-    __m256i w0 = _mm256_setzero_si256(), h0 = w0, d0 = w0, w1 = w0, h1 = w0, d1 = w0;
-    // the older entries' sums with the rounding, the newest entries
-    // (within 16 bits) and their weights (as the pairs w, 0 for a
-    // multiply-add)
-    __m128i older = round, newest = _mm_setzero_si128(), weight = newest;
+    PairStage s;
+    s.round = _mm_setr_epi32(st0.round, st1.round, 0, 0);
+    s.predShift = _mm_setr_epi32(st0.predShift, st1.predShift, 0, 0);
+    s.inShift = _mm_setr_epi32(inShifts[0], inShifts[1], 0, 0);
+    s.dirBits = _mm_cvtsi32_si128(p.dirBits);
+    s.dirMax = _mm_set1_epi32(st0.dirMax);
+    s.low16 = _mm_set1_epi32(-32768);
+    s.high16 = _mm_set1_epi32(32767);
+    s.tops = _mm256_setr_epi32(6, 7, 6, 7, 6, 7, 6, 7);
+    s.avg16 = _mm_set1_epi32(int32_t(st0.avg16));
+    s.w0 = s.h0 = s.d0 = s.w1 = s.h1 = s.d1 = _mm256_setzero_si256();
+    s.next = s.round;
+    // the first samples see a shorter past: the fixed predictor decodes
+    // them as its filter does
+    for (int i = 0; i < kShortOrder; ++i) {
+        const __m128i in = stage_step(s, x0, x1, i);
+        x0[i] = _mm_cvtsi128_si32(in);
+        x1[i] = _mm_extract_epi32(in, 1);
+    }
+    lpc_decode(x0, kShortOrder, ks[0]);
+    lpc_decode(x1, kShortOrder, ks[1]);
     // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
     // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
     // coefficients that take them
@@ -206,54 +265,11 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     for (int j = 0; j < 4; ++j) {
         auto tap = [&](int ch, int t) { return int64_t(t < ks[ch].order ? ks[ch].c[t] : 0); };
         c[j] = _mm256_setr_epi64x(tap(0, 2 * j), tap(1, 2 * j), tap(0, 2 * j + 1), tap(1, 2 * j + 1));
-        y[j] = _mm256_setzero_si256();
+        y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
     }
     const __m128i lpcShift = _mm_set_epi64x(ks[1].shift, ks[0].shift);
-    const __m256i tops = _mm256_setr_epi32(6, 7, 6, 7, 6, 7, 6, 7);
-    const __m128i zero = _mm_setzero_si128();
-    for (int i = 0; i < n; ++i) {
-        // the chain: outputs i from the older sums and the newest entries
-        const __m128i e = _mm_insert_epi32(_mm_cvtsi32_si128(x0[i]), x1[i], 1);
-        const __m128i in = _mm_add_epi32(e, _mm_srav_epi32(_mm_add_epi32(older, _mm_madd_epi16(newest, weight)),
-                                                           predShift));
-        newest = _mm_min_epi32(_mm_max_epi32(_mm_srav_epi32(in, inShift), low16), high16);
-        // the weights for outputs i+1 (the residual's sign, saturated to
-        // 16 bits, signs the directions), the older sums for them and the
-        // weights of outputs i in them
-        const __m128i signs = _mm_packs_epi32(e, e);
-        w0 = _mm256_adds_epi16(w0, _mm256_sign_epi16(d0, _mm256_broadcastw_epi16(signs)));
-        w1 = _mm256_adds_epi16(w1, _mm256_sign_epi16(d1, _mm256_broadcastw_epi16(_mm_srli_epi32(signs, 16))));
-        older = _mm_add_epi32(_mm_unpacklo_epi32(low_sum(_mm256_madd_epi16(h0, up_one(w0))),
-                                                 low_sum(_mm256_madd_epi16(h1, up_one(w1)))),
-                              round);
-        weight = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-            _mm256_unpackhi_epi32(_mm256_srli_epi32(w0, 16), _mm256_srli_epi32(w1, 16)), tops));
-        h0 = shift_in(h0, _mm256_castsi128_si256(newest));
-        h1 = shift_in(h1, _mm256_castsi128_si256(_mm_srli_si128(newest, 4)));
-        // the update directions
-        const __m128i mag = _mm_abs_epi32(newest);
-        const __m128i mean = _mm_srli_epi32(avg16, 4);
-        // bit length of the mean (below 2^16): its exponent as a float
-        const __m128i length = _mm_max_epi32(
-            _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(mean)), 23), _mm_set1_epi32(126)), zero);
-        const __m128i m = _mm_min_epi32(_mm_srlv_epi32(_mm_sll_epi32(mag, dirBits), length), dirMax);
-        avg16 = _mm_add_epi32(avg16, _mm_sub_epi32(mag, mean));
-        const __m128i dv = _mm_packs_epi32(_mm_sign_epi32(m, newest), zero);
-        d0 = shift_in(d0, _mm256_castsi128_si256(dv));
-        d1 = shift_in(d1, _mm256_castsi128_si256(_mm_srli_epi32(dv, 16)));
-        // the fixed predictors
-        if (i < kShortOrder) [[unlikely]] {
-            // the first samples see a shorter past: decoded as the filter does
-            x0[i] = _mm_cvtsi128_si32(in);
-            x1[i] = _mm_extract_epi32(in, 1);
-            if (i + 1 == kShortOrder) {
-                lpc_decode(x0, kShortOrder, ks[0]);
-                lpc_decode(x1, kShortOrder, ks[1]);
-                for (int j = 0; j < 4; ++j)
-                    y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
-            }
-            continue;
-        }
+    for (int i = kShortOrder; i < n; ++i) {
+        const __m128i in = stage_step(s, x0, x1, i);
         __m256i sum = _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
                                        _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
         const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
