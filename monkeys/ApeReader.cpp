@@ -42,7 +42,30 @@ int ApeReader::seekEntry(uint64_t i, uint64_t& offset) const
     return rc;
 }
 
+template <class Sample>
+int ApeReader::decodeInto(uint64_t i, Sample* out, std::vector<uint8_t>& frame) const
+{
+    FrameFormat format;
+    int rc = readFrame(i, frame, format);
+    if (rc != APE_OK)
+        return rc;
+    if (!decode_frame(format, frame.data() + kFrameHeaderSize, frame.size() - kFrameHeaderSize,
+                      int(h_.frameBlocks(i)), out))
+        return APE_ERROR_FRAME_CORRUPT;
+    return APE_OK;
+}
+
 int ApeReader::decodeFrame(uint64_t i, int32_t* samples, std::vector<uint8_t>& frame) const
+{
+    return decodeInto(i, samples, frame);
+}
+
+int ApeReader::decodeFrame(uint64_t i, uint8_t* pcm, std::vector<uint8_t>& frame) const
+{
+    return decodeInto(i, pcm, frame);
+}
+
+int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame, FrameFormat& format) const
 {
     if (i >= h_.frameCount)
         return APE_ERROR_SEEK_RANGE;
@@ -75,9 +98,7 @@ int ApeReader::decodeFrame(uint64_t i, int32_t* samples, std::vector<uint8_t>& f
         return APE_ERROR_FRAME_CORRUPT;
     if (f.coding != 0)  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
-    FrameFormat format{h_.channels, h_.bitsPerSample, f.level};
-    if (!decode_frame(format, frame.data() + kFrameHeaderSize, size - kFrameHeaderSize, int(blocks), samples))
-        return APE_ERROR_FRAME_CORRUPT;
+    format = FrameFormat{h_.channels, h_.bitsPerSample, f.level};
     return APE_OK;
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ApeFormat.h"
+#include "FrameCodec.h"
 
 namespace monkeys {
 
@@ -22,6 +23,8 @@ public:
     // The same with a buffer of the caller's for the coded frame, so that
     // several threads may decode frames of one reader at once.
     int decodeFrame(uint64_t i, int32_t* samples, std::vector<uint8_t>& frame) const;
+    // The same into the WAVE data bytes of the frame.
+    int decodeFrame(uint64_t i, uint8_t* pcm, std::vector<uint8_t>& frame) const;
 
     // Samples of the longest frame of this file.
     size_t frameSamples() const
@@ -32,6 +35,10 @@ public:
 
 private:
     int seekEntry(uint64_t i, uint64_t& offset) const;
+    // Reads frame i into frame and checks it; format is what decodes it.
+    int readFrame(uint64_t i, std::vector<uint8_t>& frame, FrameFormat& format) const;
+    template <class Sample>
+    int decodeInto(uint64_t i, Sample* out, std::vector<uint8_t>& frame) const;
 
     int fd_ = -1;
     FileHeader h_;

@@ -1,3 +1,4 @@
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -7,7 +8,6 @@
 #include "Files.h"
 #include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
-#include "Pcm.h"
 
 namespace monkeys {
 
@@ -36,20 +36,20 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     if (!check_matches(h.waveHeaderCrc, crc))
         return APE_ERROR_WAVE_PARTS_CRC;
 
+    // What a frame's emit reads, left uninitialised (a slot no frame uses
+    // touches no memory); the coded frame is needed only while a thread
+    // decodes, and is kept per thread.
     struct Slot {
-        std::vector<int32_t> samples;
-        std::vector<uint8_t> pcm;
-        std::vector<uint8_t> frame;
+        std::unique_ptr<uint8_t[]> pcm;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
-    const FramePlan plan = plan_frames(frame_threads(), reader.frameSamples() * (8 + sampleBytes));
+    const size_t frameSamples = reader.frameSamples();
+    const FramePlan plan = plan_frames(frame_threads(), frameSamples * sampleBytes, frameSamples * 9);
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots);
-        for (Slot& s : slots) {
-            s.samples.resize(reader.frameSamples());
-            s.pcm.resize(reader.frameSamples() * sampleBytes);
-        }
+        for (Slot& s : slots)
+            s.pcm.reset(new uint8_t[frameSamples * sampleBytes]);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -57,11 +57,8 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
     auto work = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        Slot& s = slots[slot];
-        int rc = reader.decodeFrame(i, s.samples.data(), s.frame);
-        if (rc == APE_OK)
-            samples_to_pcm(s.samples.data(), h.bitsPerSample, size_t(h.frameBlocks(i)) * h.channels, s.pcm.data());
-        return rc;
+        thread_local std::vector<uint8_t> frame;
+        return reader.decodeFrame(i, slots[slot].pcm.get(), frame);
     };
     Md5 md5;
     Writeback writeback(outFd, h.waveHeaderSize);
@@ -69,9 +66,9 @@ int decompress_file(const char* apePath, const char* wavePath, Progress& progres
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const Slot& s = slots[slot];
-        md5.update(s.pcm.data(), frameBytes(i));
+        md5.update(s.pcm.get(), frameBytes(i));
         int rc = APE_OK;
-        if (outFd >= 0 && (rc = write_all(outFd, s.pcm.data(), frameBytes(i))) == APE_OK)
+        if (outFd >= 0 && (rc = write_all(outFd, s.pcm.get(), frameBytes(i))) == APE_OK)
             writeback.grew(frameBytes(i));
         progress.update(i + 1, h.frameCount);
         return rc;

@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -12,7 +13,6 @@
 #include "FrameCodec.h"
 #include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
-#include "Pcm.h"
 #include "Wave.h"
 
 namespace monkeys {
@@ -27,9 +27,10 @@ uint32_t blocks_per_frame(int channels)
     return uint32_t(limit < 73728 ? limit : 73728);
 }
 
+// What a frame's emit reads. The WAVE data is left uninitialised, so
+// that a slot no frame uses touches no memory.
 struct FrameBuffers {
-    std::vector<uint8_t> pcm;
-    std::vector<int32_t> samples;
+    std::unique_ptr<uint8_t[]> pcm;
     std::vector<uint8_t> coded;   // frame header, then the payload
 };
 
@@ -37,11 +38,9 @@ struct FrameBuffers {
 // no file is ever written that does not give back the audio.
 int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffers& b)
 {
-    size_t count = size_t(blocks) * h.channels;
-    pcm_to_samples(b.pcm.data(), h.bitsPerSample, count, b.samples.data());
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
     b.coded.assign(kFrameHeaderSize, 0);
-    if (!encode_frame_checked(format, b.samples.data(), int(blocks), b.coded))
+    if (!encode_frame_checked(format, b.pcm.get(), int(blocks), b.coded))
         return APE_ERROR_CODER_MISMATCH;
     size_t payload = b.coded.size() - kFrameHeaderSize;
     if (payload > max_frame_payload(blocks, h.channels))
@@ -104,15 +103,13 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
     const size_t longest = size_t(std::min<uint64_t>(h.blocksPerFrame, h.totalBlocks));
     const size_t samples = longest * h.channels;
     const size_t pcmBytes = longest * size_t(w.blockAlign);
-    const FramePlan plan = plan_frames(frame_threads(), pcmBytes + samples * 6);
+    // the coder's buffers: about four frames of 32-bit samples a thread
+    const FramePlan plan = plan_frames(frame_threads(), 2 * pcmBytes, samples * 16);
     std::vector<FrameBuffers> slots;
     try {
         slots.resize(plan.slots);
-        for (FrameBuffers& b : slots) {
-            b.pcm.resize(pcmBytes);
-            b.samples.resize(samples);
-            b.coded.reserve(samples * 2);
-        }
+        for (FrameBuffers& b : slots)
+            b.pcm.reset(new uint8_t[pcmBytes]);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -122,7 +119,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         FrameBuffers& b = slots[slot];
-        if (read_at(source, w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.data(),
+        if (read_at(source, w.dataOffset + i * h.blocksPerFrame * uint64_t(w.blockAlign), b.pcm.get(),
                     frameBytes(i)) != APE_OK)
             return int(APE_ERROR_READ);  // the source shrank under us
         return code_frame(h, uint32_t(i), h.frameBlocks(i), b);
@@ -134,7 +131,7 @@ int compress_file(const char* wavePath, const char* apePath, int level, Progress
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const FrameBuffers& b = slots[slot];
-        md5.update(b.pcm.data(), frameBytes(i));
+        md5.update(b.pcm.get(), frameBytes(i));
         uint8_t entry[kSeekEntrySize];
         put64(entry, at);
         h.seekTableCrc = crc32(h.seekTableCrc, entry, sizeof entry);

@@ -29,15 +29,13 @@ int frame_threads()
     return online < kDefaultThreads ? int(online) : kDefaultThreads;
 }
 
-FramePlan plan_frames(int threads, size_t slotBytes)
+FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes)
 {
     // Two frames a worker keep every worker busy while the calling thread
-    // emits; each worker's coder also keeps about four frames' worth of
-    // buffers of its own (the encoder holds the result of each way it
-    // tries). Fewer workers when frames are large.
+    // emits. Fewer workers when frames are large.
     for (int t = std::min(threads, kMaxThreads); t >= 2; --t) {
-        size_t slots = size_t(t) * 2;
-        if (slotBytes == 0 || (slots + size_t(t) * 4) <= kPipelineMemory / slotBytes)
+        const size_t slots = size_t(t) * 2;
+        if (slots * slotBytes + size_t(t) * threadBytes <= kPipelineMemory)
             return FramePlan{t, slots};
     }
     return FramePlan{1, 1};

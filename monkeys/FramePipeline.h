@@ -26,11 +26,13 @@ struct FramePlan {
     size_t slots;  // frames in flight, each with its own buffers
 };
 // The plan for `threads` threads when each frame in flight needs
-// slotBytes of buffers.
-FramePlan plan_frames(int threads, size_t slotBytes);
+// slotBytes of buffers (what its emit reads) and each thread threadBytes
+// of its own (what work needs only while it runs).
+FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes);
 
 // Runs work(frame, slot) for frames 0 .. count-1 on plan.threads threads
-// (the calling thread among them, between its emits),
+// (the calling thread among them, between its emits; buffers of a work
+// step's own are best kept per thread, which touches less memory),
 // and emit(frame, slot) in frame order on the calling thread once that
 // frame's work is done. The slot (below plan.slots) names the buffers the
 // frame may use until its emit returns. Both return an APEResult; the

@@ -1,4 +1,5 @@
-// WAVE sample bytes to signed samples for the coder, and back.
+// Signed samples to WAVE sample bytes (the coder reads and writes those
+// bytes itself; this is for the decompressor object's partial frames).
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,6 @@
 namespace monkeys {
 
 // count samples of bitsPerSample (8: unsigned, else signed little-endian).
-void pcm_to_samples(const uint8_t* bytes, int bitsPerSample, size_t count, int32_t* samples);
 void samples_to_pcm(const int32_t* samples, int bitsPerSample, size_t count, uint8_t* bytes);
 
 } // namespace monkeys

@@ -6,5 +6,5 @@ set(MONKEYS_CONTAINER_SOURCES
   Exports.cpp Files.cpp Pcm.cpp Wave.cpp)
 set(MONKEYS_CORE_SOURCES core/Cpu.cpp core/FrameCodec.cpp core/Lms.cpp core/Lpc.cpp core/Residual.cpp)
 # The instruction-set variants of the core's stages (MONKEYS_VECTOR_CODE).
-set(MONKEYS_CORE_VECTOR_SOURCES core/LmsAvx2.cpp core/LpcAvx2.cpp)
+set(MONKEYS_CORE_VECTOR_SOURCES core/LmsAvx2.cpp core/LpcAvx2.cpp core/ResidualAvx2.cpp)
 set(MONKEYS_TAG_SOURCES tag/ApeTagFormat.cpp tag/FileTag.cpp)

@@ -1,7 +1,7 @@
-// MSB-first bit packing for the Rice-coded frames. The reader never looks
-// past the end of its input: missing bytes read as zero and are counted,
-// so a damaged frame decodes to garbage (caught by its caller) instead of
-// running off the buffer.
+// MSB-first bit packing for the entropy-coded frames. The reader never
+// looks past the end of its input: missing bytes read as zero and are
+// counted, so a damaged frame decodes to garbage (caught by its caller)
+// instead of running off the buffer.
 #pragma once
 
 #include <algorithm>
@@ -64,101 +64,105 @@ private:
     int fill_ = 0;
 };
 
+// Rice codes, MSB first, into a byte vector. room(n) makes space for n
+// codes of at most 56 bits, so that a code needs no bound check: each
+// one stores eight bytes (the pending bits, zeros after them) and moves
+// on by the whole bytes among them.
+class CodeWriter {
+public:
+    explicit CodeWriter(std::vector<uint8_t>& out) : out_(&out), at_(out.size()) {}
+
+    void room(int codes)
+    {
+        sync();
+        const size_t need = at_ + size_t(codes) * 7 + 8;
+        if (out_->size() < need)
+            out_->resize(std::max(need, 2 * out_->size()));
+        p_ = out_->data() + at_;
+    }
+
+    // value < 2^n, n in [1, 56]
+    void put(uint64_t value, int n)
+    {
+        acc_ = (acc_ << n) | value;  // bits above the pending ones shift out
+        fill_ += n;
+        const uint64_t word = __builtin_bswap64(acc_ << (64 - fill_));
+        std::memcpy(p_, &word, 8);
+        p_ += fill_ >> 3;
+        fill_ &= 7;
+    }
+
+    // The last byte padded with zeros (it is stored already).
+    void flush()
+    {
+        sync();
+        out_->resize(at_ + (fill_ > 0));
+    }
+
+private:
+    void sync()
+    {
+        if (p_)
+            at_ = size_t(p_ - out_->data());
+    }
+
+    std::vector<uint8_t>* out_;
+    size_t at_;
+    uint8_t* p_ = nullptr;
+    uint64_t acc_ = 0;
+    int fill_ = 0;
+};
+
+// Reads from a bit position: each look loads the eight bytes around it,
+// so no bit buffer needs refilling. The reader never looks past the end
+// of its input: bytes beyond it read as zero, and the bits taken beyond
+// it are counted.
 class BitReader {
 public:
-    BitReader(const uint8_t* data, size_t size) : p_(data), end_(data + size) {}
+    BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+
+    // The next bits, the first at the top: at least 57 of them valid.
+    uint64_t peek() const { return (pos_ >> 3) + 8 <= size_ ? peek_fast() : peek_tail(); }
+    // The same where eight bytes are left from the current one.
+    uint64_t peek_fast() const
+    {
+        uint64_t v;
+        std::memcpy(&v, data_ + (pos_ >> 3), 8);
+        return __builtin_bswap64(v) << (pos_ & 7);
+    }
+    void skip(int n) { pos_ += size_t(n); }
+
+    // How many codes of at most 56 bits may follow, each read with
+    // peek_fast().
+    int codes_in_reach() const
+    {
+        const size_t at = (pos_ >> 3) + 8;
+        return at <= size_ ? int(std::min<size_t>((size_ - at) / 7 + 1, size_t(1) << 30)) : 0;
+    }
 
     // n in [0, 32]
     uint32_t get(int n)
     {
-        if (n == 0)
-            return 0;
-        if (fill_ < n)
-            refill();
-        fill_ -= n;
-        return uint32_t((acc_ >> fill_) & ((1ull << n) - 1));
+        const uint32_t v = uint32_t((peek() >> 1) >> (63 - n));
+        skip(n);
+        return v;
     }
 
-    // Number of zero bits before the next one, at most limit (then the
-    // stream is damaged or an escape follows; the one is not consumed).
-    uint32_t get_unary(uint32_t limit)
-    {
-        uint32_t count = 0;
-        for (;;) {
-            if (fill_ == 0)
-                refill();
-            uint64_t window = acc_ & ((1ull << fill_) - 1);
-            if (window != 0) {
-                int top = 63 - __builtin_clzll(window);  // index of the highest one
-                uint32_t zeros = uint32_t(fill_ - 1 - top);
-                if (count + zeros >= limit) {
-                    fill_ -= int(limit - count);
-                    return limit;
-                }
-                count += zeros;
-                fill_ = top;  // drop the zeros and the one
-                return count;
-            }
-            if (count + uint32_t(fill_) >= limit) {
-                fill_ -= int(limit - count);
-                return limit;
-            }
-            count += uint32_t(fill_);
-            fill_ = 0;
-        }
-    }
-
-    // One Rice code with parameter k, when all of it is in the buffer and
-    // its quotient is below limit; otherwise false and nothing is taken.
-    bool rice(int k, uint32_t limit, uint32_t& u)
-    {
-        if (fill_ < 40)
-            refill();
-        uint64_t window = acc_ << (64 - fill_);  // fill_ > 48 here
-        if (window == 0)
-            return false;
-        uint32_t zeros = uint32_t(__builtin_clzll(window));
-        int need = int(zeros) + 1 + k;
-        if (zeros >= limit || need > fill_)
-            return false;
-        fill_ -= need;
-        u = (zeros << k) | uint32_t((acc_ >> fill_) & ((1ull << k) - 1));
-        return true;
-    }
-
-    // Bytes asked for beyond the end of the input.
-    size_t overrun() const { return overrun_; }
+    // Bytes taken beyond the end of the input (0 for a whole code).
+    size_t overrun() const { return pos_ > 8 * size_ ? (pos_ - 8 * size_ + 7) / 8 : 0; }
 
 private:
-    void refill()
+    uint64_t peek_tail() const
     {
-        if (end_ - p_ >= 8) {
-            // whole bytes, as many as fit below 64 bits, in one load
-            uint64_t v;
-            std::memcpy(&v, p_, 8);
-            v = __builtin_bswap64(v);
-            const int n = (63 - fill_) >> 3;
-            acc_ = (acc_ << (8 * n)) | (v >> (64 - 8 * n));
-            fill_ += 8 * n;
-            p_ += n;
-            return;
-        }
-        while (fill_ <= 48) {  // keeps fill_ below 64 for the masks
-            uint8_t b = 0;
-            if (p_ < end_)
-                b = *p_++;
-            else
-                ++overrun_;
-            acc_ = (acc_ << 8) | b;
-            fill_ += 8;
-        }
+        uint64_t v = 0;
+        for (size_t j = pos_ >> 3; j < (pos_ >> 3) + 8; ++j)
+            v = v << 8 | (j < size_ ? data_[j] : 0);
+        return v << (pos_ & 7);
     }
 
-    const uint8_t* p_;
-    const uint8_t* end_;
-    uint64_t acc_ = 0;
-    int fill_ = 0;
-    size_t overrun_ = 0;
+    const uint8_t* data_;
+    size_t size_;
+    size_t pos_ = 0;
 };
 
 } // namespace monkeys::core

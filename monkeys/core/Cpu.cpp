@@ -35,6 +35,7 @@ void choose(Kernels& k, Stage stage, Isa isa)
 #endif
     switch (stage) {
     case Stage::kAutocorrelation:
+        k.window = PICK(window);
         k.autocorrelation = PICK(autocorrelation);
         break;
     case Stage::kLpcResidual:
@@ -43,6 +44,9 @@ void choose(Kernels& k, Stage stage, Isa isa)
     case Stage::kLpcRestore:
         k.lpc_restore = PICK(lpc_restore);
         k.lpc_restore2 = PICK(lpc_restore2);
+        break;
+    case Stage::kMagnitude:
+        k.magnitude = PICK(magnitude);
         break;
     case Stage::kLms:
         k.lms = PICK(lms);

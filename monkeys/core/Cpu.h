@@ -15,23 +15,27 @@ constexpr Isa kIsas[] = {Isa::kPortable, Isa::kAvx2};
 
 // The stages with variants of their own.
 enum class Stage {
-    kAutocorrelation,  // of the windowed frame, for the predictor's fit
+    kAutocorrelation,  // the windowed frame and its autocorrelation, for the predictor's fit
     kLpcResidual,      // the fixed predictor, encoding
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
+    kMagnitude,        // what coding residuals costs, for the encoder's choices
 };
-constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms};
+constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
+                             Stage::kMagnitude};
 
 struct LmsParams;
 struct LpcCoefs;
 
 // What each stage calls; see Kernels.h for the contracts.
 struct Kernels {
+    void (*window)(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);
     void (*autocorrelation)(const int64_t* y, int n, int lags, int64_t* r);
     void (*lpc_residual)(int32_t* x, int n, const int64_t* rev, int order, int shift);
     void (*lpc_restore)(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);
     void (*lpc_restore2)(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,
                          int s1, int from, int n);
+    void (*magnitude)(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
     // null where the variant has no one-pass form
     void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);

@@ -56,7 +56,40 @@ bool valid_format(const FrameFormat& f)
 inline int32_t wrap_add(int32_t a, int32_t b) { return int32_t(uint32_t(a) + uint32_t(b)); }
 inline int32_t wrap_sub(int32_t a, int32_t b) { return int32_t(uint32_t(a) - uint32_t(b)); }
 
-void put_verbatim(const FrameFormat& f, const int32_t* in, size_t count, std::vector<uint8_t>& out)
+// A frame's samples, interleaved: 32-bit, or as WAVE data stores them
+// (Width bytes each, little-endian, 8 bits unsigned), read and written
+// without a copy of the frame in the other form.
+struct Ints {
+    int32_t* p;
+    int32_t get(size_t i) const { return p[i]; }
+    void set(size_t i, int32_t v) const { p[i] = v; }
+};
+template <int Width>
+struct Pcm {
+    uint8_t* p;
+    int32_t get(size_t i) const
+    {
+        const uint8_t* b = p + i * Width;
+        if constexpr (Width == 1)
+            return int32_t(b[0]) - 128;
+        uint32_t v = 0;
+        for (int k = 0; k < Width; ++k)
+            v |= uint32_t(b[k]) << (8 * k);
+        return int32_t(v << (32 - 8 * Width)) >> (32 - 8 * Width);
+    }
+    void set(size_t i, int32_t v) const
+    {
+        uint8_t* b = p + i * Width;
+        if constexpr (Width == 1)
+            b[0] = uint8_t(v + 128);
+        else
+            for (int k = 0; k < Width; ++k)
+                b[k] = uint8_t(uint32_t(v) >> (8 * k));
+    }
+};
+
+template <class Samples>
+void put_verbatim(const FrameFormat& f, const Samples& in, size_t count, std::vector<uint8_t>& out)
 {
     const int bytes = f.bitsPerSample / 8;
     size_t at = out.size();
@@ -64,13 +97,14 @@ void put_verbatim(const FrameFormat& f, const int32_t* in, size_t count, std::ve
     uint8_t* p = out.data() + at;
     *p++ = kVerbatim;
     for (size_t i = 0; i < count; ++i) {
-        uint32_t v = uint32_t(in[i]);
+        uint32_t v = uint32_t(in.get(i));
         for (int b = 0; b < bytes; ++b)
             *p++ = uint8_t(v >> (8 * b));
     }
 }
 
-bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t count, int32_t* out)
+template <class Samples>
+bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t count, const Samples& out)
 {
     const int bytes = f.bitsPerSample / 8;
     if (size != count * size_t(bytes))
@@ -81,7 +115,7 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
         for (int b = 0; b < bytes; ++b)
             v |= uint32_t(p[b]) << (8 * b);
         p += bytes;
-        out[i] = int32_t(v << drop) >> drop;  // sign extension
+        out.set(i, int32_t(v << drop) >> drop);  // sign extension
     }
     return true;
 }
@@ -155,31 +189,6 @@ void deemphasis(int32_t* x, int n, int c)
     }
 }
 
-// The sum of the magnitudes of a channel's values, and what coding them
-// costs in the entropy coders' terms: about the sum of their bit lengths
-// (adaptive Golomb codes spend about log2 of the local mean a value).
-// The bit length is read off a float's exponent, so that the loop runs
-// in vector registers; the conversion rounds the same way everywhere.
-struct Magnitude {
-    uint64_t sum = 0;
-    uint64_t bits = 0;
-};
-Magnitude magnitude(const int32_t* x, int n)
-{
-    uint64_t sum = 0;
-    uint32_t bits = 0;  // at most 33 a value, 2^20 values a frame
-    for (int i = 0; i < n; ++i) {
-        const uint32_t a = x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
-        sum += a;
-        uint32_t f;
-        const float v = float(int32_t(a >> 1)) * 2.0f + float(int32_t(a & 1));
-        std::memcpy(&f, &v, sizeof f);
-        const int32_t length = int32_t(f >> 23) - 126;  // 0 for 0, else about 1 + log2
-        bits += uint32_t(length < 0 ? 0 : length);
-    }
-    return {sum, bits};
-}
-
 // Scale of a stage's 16-bit copy of its input (of that magnitude): keeps
 // the typical value well inside 16 bits.
 int input_shift(uint64_t magnitude, int n, int maxShift)
@@ -200,14 +209,74 @@ void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
 // The frame as planes, wasted low bits shifted out and channel pairs
 // turned mid/side where that looks cheaper (first differences in one
 // pass); h gets those parameters.
-void split_signal(const FrameFormat& f, const int32_t* in, int blocks, int32_t* const* xs, Header& h)
+// The sums of the first differences' magnitudes of a channel pair as
+// left/right and as mid/side (whichever is smaller codes better). Where
+// the samples have at most `bits` bits, the differences are taken in 32
+// bits and summed a run at a time in 32 bits, short enough not to
+// overflow (that vectorises); wider samples go through 64 bits.
+struct PairCost {
+    uint64_t lr = 0, ms = 0;
+};
+PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
+{
+    PairCost cost;
+    if (bits > 24) {
+        Side prev = to_mid_side(l[0], r[0]);
+        for (int i = 1; i < blocks; ++i) {
+            Side cur = to_mid_side(l[i], r[i]);
+            cost.lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
+            cost.ms +=
+                uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
+            prev = cur;
+        }
+        return cost;
+    }
+    // a sample's terms add up to below 2^(bits+2)
+    const int run = 1 << (30 - bits);
+    auto magnitude = [](int32_t v) { return uint32_t(v < 0 ? -v : v); };
+    for (int at = 1; at < blocks; at += run) {
+        const int end = std::min(blocks, at + run);
+        uint32_t lr = 0, ms = 0;
+        for (int i = at; i < end; ++i) {
+            const int32_t sPrev = l[i - 1] - r[i - 1], sNow = l[i] - r[i];
+            const int32_t mPrev = r[i - 1] + (sPrev >> 1), mNow = r[i] + (sNow >> 1);
+            lr += magnitude(l[i] - l[i - 1]) + magnitude(r[i] - r[i - 1]);
+            ms += magnitude(mNow - mPrev) + magnitude(sNow - sPrev);
+        }
+        cost.lr += lr;
+        cost.ms += ms;
+    }
+    return cost;
+}
+
+template <class Samples>
+void split_signal(const FrameFormat& f, const Samples& in, int blocks, int32_t* const* xs, Header& h)
 {
     const int ch = f.channels;
+    uint32_t anys[32] = {};
+    if (ch == 2) {
+        // both channels in one pass over the frame
+        int32_t* x0 = xs[0];
+        int32_t* x1 = xs[1];
+        uint32_t any0 = 0, any1 = 0;
+        for (int i = 0; i < blocks; ++i) {
+            any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
+            any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
+        }
+        anys[0] = any0;
+        anys[1] = any1;
+    } else {
+        for (int c = 0; c < ch; ++c) {
+            int32_t* x = xs[c];
+            uint32_t any = 0;
+            for (int i = 0; i < blocks; ++i)
+                any |= uint32_t(x[i] = in.get(size_t(i) * ch + c));
+            anys[c] = any;
+        }
+    }
     for (int c = 0; c < ch; ++c) {
         int32_t* x = xs[c];
-        uint32_t any = 0;
-        for (int i = 0; i < blocks; ++i)
-            any |= uint32_t(x[i] = in[size_t(i) * ch + c]);
+        const uint32_t any = anys[c];
         int w = any == 0 ? 0 : __builtin_ctz(any);
         h.wasted[c] = uint8_t(w);
         if (w > 0)
@@ -217,15 +286,8 @@ void split_signal(const FrameFormat& f, const int32_t* in, int blocks, int32_t* 
     for (int p = 0; p < ch / 2; ++p) {
         int32_t* l = xs[2 * p];
         int32_t* r = xs[2 * p + 1];
-        uint64_t lr = 0, ms = 0;
-        Side prev = to_mid_side(l[0], r[0]);
-        for (int i = 1; i < blocks; ++i) {
-            Side cur = to_mid_side(l[i], r[i]);
-            lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
-            ms += uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
-            prev = cur;
-        }
-        if (ms < lr) {
+        const PairCost cost = pair_cost(l, r, blocks, f.bitsPerSample);
+        if (cost.ms < cost.lr) {
             h.midSide[p / 8] |= uint8_t(1u << (p % 8));
             for (int i = 0; i < blocks; ++i) {
                 Side cur = to_mid_side(l[i], r[i]);
@@ -330,17 +392,21 @@ void put_frame(const FrameFormat& f, int blocks, int32_t* const* xs, Header& h, 
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent))
                 coded[m++] = c;
-        for (int i = 0; i < m; ++i)
+        for (int i = 0; i < m; ++i) {
             streams[i].clear();
+            // room for the raw samples: the stream grows without moving
+            // in any frame that is coded at all
+            streams[i].reserve(size_t(blocks) * size_t(f.bitsPerSample / 8) + 64);
+        }
         int i = 0;
         for (; i + 2 <= m; i += 2) {
-            BitWriter b0(streams[i]), b1(streams[i + 1]);
+            CodeWriter b0(streams[i]), b1(streams[i + 1]);
             rice_encode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
             b0.flush();
             b1.flush();
         }
         if (i < m) {
-            BitWriter bw(streams[i]);
+            CodeWriter bw(streams[i]);
             rice_encode(bw, xs[coded[i]], blocks);
             bw.flush();
         }
@@ -396,16 +462,31 @@ struct Coded {
     std::vector<uint8_t> bytes;  // empty until written
 };
 
+// The encoder's buffers, one set a thread: frames come one after another
+// on each thread.
+struct Scratch {
+    std::vector<int32_t> signal, fitted;
+    Coded done[4];
+};
+Scratch& scratch()
+{
+    thread_local Scratch s;
+    return s;
+}
+
 // Codes the frame in each way of the level and keeps the smallest; ties
 // go to the lower way. Returns the winner (per-thread memory, valid until
 // the thread's next frame).
-const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int blocks)
+template <class Samples>
+const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int blocks)
 {
     const int ch = f.channels;
     const int ways = ways_for(f.level);
-    // per-thread buffers: frames come one after another on each thread
-    thread_local std::vector<int32_t> signal, fitted;
-    thread_local Coded done[4];
+    Scratch& work = scratch();
+    Coded* done = work.done;
+    std::vector<int32_t>& fitted = work.fitted;
+    // a single way works on the signal in place
+    std::vector<int32_t>& signal = ways == 1 ? done[0].planes : work.signal;
     int32_t* xs[32];
     Header base;
     split_planes(signal, ch, blocks, xs);
@@ -447,7 +528,8 @@ const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int block
             if (wide && haveFitted) {
                 trial.planes = fitted;  // the wide predictor's residual, from before
             } else {
-                trial.planes = signal;
+                if (&trial.planes != &signal)
+                    trial.planes = signal;
                 split_planes(trial.planes, ch, blocks, xs);
                 for (int c = 0; c < ch; ++c)
                     lpc_encode(xs[c], blocks, k[c]);
@@ -482,8 +564,10 @@ const Coded& encode_predicted(const FrameFormat& f, const int32_t* in, int block
     return winner;
 }
 
-// The Rice streams of the coded channels, two at a time.
-bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs)
+// The Rice streams of the coded channels, two at a time; with compare,
+// xs holds what they must give, and false means they differ.
+bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs,
+                  bool compare)
 {
     int coded[32];
     int m = 0;
@@ -515,14 +599,23 @@ bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, 
     int i = 0;
     for (; i + 2 <= m; i += 2) {
         BitReader b0(streams[i], lengths[i]), b1(streams[i + 1], lengths[i + 1]);
-        rice_decode2(b0, xs[coded[i]], b1, xs[coded[i + 1]], blocks);
-        if (b0.overrun() > 8 || b1.overrun() > 8)
+        int32_t* x0 = xs[coded[i]];
+        int32_t* x1 = xs[coded[i + 1]];
+        if (!compare)
+            rice_decode2(b0, x0, b1, x1, blocks);
+        else if (!rice_matches2(b0, x0, b1, x1, blocks))
+            return false;
+        if (b0.overrun() > 0 || b1.overrun() > 0)
             return false;
     }
     if (i < m) {
         BitReader br(streams[i], lengths[i]);
-        rice_decode(br, xs[coded[i]], 1, blocks);
-        if (br.overrun() > 8)
+        int32_t* x = xs[coded[i]];
+        if (!compare)
+            rice_decode(br, x, blocks);
+        else if (!rice_matches(br, x, blocks))
+            return false;
+        if (br.overrun() > 0)
             return false;
     }
     return true;
@@ -587,24 +680,42 @@ const uint8_t* parse_header(const FrameFormat& f, const uint8_t* data, size_t si
     return p;
 }
 
-// The residuals of every channel, silent ones as zeros.
-bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs)
+// The residuals of every channel, silent ones as zeros. With compare, xs
+// holds the residuals the frame must give, and false means it does not.
+bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
+                      bool compare = false)
 {
     const Profile& prof = h.prof;
     auto left = [&] { return size_t(end - p); };
     for (int c = 0; c < ch; ++c)
-        if (h.wasted[c] & kSilent)
-            std::fill(xs[c], xs[c] + blocks, 0);
+        if (h.wasted[c] & kSilent) {
+            if (!compare)
+                std::fill(xs[c], xs[c] + blocks, 0);
+            else if (!std::all_of(xs[c], xs[c] + blocks, [](int32_t v) { return v == 0; }))
+                return false;
+        }
     if (prof.entropy == kRiceSplit) {
-        if (!decode_split(p, left(), h.wasted, ch, blocks, xs))
+        if (!decode_split(p, left(), h.wasted, ch, blocks, xs, compare))
             return false;
     } else if (prof.entropy == kRice) {
         BitReader br(p, left());
-        for (int c = 0; c < ch; ++c)
-            if (!(h.wasted[c] & kSilent))
-                rice_decode(br, xs[c], 1, blocks);
-        if (br.overrun() > 8)
+        for (int c = 0; c < ch; ++c) {
+            if (h.wasted[c] & kSilent)
+                continue;
+            if (!compare)
+                rice_decode(br, xs[c], blocks);
+            else if (!rice_matches(br, xs[c], blocks))
+                return false;
+        }
+        if (br.overrun() > 0)
             return false;
+    } else if (compare) {
+        // the range coder's channels share one coder: decoded whole, then compared
+        thread_local std::vector<int32_t> check;
+        int32_t* back[32];
+        split_planes(check, ch, blocks, back);
+        return decode_residuals(h, p, end, ch, blocks, back) &&
+               std::equal(check.begin(), check.end(), xs[0], xs[0] + size_t(ch) * blocks);
     } else {
         if (left() < 4)
             return false;
@@ -617,16 +728,17 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
         for (int c = 0; c < ch; ++c)
             if (!(h.wasted[c] & kSilent) && !range_decode(rc, br, xs[c], blocks))
                 return false;
-        if (br.overrun() > 8 || rc.overrun() > 0)
+        if (br.overrun() > 0 || rc.overrun() > 0)
             return false;
     }
     return true;
 }
 
-// Left and right from a pair, interleaved; false when a sample falls
-// outside [lo, hi] (damage).
-template <bool MidSide>
-bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, int32_t* out)
+// Left and right from a pair, interleaved into channels at, at + 1 of ch;
+// false when a sample falls outside [lo, hi] (damage).
+template <bool MidSide, class Samples>
+bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at,
+                 int ch)
 {
     int32_t low = 0, high = 0;
     for (int i = 0; i < blocks; ++i) {
@@ -635,42 +747,63 @@ bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int
             from_mid_side(a[i], b[i], l, r);
         low = std::min(low, std::min(l, r));
         high = std::max(high, std::max(l, r));
-        out[2 * size_t(i)] = l;
-        out[2 * size_t(i) + 1] = r;
+        out.set(size_t(i) * ch + at, l);
+        out.set(size_t(i) * ch + at + 1, r);
     }
     return low >= lo && high <= hi;
 }
 
 // Undoes the prediction stages in place, then interleaves into out.
-bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, int32_t* out)
+template <class Samples>
+bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, const Samples& out)
 {
     const Profile& prof = h.prof;
     const int ch = f.channels;
     const int pairs = ch / 2;
     // a single stage of 16 taps and short fixed predictors, the FAST
-    // stereo case, go in one pass
-    bool done = false;
-    if (ch == 2 && prof.stages == 1) {
-        int shifts[2] = {h.inShift[0][0], h.inShift[1][0]};
-        done = lms_lpc_decode_pair(xs, shifts, blocks, prof.stage[0], h.lpc);
+    // case, go in one pass a channel pair at a time where they can
+    bool done[32] = {};
+    int rest[32], left = 0;
+    for (int c = 0; c < ch; ++c) {
+        if (prof.stages == 1 && c % 2 == 0 && c + 1 < ch) {
+            int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
+            done[c] = done[c + 1] = lms_lpc_decode_pair(xs + c, shifts, blocks, prof.stage[0], h.lpc + c);
+        }
+        if (!done[c])
+            rest[left++] = c;
     }
-    if (!done) {
+    if (left > 0) {
+        int32_t* ys[32];
+        LpcCoefs ks[32];
+        for (int j = 0; j < left; ++j) {
+            ys[j] = xs[rest[j]];
+            ks[j] = h.lpc[rest[j]];
+        }
         for (int s = prof.stages - 1; s >= 0; --s) {
             int shifts[32];
-            for (int c = 0; c < ch; ++c)
-                shifts[c] = h.inShift[c][s];
-            lms_decode(xs, shifts, ch, blocks, prof.stage[s]);
+            for (int j = 0; j < left; ++j)
+                shifts[j] = h.inShift[rest[j]][s];
+            lms_decode(ys, shifts, left, blocks, prof.stage[s]);
         }
-        lpc_decode(xs, h.lpc, ch, blocks);
+        lpc_decode(ys, ks, left, blocks);
     }
     for (int c = 0; c < ch; ++c)
         deemphasis(xs[c], blocks, prof.preemph);
     const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
     const int32_t hi = int32_t(~uint32_t(lo));
-    if (ch == 2 && h.wasted[0] == 0 && h.wasted[1] == 0) {
-        // the common case in one pass
-        return (h.midSide[0] & 1) ? finish_pair<true>(xs[0], xs[1], blocks, lo, hi, out)
-                                  : finish_pair<false>(xs[0], xs[1], blocks, lo, hi, out);
+    bool whole = ch % 2 == 0;
+    for (int c = 0; c < ch; ++c)
+        whole = whole && (h.wasted[c] & ~kSilent) == 0;
+    if (whole) {
+        // the common case: a pass a pair
+        bool inside = true;
+        for (int pr = 0; pr < pairs; ++pr) {
+            const int32_t* a = xs[2 * pr];
+            const int32_t* b = xs[2 * pr + 1];
+            inside &= (h.midSide[pr / 8] & (1u << (pr % 8))) ? finish_pair<true>(a, b, blocks, lo, hi, out, 2 * pr, ch)
+                                                              : finish_pair<false>(a, b, blocks, lo, hi, out, 2 * pr, ch);
+        }
+        return inside;
     }
     for (int pr = 0; pr < pairs; ++pr) {
         if (!(h.midSide[pr / 8] & (1u << (pr % 8))))
@@ -696,18 +829,19 @@ bool reconstruct(const FrameFormat& f, const Header& h, int blocks, int32_t* con
         return false;
     if (ch == 2) {
         for (int i = 0; i < blocks; ++i) {
-            out[2 * size_t(i)] = xs[0][i];
-            out[2 * size_t(i) + 1] = xs[1][i];
+            out.set(2 * size_t(i), xs[0][i]);
+            out.set(2 * size_t(i) + 1, xs[1][i]);
         }
     } else {
         for (int c = 0; c < ch; ++c)
             for (int i = 0; i < blocks; ++i)
-                out[size_t(i) * ch + c] = xs[c][i];
+                out.set(size_t(i) * ch + c, xs[c][i]);
     }
     return true;
 }
 
-bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, int32_t* out)
+template <class Samples>
+bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out)
 {
     Header h;
     const uint8_t* p = parse_header(f, data, size, h);
@@ -756,11 +890,10 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
     const uint8_t* p = parse_header(f, data, size_t(end - data), back);
     if (!p || !same_header(sent, back, f.channels))
         return false;
-    thread_local std::vector<int32_t> check;
     int32_t* xs[32];
-    split_planes(check, f.channels, blocks, xs);
-    return decode_residuals(back, p, end, f.channels, blocks, xs) &&
-           std::memcmp(check.data(), residuals, check.size() * sizeof(int32_t)) == 0;
+    for (int c = 0; c < f.channels; ++c)
+        xs[c] = const_cast<int32_t*>(residuals) + size_t(c) * blocks;  // only read
+    return decode_residuals(back, p, end, f.channels, blocks, xs, true);
 }
 
 // The encoder's check of its own output: the parameters and entropy-coded
@@ -768,16 +901,14 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
 // prediction stages run the same integer arithmetic in both directions
 // (the tests check every variant of them both ways), the bit-level coding
 // does not.
-bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
+template <class Samples>
+bool code(const FrameFormat& f, const Samples& in, int blocks, std::vector<uint8_t>& out, bool check)
 {
-    FrameFormat f = format;
-    if (!valid_format(f))
-        f.bitsPerSample = 32, f.channels = std::clamp(f.channels, 1, 32);
     const size_t count = size_t(std::max(blocks, 0)) * size_t(f.channels);
     const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
     if (blocks > 0) {
         // coded into warm per-thread memory, then copied once
-        const Coded& coded = encode_predicted(f, interleaved, blocks);
+        const Coded& coded = encode_predicted(f, in, blocks);
         const std::vector<uint8_t>& work = coded.bytes;
         if (work.size() < raw) {
             if (check && !coding_matches(f, work, blocks, coded.h, coded.planes.data()))
@@ -786,8 +917,34 @@ bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std
             return true;
         }
     }
-    put_verbatim(f, interleaved, count, out);
+    put_verbatim(f, in, count, out);
     return true;
+}
+
+bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
+{
+    FrameFormat f = format;
+    if (!valid_format(f))
+        f.bitsPerSample = 32, f.channels = std::clamp(f.channels, 1, 32);
+    return code(f, Ints{const_cast<int32_t*>(interleaved)}, blocks, out, check);  // only read
+}
+
+template <class Samples>
+bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, const Samples& out)
+{
+    if (!valid_format(format) || blocks < 0 || size < 1 || data == nullptr)
+        return false;
+    const size_t count = size_t(blocks) * size_t(format.channels);
+    switch (data[0]) {
+    case kVerbatim:
+        return get_verbatim(format, data + 1, size - 1, count, out);
+    case kPredicted:
+        if (blocks == 0)
+            return false;
+        return decode_predicted(format, data + 1, size - 1, blocks, out);
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -803,21 +960,32 @@ bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved,
     return code(format, interleaved, blocks, out, true);
 }
 
+bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out)
+{
+    uint8_t* bytes = const_cast<uint8_t*>(pcm);  // only read
+    switch (valid_format(format) ? format.bitsPerSample : 0) {
+    case 8: return code(format, Pcm<1>{bytes}, blocks, out, true);
+    case 16: return code(format, Pcm<2>{bytes}, blocks, out, true);
+    case 24: return code(format, Pcm<3>{bytes}, blocks, out, true);
+    case 32: return code(format, Pcm<4>{bytes}, blocks, out, true);
+    default: return false;
+    }
+}
+
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,
                   int32_t* interleaved)
 {
-    if (!valid_format(format) || blocks < 0 || size < 1 || data == nullptr)
-        return false;
-    const size_t count = size_t(blocks) * size_t(format.channels);
-    switch (data[0]) {
-    case kVerbatim:
-        return get_verbatim(format, data + 1, size - 1, count, interleaved);
-    case kPredicted:
-        if (blocks == 0)
-            return false;
-        return decode_predicted(format, data + 1, size - 1, blocks, interleaved);
-    default:
-        return false;
+    return decode(format, data, size, blocks, Ints{interleaved});
+}
+
+bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm)
+{
+    switch (format.bitsPerSample) {
+    case 8: return decode(format, data, size, blocks, Pcm<1>{pcm});
+    case 16: return decode(format, data, size, blocks, Pcm<2>{pcm});
+    case 24: return decode(format, data, size, blocks, Pcm<3>{pcm});
+    case 32: return decode(format, data, size, blocks, Pcm<4>{pcm});
+    default: return false;
     }
 }
 

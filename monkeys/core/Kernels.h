@@ -1,6 +1,6 @@
 // The variants of each stage, for Cpu.cpp to choose from (private to the
 // signal coder). Each instruction set's variants live in a file of their
-// own (LpcAvx2.cpp, LmsAvx2.cpp) beside the stage's portable code, and
+// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp) beside the stage's portable code, and
 // must give exactly the portable code's results for every input.
 #pragma once
 
@@ -11,21 +11,30 @@
 
 namespace monkeys::core {
 
-// Entries the autocorrelation may read before y[0]; they hold zeros.
-constexpr int kAutocorrelationPad = 16;
+// Entries the autocorrelation reads before y[0]: the samples before
+// them, or zeros.
+constexpr int kAutocorrelationPad = 40;
 
 // The contracts every variant keeps:
 //
-// autocorrelation: r[lag] = sum over i of y[i] * y[i - lag], for lag below
-//   lags <= kMaxLpcOrder + 1; |y| < 2^31 and the sums fit 63 bits. Exact,
-//   so any order of summing gives the same result.
+// window: y[i] = (x[i] * w[i]) >> scale (64-bit product, arithmetic
+//   shift) for i below n; |w| <= 2^16.
+// autocorrelation: r[lag] += sum over i in [0, n) of y[i] * y[i - lag],
+//   for lag below lags <= kMaxLpcOrder + 1 (so y[-lags + 1 .. -1] are
+//   read); |y| < 2^31 and the sums fit 63 bits. Exact, so any order of
+//   summing gives the same result.
 // lpc_residual: x[i] -= (sum of rev[j] * x[i - order + j]) >> shift for i
 //   in [order, n), every prediction from the input (rev: coefficients
 //   oldest first).
 // lpc_restore: the inverse, for i in [from, n), from >= order;
 //   lpc_restore2 on two channels in step.
+// magnitude: the sum of |x[i]| and of the bit lengths read off the
+//   exponent of float(|x[i]| >> 1) * 2 + float(|x[i]| & 1), rounded as
+//   IEEE single precision does, each step on its own.
 // lms: every adaptive stage, encoding (x -= prediction) or decoding.
 #define MONKEYS_STAGE_VARIANTS                                                                                  \
+    void window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);                              \
+    void magnitude(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);                                     \
     void autocorrelation(const int64_t* y, int n, int lags, int64_t* r);                                       \
     void lpc_residual(int32_t* x, int n, const int64_t* rev, int order, int shift);                             \
     void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \
@@ -41,7 +50,7 @@ MONKEYS_STAGE_VARIANTS
 namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight on each (both lpc_is_short, n >= kShortOrder), in one pass.
+// at most eight on each (0 for none; n >= kShortOrder), in one pass.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
 } // namespace avx2
 #endif

@@ -58,7 +58,9 @@ void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const
 bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
 {
     const Kernels& k = kernels();
-    if (!k.lms_lpc_pair || p.order != 16 || n < kShortOrder || !lpc_is_short(ks[0]) || !lpc_is_short(ks[1]))
+    // order 0 (no fixed predictor) is the sum of no taps there
+    if (!k.lms_lpc_pair || p.order != 16 || n < kShortOrder || ks[0].order > kShortOrder ||
+        ks[1].order > kShortOrder)
         return false;
     k.lms_lpc_pair(xs, inShifts, n, p, ks);
     return true;

@@ -2,8 +2,6 @@
 // Lms.cpp for every input (all sums are taken modulo 2^32).
 #include <immintrin.h>
 
-#include <optional>
-
 #include "Kernels.h"
 #include "LmsState.h"
 
@@ -32,42 +30,11 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 // Small filters keep weights, history and directions in registers, and
 // run K channels side by side so that their dependency chains overlap.
 // The chain from one prediction to the next stays in vector registers.
-// What the decoder does with each output before storing it.
-struct Keep {
-    int32_t operator()(int, int, int32_t v) { return v; }
-};
-
-// The fixed predictor's decoding of each output, done in the same pass:
-// its dependency chain and the filter's then overlap.
-// Its two decoders are named members, not an array, so that they can live
-// in registers: a decoder's history in memory, rewritten every sample,
-// made each load wait for the stores before it.
-struct ThenLpc {
-    int32_t* const* x;
-    const LpcCoefs* k;
-    LpcShortDecoder dec0{}, dec1{};
-
-    int32_t operator()(int ch, int i, int32_t v)
-    {
-        LpcShortDecoder& dec = ch == 0 ? dec0 : dec1;
-        if (i >= kShortOrder) [[likely]]
-            return dec.next(v);
-        if (i < kShortOrder - 1)
-            return v;
-        // the first samples see a shorter past: decoded as the filter does
-        x[ch][i] = v;
-        lpc_decode(x[ch], kShortOrder, k[ch]);
-        dec = LpcShortDecoder(k[ch], x[ch]);
-        return x[ch][i];
-    }
-};
-
-template <bool Encode, int V, int K, class Post = Keep>
+template <bool Encode, int V, int K>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
-                                                    const LmsParams& p, const Post& given = Post())
+                                                    const LmsParams& p)
 {
-    Post post = given;  // a local, so that its state may stay in registers
-    // the scalar state as plain locals too, for registers
+    // the scalar state as plain locals, for registers
     Feed feeds[K];
     __m256i w[K][V], h[K][V], d[K][V], round[K];
     __m128i predShift[K], inShift[K];
@@ -109,7 +76,7 @@ __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const in
             __m256i hv = _mm256_sra_epi32(in, inShift[k]);
             hv = _mm256_packs_epi32(hv, hv);
             const int32_t inScalar = _mm256_cvtsi256_si32(in);
-            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : post(k, i, inScalar);
+            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
             int16_t hn, dn;
             feeds[k](inScalar, hn, dn);
             __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
@@ -186,10 +153,282 @@ __attribute__((target("avx2"))) void run_avx2(int32_t* x, int n, const LmsParams
 #undef DIRS
 }
 
+// The sum of the lanes in the lowest one.
+__attribute__((target("avx2"))) inline __m128i low_sum(__m256i a)
+{
+    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
+    return _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
+}
+
+// The 16 lanes moved up by one, a zero entering at the bottom.
+__attribute__((target("avx2"))) inline __m256i up_one(__m256i v)
+{
+    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 14);
+}
+
+// One stage of 16 taps on two channels, then the fixed predictor of order
+// at most eight on each, in one pass.
+//
+// The stage's chain from one output to the next is kept short: the
+// prediction of sample i+1 is the sum over the fifteen older history
+// entries, formed while sample i is still being decoded (with the weights
+// shifted up a lane against the history as it stands), plus the newest
+// entry times its weight; only that product, the shifts and the
+// residual's addition follow each output. That chain, the update
+// directions and the fixed predictors of both channels go side by side
+// in the lanes of one register (channel 0 in lane 0, channel 1 in lane
+// 1). The fixed predictor's sums are exact in 64-bit lanes; of each
+// shifted sum only the low 32 bits are used, which a logical shift gives
+// as an arithmetic one does (shift <= 15).
+// The stage's state for both channels (ch 0 in lane 0, ch 1 in lane 1
+// of the narrow registers).
+struct PairStage {
+    __m128i round, predShift, inShift, dirBits, dirMax, low16, high16;
+    __m256i tops;
+    __m128i avg16;
+    __m256i w0, h0, d0, w1, h1, d1;
+    // the next outputs' predictions before the shift: the older entries'
+    // sums with the rounding, plus the newest entries (within 16 bits)
+    // times their weights
+    __m128i next;
+};
+
+// Output i of the stage for both channels, and the state for i+1.
+__attribute__((target("avx2"), always_inline)) inline __m128i stage_step(PairStage& s, const int32_t* x0,
+                                                                         const int32_t* x1, int i)
+{
+    const __m128i zero = _mm_setzero_si128();
+    // the chain: outputs i from the older sums and the newest entries
+    const __m128i e = _mm_insert_epi32(_mm_cvtsi32_si128(x0[i]), x1[i], 1);
+    const __m128i in = _mm_add_epi32(e, _mm_srav_epi32(s.next, s.predShift));
+    const __m128i newest = _mm_min_epi32(_mm_max_epi32(_mm_srav_epi32(in, s.inShift), s.low16), s.high16);
+    // the weights for outputs i+1 (the residual's sign, saturated to 16
+    // bits, signs the directions), the older sums for them and the weights
+    // of outputs i in them
+    const __m128i signs = _mm_packs_epi32(e, e);
+    s.w0 = _mm256_adds_epi16(s.w0, _mm256_sign_epi16(s.d0, _mm256_broadcastw_epi16(signs)));
+    s.w1 = _mm256_adds_epi16(s.w1, _mm256_sign_epi16(s.d1, _mm256_broadcastw_epi16(_mm_srli_epi32(signs, 16))));
+    const __m128i older = _mm_add_epi32(_mm_unpacklo_epi32(low_sum(_mm256_madd_epi16(s.h0, up_one(s.w0))),
+                                                           low_sum(_mm256_madd_epi16(s.h1, up_one(s.w1)))),
+                                        s.round);
+    const __m128i weight = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
+        _mm256_unpackhi_epi32(_mm256_srli_epi32(s.w0, 16), _mm256_srli_epi32(s.w1, 16)), s.tops));
+    s.next = _mm_add_epi32(older, _mm_madd_epi16(newest, weight));
+    s.h0 = shift_in(s.h0, _mm256_castsi128_si256(newest));
+    s.h1 = shift_in(s.h1, _mm256_castsi128_si256(_mm_srli_si128(newest, 4)));
+    // the update directions
+    const __m128i mag = _mm_abs_epi32(newest);
+    const __m128i mean = _mm_srli_epi32(s.avg16, 4);
+    // bit length of the mean (below 2^16): its exponent as a float
+    const __m128i length = _mm_max_epi32(
+        _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(mean)), 23), _mm_set1_epi32(126)), zero);
+    const __m128i m = _mm_min_epi32(_mm_srlv_epi32(_mm_sll_epi32(mag, s.dirBits), length), s.dirMax);
+    s.avg16 = _mm_add_epi32(s.avg16, _mm_sub_epi32(mag, mean));
+    const __m128i dv = _mm_packs_epi32(_mm_sign_epi32(m, newest), zero);
+    s.d0 = shift_in(s.d0, _mm256_castsi128_si256(dv));
+    s.d1 = shift_in(s.d1, _mm256_castsi128_si256(_mm_srli_epi32(dv, 16)));
+    return in;
+}
+
+__attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                                                 const LpcCoefs* ks)
+{
+    int32_t* const x0 = xs[0];
+    int32_t* const x1 = xs[1];
+    const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
+    PairStage s;
+    s.round = _mm_setr_epi32(st0.round, st1.round, 0, 0);
+    s.predShift = _mm_setr_epi32(st0.predShift, st1.predShift, 0, 0);
+    s.inShift = _mm_setr_epi32(inShifts[0], inShifts[1], 0, 0);
+    s.dirBits = _mm_cvtsi32_si128(p.dirBits);
+    s.dirMax = _mm_set1_epi32(st0.dirMax);
+    s.low16 = _mm_set1_epi32(-32768);
+    s.high16 = _mm_set1_epi32(32767);
+    s.tops = _mm256_setr_epi32(6, 7, 6, 7, 6, 7, 6, 7);
+    s.avg16 = _mm_set1_epi32(int32_t(st0.avg16));
+    s.w0 = s.h0 = s.d0 = s.w1 = s.h1 = s.d1 = _mm256_setzero_si256();
+    s.next = s.round;
+    // the first samples see a shorter past: the fixed predictor decodes
+    // them as its filter does
+    for (int i = 0; i < kShortOrder; ++i) {
+        const __m128i in = stage_step(s, x0, x1, i);
+        x0[i] = _mm_cvtsi128_si32(in);
+        x1[i] = _mm_extract_epi32(in, 1);
+    }
+    lpc_decode(x0, kShortOrder, ks[0]);
+    lpc_decode(x1, kShortOrder, ks[1]);
+    // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
+    // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
+    // coefficients that take them
+    __m256i y[4], c[4];
+    for (int j = 0; j < 4; ++j) {
+        auto tap = [&](int ch, int t) { return int64_t(t < ks[ch].order ? ks[ch].c[t] : 0); };
+        c[j] = _mm256_setr_epi64x(tap(0, 2 * j), tap(1, 2 * j), tap(0, 2 * j + 1), tap(1, 2 * j + 1));
+        y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
+    }
+    const __m128i lpcShift = _mm_set_epi64x(ks[1].shift, ks[0].shift);
+    for (int i = kShortOrder; i < n; ++i) {
+        const __m128i in = stage_step(s, x0, x1, i);
+        __m256i sum = _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
+                                       _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
+        const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+        // the stage's outputs as 64-bit lanes: their low 32 bits are what
+        // the sums add to
+        const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
+        x0[i] = _mm_cvtsi128_si32(out);
+        x1[i] = _mm_extract_epi32(out, 2);
+        y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
+        y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
+        y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
+        y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
+    }
+}
+
+// The 16-bit history and the update directions of n inputs (n <= 2048)
+// of K channels into h[k] and d[k] (room for n rounded up to eight), with
+// the feeds' running means: the means' chains alone in scalar code, the
+// channels' side by side, the rest eight values at a time.
+template <int K>
+__attribute__((target("avx2"))) void feed_piece(int32_t* const* xs, int at, int n, Feed* feeds, int16_t* const* h,
+                                                int16_t* const* d)
+{
+    alignas(32) int32_t mag[K][2048 + 8], mean[K][2048 + 8];
+    const __m256i low16 = _mm256_set1_epi32(-32768), high16 = _mm256_set1_epi32(32767);
+    for (int k = 0; k < K; ++k) {
+        const int32_t* x = xs[k] + at;
+        const __m128i inShift = _mm_cvtsi32_si128(feeds[k].inShift);
+        for (int i = 0; i < n; i += 8) {
+            alignas(32) int32_t tail[8] = {};
+            const int32_t* in = x + i;
+            if (i + 8 > n) {  // the last inputs, without reading past them
+                std::copy(in, x + n, tail);
+                in = tail;
+            }
+            const __m256i v =
+                _mm256_min_epi32(_mm256_max_epi32(_mm256_sra_epi32(LOADU(in), inShift), low16), high16);
+            _mm256_store_si256((__m256i*)(mag[k] + i), _mm256_abs_epi32(v));
+            // the history entries, in order: packs interleaves the halves
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(v, v), 0x08);
+            _mm_storeu_si128((__m128i*)(h[k] + i), _mm256_castsi256_si128(packed));
+        }
+    }
+    uint32_t avg16[K];
+    for (int k = 0; k < K; ++k)
+        avg16[k] = feeds[k].avg16;
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < K; ++k) {
+            const uint32_t now = avg16[k] >> 4;
+            mean[k][i] = int32_t(now);
+            avg16[k] += uint32_t(mag[k][i]) - now;
+        }
+    for (int k = 0; k < K; ++k) {
+        feeds[k].avg16 = avg16[k];
+        const __m128i dirBits = _mm_cvtsi32_si128(feeds[k].dirBits);
+        const __m256i dirMax = _mm256_set1_epi32(feeds[k].dirMax);
+        for (int i = 0; i < n; i += 8) {
+            const __m256i mv = _mm256_load_si256((const __m256i*)(mean[k] + i));
+            // bit length of the mean (below 2^16): its exponent as a float
+            const __m256i length = _mm256_max_epi32(
+                _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mv)), 23),
+                                 _mm256_set1_epi32(126)),
+                _mm256_setzero_si256());
+            const __m256i size = _mm256_load_si256((const __m256i*)(mag[k] + i));
+            const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(size, dirBits), length), dirMax);
+            const __m256i hv = _mm256_cvtepi16_epi32(_mm_loadu_si128((const __m128i*)(h[k] + i)));
+            const __m256i dv = _mm256_sign_epi32(m, hv);
+            const __m256i packed = _mm256_permute4x64_epi64(_mm256_packs_epi32(dv, dv), 0x08);
+            _mm_storeu_si128((__m128i*)(d[k] + i), _mm256_castsi256_si128(packed));
+        }
+    }
+}
+
+// The sum of the lanes in every lane.
+__attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
+{
+    a = _mm256_add_epi32(a, _mm256_permute2x128_si256(a, a, 0x01));
+    a = _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0x4E));
+    return _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0xB1));
+}
+
+// The encoder's stage of 16 taps on K channels side by side. The encoder
+// knows every input, so each piece of the frame first gets its 16-bit
+// history and update directions into arrays (the directions' running
+// mean is the only chain there); the loop then loads its windows from
+// them. The next prediction needs the weights that the sign of this
+// sample's residual gives: it is taken as the prediction with the
+// weights before the update plus that sign times the directions against
+// the history, which is exact unless the update saturates a weight, and
+// is then formed again from the saturated weights (rare). So the chain
+// from one residual to the next is a few vector steps (the residual, its
+// sign, the prediction are all in every lane), while the sums for the
+// next sample run beside it.
+template <int K>
+__attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p)
+{
+    constexpr int kPiece = 2048;
+    // each channel's history and directions: 16 entries of the piece
+    // before (zeros before the frame), then the piece
+    alignas(32) int16_t hist[K][16 + kPiece + 8], dir[K][16 + kPiece + 8];
+    Feed feeds[K];
+    __m256i w[K], pred[K], round[K];
+    __m128i predShift[K];
+    for (int k = 0; k < K; ++k) {
+        const State st(p, inShifts[k], false);
+        feeds[k] = Feed(st);
+        w[k] = _mm256_setzero_si256();
+        round[k] = _mm256_set1_epi32(st.round);
+        predShift[k] = _mm_cvtsi32_si128(st.predShift);
+        pred[k] = _mm256_set1_epi32(st.predict(0));
+        std::fill(hist[k], hist[k] + 16, int16_t(0));
+        std::fill(dir[k], dir[k] + 16, int16_t(0));
+    }
+    for (int at = 0; at < n; at += kPiece) {
+        const int m = std::min(kPiece, n - at);
+        int16_t* hs[K];
+        int16_t* ds[K];
+        for (int k = 0; k < K; ++k) {
+            if (at > 0) {
+                std::memcpy(hist[k], hist[k] + kPiece, 16 * sizeof(int16_t));
+                std::memcpy(dir[k], dir[k] + kPiece, 16 * sizeof(int16_t));
+            }
+            hs[k] = hist[k] + 16;
+            ds[k] = dir[k] + 16;
+        }
+        feed_piece<K>(xs, at, m, feeds, hs, ds);
+        for (int i = 0; i < m; ++i) {
+            for (int k = 0; k < K; ++k) {
+                int32_t* x = xs[k] + at + i;
+                const __m256i err = _mm256_sub_epi32(_mm256_set1_epi32(*x), pred[k]);
+                *x = _mm256_cvtsi256_si32(err);
+                const __m256i d = LOADU(dir[k] + i);       // the directions against this history
+                const __m256i h = LOADU(hist[k] + i + 1);  // the history of the next sample
+                // the residual's sign, saturated to 16 bits, signs the directions
+                const __m256i step = _mm256_sign_epi16(d, _mm256_packs_epi32(err, err));
+                const __m256i next = _mm256_adds_epi16(w[k], step);
+                __m256i dot = _mm256_add_epi32(all_sum(_mm256_madd_epi16(h, w[k])),
+                                               _mm256_sign_epi32(all_sum(_mm256_madd_epi16(h, d)), err));
+                if (!_mm256_testz_si256(_mm256_xor_si256(next, _mm256_add_epi16(w[k], step)),
+                                        _mm256_set1_epi32(-1))) [[unlikely]]
+                    dot = all_sum(_mm256_madd_epi16(h, next));  // a weight saturated
+                w[k] = next;
+                pred[k] = _mm256_sra_epi32(_mm256_add_epi32(dot, round[k]), predShift[k]);
+            }
+        }
+    }
+}
+
 template <bool Encode, int V>
 void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     int c = 0;
+    if (Encode && V == 1) {
+        for (; c + 2 <= count; c += 2)
+            encode16<2>(xs + c, inShifts + c, n, p);
+        if (c < count)
+            encode16<1>(xs + c, inShifts + c, n, p);
+        return;
+    }
     for (; c + 2 <= count; c += 2)
         run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
     if (c < count)
@@ -217,7 +456,7 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
 {
-    run_avx2_small<false, 1, 2>(xs, inShifts, n, p, ThenLpc{xs, ks, {}});
+    decode_pair(xs, inShifts, n, p, ks);
 }
 
 } // namespace monkeys::core

@@ -48,13 +48,19 @@ const std::vector<int32_t>& welch_window(int n)
 
 } // namespace
 
+void portable::window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y)
+{
+    for (int i = 0; i < n; ++i)
+        y[i] = (int64_t(x[i]) * w[i]) >> scale;
+}
+
 void portable::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
 {
     for (int lag = 0; lag < lags; ++lag) {
         int64_t s = 0;
-        for (int i = lag; i < n; ++i)
+        for (int i = 0; i < n; ++i)
             s += y[i] * y[i - lag];
-        r[lag] = s;
+        r[lag] += s;
     }
 }
 
@@ -116,9 +122,10 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
     }
     if (n <= 4 * p || p <= 0)
         return;
-    uint64_t peak = 0;
+    // the largest magnitude's bit length is that of all magnitudes or-ed
+    uint32_t peak = 0;
     for (int i = 0; i < n; ++i)
-        peak = std::max(peak, uint64_t(std::abs(int64_t(x[i]))));
+        peak |= x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
     if (peak == 0)
         return;
     // The windowed frame in integers small enough that every sum of n
@@ -127,14 +134,19 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
     const int limit = (62 - bit_length(uint64_t(n))) / 2;
     const int scale = std::max(0, bit_length(peak) + 16 - limit);
     const std::vector<int32_t>& w = welch_window(n);
-    thread_local std::vector<int64_t> store;
-    store.resize(size_t(n) + kAutocorrelationPad);
-    std::fill(store.begin(), store.begin() + kAutocorrelationPad, 0);
-    int64_t* y = store.data() + kAutocorrelationPad;
-    for (int i = 0; i < n; ++i)
-        y[i] = (int64_t(x[i]) * w[size_t(i)]) >> scale;
-    int64_t ri[kMaxLpcOrder + 1];
-    kernels().autocorrelation(y, n, p + 1, ri);
+    // windowed a piece at a time, each after the end of the one before
+    // (zeros before the first): little memory, in the cache
+    constexpr int kPiece = 4096;
+    int64_t store[kAutocorrelationPad + kPiece] = {};
+    int64_t* y = store + kAutocorrelationPad;
+    int64_t ri[kMaxLpcOrder + 1] = {};
+    for (int at = 0; at < n; at += kPiece) {
+        if (at > 0)
+            std::copy(y + kPiece - kAutocorrelationPad, y + kPiece, store);
+        const int m = std::min(kPiece, n - at);
+        kernels().window(x + at, w.data() + at, m, scale, y);
+        kernels().autocorrelation(y, m, p + 1, ri);
+    }
     if (ri[0] <= 0)
         return;
     double r[kMaxLpcOrder + 1];

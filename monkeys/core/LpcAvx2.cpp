@@ -11,15 +11,15 @@ namespace monkeys::core {
 namespace {
 
 // Lags base .. base+4A-1 in one pass over the frame, four to a register:
-// lane j of acc[a] sums y[i] * y[i - (base + 4a + 3 - j)]. Products
-// reaching before y[0] read the zeros there.
+// lane j of acc[a] sums y[i] * y[i - (base + 4a + 3 - j)], which reaches
+// base + 4A - 1 entries before y[0] (the lanes beyond lags are dropped).
 template <int A>
 __attribute__((target("avx2"))) void lag_pass(const int64_t* y, int n, int base, int lags, int64_t* r)
 {
     __m256i acc[A];
     for (int a = 0; a < A; ++a)
         acc[a] = _mm256_setzero_si256();
-    for (int i = base; i < n; ++i) {
+    for (int i = 0; i < n; ++i) {
         const __m256i b = _mm256_set1_epi64x(y[i]);
         for (int a = 0; a < A; ++a)
             acc[a] = _mm256_add_epi64(
@@ -29,7 +29,7 @@ __attribute__((target("avx2"))) void lag_pass(const int64_t* y, int n, int base,
     for (int a = 0; a < A; ++a)
         _mm256_store_si256((__m256i*)(sums + 4 * a), acc[a]);
     for (int j = 0; j < 4 * A && base + j < lags; ++j)
-        r[base + j] = sums[4 * (j / 4) + 3 - j % 4];
+        r[base + j] += sums[4 * (j / 4) + 3 - j % 4];
 }
 
 // One prediction from the p samples at past (exact in 64 bits).
@@ -52,8 +52,27 @@ inline int32_t shifted(int64_t acc, int shift) { return int32_t(uint32_t(uint64_
 
 } // namespace
 
+__attribute__((target("avx2"))) void avx2::window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y)
+{
+    const __m128i right = _mm_cvtsi32_si128(scale), left = _mm_cvtsi32_si128(64 - scale);
+    const __m256i zero = _mm256_setzero_si256();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256i p = _mm256_mul_epi32(_mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i))),
+                                           _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(w + i))));
+        // the arithmetic shift: the logical one with the sign's bits on top
+        const __m256i shifted = _mm256_or_si256(_mm256_srl_epi64(p, right),
+                                                _mm256_sll_epi64(_mm256_cmpgt_epi64(zero, p), left));
+        _mm256_storeu_si256((__m256i*)(y + i), shifted);
+    }
+    for (; i < n; ++i)
+        y[i] = (int64_t(x[i]) * w[i]) >> scale;
+}
+
 void avx2::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
 {
+    // the last pass starts at 24 at most and reaches 24 + 11 entries back
+    static_assert(24 + 11 <= kAutocorrelationPad && kMaxLpcOrder + 1 <= 36, "");
     for (int base = 0; base < lags; base += 12) {
         const int left = lags - base;
         if (left > 8)

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Cpu.h"
+#include "Kernels.h"
+
 namespace monkeys::core {
 namespace {
 
@@ -17,11 +20,7 @@ struct Mean {
     void update(uint32_t u) { sum += std::min(u, 1u << 27) - (sum >> 4); }
 };
 
-inline int rice_k(const Mean& m)
-{
-    uint32_t v = m.mean();
-    return v == 0 ? 0 : 31 - __builtin_clz(v);
-}
+inline int rice_k(const Mean& m) { return 31 ^ __builtin_clz(m.mean() | 1); }
 
 // Range-coded model: the context is the Golomb parameter and the next two
 // bits of the mean below its leading one.
@@ -55,42 +54,54 @@ inline Golomb golomb(const Mean& m)
 } // namespace
 
 namespace {
-inline void rice_put(BitWriter& bw, Mean& st, int32_t x)
+
+// Codes between checks of the writer's room.
+constexpr int kChunk = 1024;
+
+inline void rice_put(CodeWriter& w, Mean& st, int32_t x)
 {
-    uint32_t u = zigzag(x);
-    int k = rice_k(st);
-    uint32_t q = u >> k;
-    if (q < kEscape) {
-        // the quotient's zeros, its one and the low bits in one go
-        int bits = int(q) + 1 + k;
-        if (bits <= 32) {
-            bw.put((1u << k) | (u & ((1u << k) - 1)), bits);
-        } else {
-            bw.put_unary(q);
-            bw.put(u, k);
-        }
-    } else {
-        bw.put(0, int(kEscape));
-        bw.put(u, 32);
-    }
+    const uint32_t u = zigzag(x);
+    const int k = rice_k(st);
+    const uint32_t q = u >> k;
+    // the quotient's zeros, its one and the low bits in one code; k is at
+    // most 27, so a code takes at most 51 bits, an escape 56
+    if (q < kEscape) [[likely]]
+        w.put(u - ((q - 1) << k), int(q) + 1 + k);  // 2^k + the low bits
+    else
+        w.put(u, int(kEscape) + 32);
     st.update(u);
 }
+
 } // namespace
 
-void rice_encode(BitWriter& bw, const int32_t* x, int n)
+void rice_encode(CodeWriter& out, const int32_t* x, int n)
 {
+    CodeWriter w = out;  // a local, for registers
     Mean st;
-    for (int i = 0; i < n; ++i)
-        rice_put(bw, st, x[i]);
+    for (int i = 0; i < n; i += kChunk) {
+        const int m = std::min(n - i, kChunk);
+        w.room(m);
+        for (int j = i; j < i + m; ++j)
+            rice_put(w, st, x[j]);
+    }
+    out = w;
 }
 
-void rice_encode2(BitWriter& b0, const int32_t* x0, BitWriter& b1, const int32_t* x1, int n)
+void rice_encode2(CodeWriter& out0, const int32_t* x0, CodeWriter& out1, const int32_t* x1, int n)
 {
+    CodeWriter w0 = out0, w1 = out1;
     Mean s0, s1;
-    for (int i = 0; i < n; ++i) {
-        rice_put(b0, s0, x0[i]);
-        rice_put(b1, s1, x1[i]);
+    for (int i = 0; i < n; i += kChunk) {
+        const int m = std::min(n - i, kChunk);
+        w0.room(m);
+        w1.room(m);
+        for (int j = i; j < i + m; ++j) {
+            rice_put(w0, s0, x0[j]);
+            rice_put(w1, s1, x1[j]);
+        }
     }
+    out0 = w0;
+    out1 = w1;
 }
 
 uint64_t rice_bits(const int32_t* x, int n)
@@ -107,33 +118,144 @@ uint64_t rice_bits(const int32_t* x, int n)
 }
 
 namespace {
-inline int32_t rice_one(BitReader& br, Mean& st)
+
+// One code from the bits b at the reader's position: the zeros before the
+// first one are the quotient (an escape from kEscape on), then k low bits.
+inline uint32_t rice_next(BitReader& br, uint64_t b, Mean& st)
 {
-    int k = rice_k(st);
+    const int k = rice_k(st);
+    const int zeros = __builtin_clzll(b | 1);
     uint32_t u;
-    if (!br.rice(k, kEscape, u)) {
-        uint32_t q = br.get_unary(kEscape);
-        u = q < kEscape ? (q << k) | br.get(k) : br.get(32);
+    if (zeros < int(kEscape)) [[likely]] {
+        // the code's bits as a number are 2^k + the low bits
+        const int length = zeros + 1 + k;
+        u = uint32_t(b >> (64 - length)) + (uint32_t(zeros - 1) << k);
+        br.skip(length);
+    } else {
+        u = uint32_t(b >> 8);  // the 32 bits after the escape's zeros
+        br.skip(int(kEscape) + 32);
     }
     st.update(u);
-    return unzigzag(u);
+    return u;
 }
+
 } // namespace
 
-void rice_decode(BitReader& br, int32_t* x, ptrdiff_t stride, int n)
+namespace {
+
+// What becomes of each decoded value u (zigzag form): stored as it is
+// (turned into residuals after, in one pass that vectorises), or compared
+// with the residual the encoder meant to send (its check of its own
+// output, without a copy).
+struct Store {
+    int32_t* x;
+    void operator()(int i, uint32_t u) { x[i] = int32_t(u); }
+    void finish(int n)
+    {
+        for (int i = 0; i < n; ++i)
+            x[i] = unzigzag(uint32_t(x[i]));
+    }
+};
+struct Compare {
+    const int32_t* x;
+    uint32_t differ = 0;
+    void operator()(int i, uint32_t u) { differ |= uint32_t(x[i] ^ unzigzag(u)); }
+    void finish(int) {}
+};
+
+template <class Out>
+void read_rice(BitReader& in, Out& out, int n)
 {
+    BitReader br = in;  // a local, for registers
     Mean st;
-    for (int i = 0; i < n; ++i)
-        x[i * stride] = rice_one(br, st);
+    for (int i = 0; i < n;) {
+        const int m = std::min(n - i, br.codes_in_reach());
+        if (m == 0) {
+            out(i++, rice_next(br, br.peek(), st));
+            continue;
+        }
+        for (const int end = i + m; i < end; ++i)
+            out(i, rice_next(br, br.peek_fast(), st));
+    }
+    in = br;
+    out.finish(n);
+}
+
+template <class Out>
+void read_rice2(BitReader& in0, Out& out0, BitReader& in1, Out& out1, int n)
+{
+    BitReader b0 = in0, b1 = in1;
+    Mean s0, s1;
+    for (int i = 0; i < n;) {
+        const int m = std::min({n - i, b0.codes_in_reach(), b1.codes_in_reach()});
+        if (m == 0) {  // the last bytes of a stream
+            out0(i, rice_next(b0, b0.peek(), s0));
+            out1(i++, rice_next(b1, b1.peek(), s1));
+            continue;
+        }
+        for (const int end = i + m; i < end; ++i) {
+            out0(i, rice_next(b0, b0.peek_fast(), s0));
+            out1(i, rice_next(b1, b1.peek_fast(), s1));
+        }
+    }
+    in0 = b0;
+    in1 = b1;
+    out0.finish(n);
+    out1.finish(n);
+}
+
+} // namespace
+
+void rice_decode(BitReader& br, int32_t* x, int n)
+{
+    Store out{x};
+    read_rice(br, out, n);
 }
 
 void rice_decode2(BitReader& b0, int32_t* x0, BitReader& b1, int32_t* x1, int n)
 {
-    Mean s0, s1;
+    Store out0{x0}, out1{x1};
+    read_rice2(b0, out0, b1, out1, n);
+}
+
+bool rice_matches(BitReader& br, const int32_t* x, int n)
+{
+    Compare out{x};
+    read_rice(br, out, n);
+    return out.differ == 0;
+}
+
+bool rice_matches2(BitReader& b0, const int32_t* x0, BitReader& b1, const int32_t* x1, int n)
+{
+    Compare out0{x0}, out1{x1};
+    read_rice2(b0, out0, b1, out1, n);
+    return (out0.differ | out1.differ) == 0;
+}
+
+// The bit length is read off a float's exponent, so that the loop runs in
+// vector registers; the conversion rounds the same way everywhere.
+void portable::magnitude(const int32_t* x, int n, uint64_t* sumOut, uint64_t* bitsOut)
+{
+    uint64_t sum = 0;
+    uint32_t bits = 0;  // at most 33 a value, 2^20 values a frame
     for (int i = 0; i < n; ++i) {
-        x0[i] = rice_one(b0, s0);
-        x1[i] = rice_one(b1, s1);
+        const uint32_t a = x[i] < 0 ? 0u - uint32_t(x[i]) : uint32_t(x[i]);
+        sum += a;
+        uint32_t f;
+        const float v = float(int32_t(a >> 1)) * 2.0f + float(int32_t(a & 1));
+        std::memcpy(&f, &v, sizeof f);
+        const int32_t length = int32_t(f >> 23) - 126;  // 0 for 0, else about 1 + log2
+        bits += uint32_t(length < 0 ? 0 : length);
     }
+    *sumOut = sum;
+    *bitsOut = bits;
+}
+
+Magnitude magnitude(const int32_t* x, int n)
+{
+    Magnitude m;
+    kernels().magnitude(x, n, &m.sum, &m.bits);
+    return m;
 }
 
 void range_encode(RangeEncoder& rc, BitWriter& bw, const int32_t* x, int n)

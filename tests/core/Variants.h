@@ -26,6 +26,7 @@ inline std::string stage_name(monkeys::core::Stage s)
     return s == Stage::kAutocorrelation ? "autocorrelation"
            : s == Stage::kLpcResidual   ? "fixed predictor (encoding)"
            : s == Stage::kLpcRestore    ? "fixed predictor (decoding)"
+           : s == Stage::kMagnitude     ? "residual costs"
                                         : "adaptive stages";
 }
 
