@@ -118,6 +118,18 @@ protected:
         return label;
     }
 
+    // The mark and the invocation reach the field's window as messages
+    // of their own.
+    bool Picked(const char* label)
+    {
+        return wait_for([&] {
+            fWindow->Lock();
+            bool invoked = !fPicker->picked.empty();
+            fWindow->Unlock();
+            return invoked && Marked() == std::string(label);
+        });
+    }
+
     BWindow* fWindow;
     Picker* fPicker;
 };
@@ -133,14 +145,7 @@ TEST_F(MenuTracking, AClickedItemIsMarkedAndInvokedInTheFieldsWindow)
     Pointer(popped.window, B_MOUSE_DOWN, ItemPoint(popped, 1));
     Pointer(popped.window, B_MOUSE_UP, ItemPoint(popped, 1));
     ASSERT_TRUE(Closed());
-    // The mark and the invocation reach the field's window as messages
-    // of their own.
-    ASSERT_TRUE(wait_for([&] {
-        fWindow->Lock();
-        bool invoked = !fPicker->picked.empty();
-        fWindow->Unlock();
-        return invoked && Marked() == std::string("Good");
-    }));
+    ASSERT_TRUE(Picked("Good"));
     fWindow->Lock();
     EXPECT_EQ(fPicker->picked, std::vector<uint32>{kGood});
     EXPECT_STREQ(fPicker->field->MenuLabel(), "Good");
@@ -171,14 +176,7 @@ TEST_F(MenuTracking, OutsidePressesEscapeAndDisabledItemsChooseNothing)
     Key(popped.window, B_DOWN_ARROW);   // the separator and "Best" are passed over
     Key(popped.window, B_ENTER);
     ASSERT_TRUE(Closed());
-    // The mark and the invocation reach the field's window as messages
-    // of their own.
-    ASSERT_TRUE(wait_for([&] {
-        fWindow->Lock();
-        bool invoked = !fPicker->picked.empty();
-        fWindow->Unlock();
-        return invoked && Marked() == std::string("Good");
-    }));
+    ASSERT_TRUE(Picked("Good"));
     fWindow->Lock();
     EXPECT_EQ(fPicker->picked, std::vector<uint32>{kGood});
     fWindow->Unlock();
