@@ -7,10 +7,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <map>
-
-extern char** environ;
-
 namespace prefs_test {
 
 PrivateSession::PrivateSession()
@@ -38,29 +34,10 @@ std::string PrivateSession::SettingsFile(const std::string& home, const std::str
 Background::Background(const std::vector<std::string>& argv, const suite_test::Environment& env)
     : fPid(-1), fEnded(false)
 {
-    std::map<std::string, std::string> variables;
-    for (char** e = environ; *e != nullptr; e++) {
-        std::string entry(*e);
-        size_t eq = entry.find('=');
-        if (eq != std::string::npos)
-            variables[entry.substr(0, eq)] = entry.substr(eq + 1);
-    }
-    for (const auto& [name, value] : env) {
-        if (value)
-            variables[name] = *value;
-        else
-            variables.erase(name);
-    }
-    std::vector<std::string> entries;
-    for (const auto& [name, value] : variables)
-        entries.push_back(name + "=" + value);
-    std::vector<char*> args, envp;
-    for (const std::string& arg : argv)
-        args.push_back(const_cast<char*>(arg.c_str()));
-    args.push_back(nullptr);
-    for (std::string& entry : entries)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<std::string> entries = suite_test::child_environment(env);
+    std::vector<char*> envp = suite_test::pointers(entries);
+    std::vector<std::string> words = argv;
+    std::vector<char*> args = suite_test::pointers(words);
     fPid = fork();
     if (fPid == 0) {
         execve(args[0], args.data(), envp.data());

@@ -31,6 +31,20 @@ bool removed_by_default(const std::string& name)
         || name.rfind("LC_", 0) == 0;
 }
 
+void set_nonblocking(int fd)
+{
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+}
+
+double now_seconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+} // namespace
+
 std::vector<std::string> child_environment(const Environment& changes)
 {
     std::map<std::string, std::string> env;
@@ -64,19 +78,6 @@ std::vector<char*> pointers(std::vector<std::string>& strings)
     return result;
 }
 
-void set_nonblocking(int fd)
-{
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
-}
-
-double now_seconds()
-{
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-} // namespace
 
 ProgramResult run_program(const std::vector<std::string>& argv, const Environment& env,
                           const std::string& cwd)

@@ -46,6 +46,12 @@ ProgramResult run_program(const std::vector<std::string>& argv, const Environmen
                           const std::string& cwd = {});
 ProgramResult run_program(const std::vector<std::string>& argv, const RunOptions& options);
 
+// The environment a test's child gets: this process's without HOME,
+// XDG_CONFIG_HOME and the language variables, then the changes; as
+// "NAME=value" entries, and their null-ended pointers for execve.
+std::vector<std::string> child_environment(const Environment& changes);
+std::vector<char*> pointers(std::vector<std::string>& strings);
+
 // A fresh folder under $TMPDIR (or /tmp), removed with all it holds.
 class TempDir {
 public:
