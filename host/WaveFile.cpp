@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include <LittleEndian.h>
+
 namespace {
 
 // The header: RIFF, fmt (WAVE_FORMAT_EXTENSIBLE beyond two channels or 16
@@ -18,14 +20,14 @@ const size_t kExtensibleHeader = 68;
 
 void put16(std::vector<uint8>& out, uint32 v)
 {
-    out.push_back(uint8(v));
-    out.push_back(uint8(v >> 8));
+    out.resize(out.size() + 2);
+    little_endian::put16(out.data() + out.size() - 2, uint16(v));
 }
 
 void put32(std::vector<uint8>& out, uint32 v)
 {
-    put16(out, v & 0xFFFF);
-    put16(out, v >> 16);
+    out.resize(out.size() + 4);
+    little_endian::put32(out.data() + out.size() - 4, v);
 }
 
 void put_text(std::vector<uint8>& out, const char* text)
