@@ -439,10 +439,9 @@ status_t TInterAppPrefs::ShowWindow(BRect frame)
     port_id port = find_port(kIAPPortName);
     if (port < 0)
         port = CreateAndShowWindow(frame);
-    else
-        ActivateWindow(port);
-    AddComponents(port);
-    return B_OK;
+    else if (status_t status = ActivateWindow(port); status != B_OK)
+        return status;
+    return AddComponents(port);
 }
 
 port_id TInterAppPrefs::CreateAndShowWindow(BRect frame)
@@ -495,9 +494,11 @@ status_t TInterAppPrefs::CloseWindow(bool force) const
 status_t TInterAppPrefs::SendMessage(port_id port, BMessage* message) const
 {
     if (message == nullptr)
-        return B_OK;
+        return B_BAD_VALUE;
     std::vector<char> bytes(static_cast<size_t>(message->FlattenedSize()));
-    if (message->Flatten(bytes.data(), ssize_t(bytes.size())) == B_OK)
-        write_port_etc(port, 0, bytes.data(), bytes.size(), B_RELATIVE_TIMEOUT, kPortWriteTimeout);
-    return B_OK;
+    status_t status = message->Flatten(bytes.data(), ssize_t(bytes.size()));
+    if (status != B_OK)
+        return status;
+    return write_port_etc(port, 0, bytes.data(), bytes.size(), B_RELATIVE_TIMEOUT,
+                          kPortWriteTimeout);
 }

@@ -241,7 +241,7 @@ TEST_F(Store, TheAcceleratorMenuOffersSixEntriesWithTheValueMarked)
     }
 }
 
-TEST_F(Store, OnlyTheWindowsOwnerClosesItWithoutForce)
+TEST_F(Store, OnlyTheWindowsOwnerClosesItWithoutForceAndAGoneWindowIsReported)
 {
     TInterAppPrefs prefs;
     EXPECT_EQ(prefs.CloseWindow(false), B_OK);   // no window anywhere
@@ -260,6 +260,11 @@ TEST_F(Store, OnlyTheWindowsOwnerClosesItWithoutForce)
     EXPECT_EQ(request.what, uint32(B_QUIT_REQUESTED));
     EXPECT_EQ(code, 0);
     delete_port(port);
+
+    // A window that is gone is reported, never taken for reached.
+    EXPECT_EQ(prefs.SendMessage(port, &request), B_BAD_PORT_ID);
+    EXPECT_EQ(prefs.ActivateWindow(port), B_BAD_PORT_ID);
+    EXPECT_EQ(prefs.AddComponents(port), B_BAD_PORT_ID);
 }
 
 TEST_F(Store, ASaveThatFailsOrIsKilledLeavesThePreviousFileWhole)
