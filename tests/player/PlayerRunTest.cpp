@@ -2,7 +2,11 @@
 // temporary home, its add-on and the real codec library.
 #include <gtest/gtest.h>
 
+#include <AppDefs.h>
+#include <Messenger.h>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "PlayerTestSupport.h"
 
@@ -92,6 +96,92 @@ TEST_F(PlayerRun, PlaysThePcmThroughTheSoundOutputWithPauseAndSeek)
     // The same playback into a WAVE file, a tenth of a second of it.
     EXPECT_EQ(Player({"-Play", "-Seconds=0.1", "-Output=" + (fDir / "tenth.wav"), s.ape}).status, 0);
     EXPECT_EQ(wave_data(fDir / "tenth.wav"), s.Frames(0, 4410));
+}
+
+TEST_F(PlayerRun, AFileNotPlayedWholeIsNamedLeavesNoWaveFileAndFailsTheRun)
+{
+    const Sample& s = sample_of_three_codec_frames();
+    const std::string bytes = suite_test::read_file(s.ape);
+    const std::string wave = fDir / "out.wav";
+    auto sound = [&](const std::string& name) {
+        suite_test::Environment env = player_env(fHome);
+        env["SDL_AUDIODRIVER"] = "disk";
+        env["SDL_DISKAUDIOFILE"] = fDir / name;
+        env["SDL_DISKAUDIODELAY"] = "1";
+        return env;
+    };
+    auto damaged = [](const std::string& file) {
+        return "ERROR: " + file + " is damaged: its audio stops before its end.\n";
+    };
+
+    // At rest: one bit flipped in the first, second or last codec frame,
+    // or the file cut short; into a WAVE file either way. (The sound
+    // output and the window come below.)
+    struct Damage {
+        std::string name;
+        std::string content;
+        std::string error;
+    };
+    std::vector<Damage> damages;
+    for (size_t at : {bytes.size() / 5, bytes.size() / 2, bytes.size() - 100}) {
+        std::string copy = bytes;
+        copy[at] = char(copy[at] ^ 0x08);
+        const std::string file = fDir / ("flipped-at-" + std::to_string(at) + ".ape");
+        damages.push_back({file, copy, damaged(file)});
+    }
+    damages.push_back({fDir / "cut.ape", bytes.substr(0, bytes.size() * 2 / 3),
+                       "ERROR: No add-on can play " + (fDir / "cut.ape") + ".\n"});
+    for (const Damage& d : damages) {
+        suite_test::write_file(d.name, d.content);
+        for (std::vector<std::string> args :
+             {std::vector<std::string> {"-Decode=" + wave}, {"-Play", "-Output=" + wave}}) {
+            args.insert(args.begin(), player());
+            args.push_back(d.name);
+            ProgramResult r = run_program(args, player_env(fHome));
+            EXPECT_EQ(r.status, 1) << d.name << " " << args[1];
+            EXPECT_TRUE(r.out.ends_with(d.error)) << args[1] << ": " << r.out;
+            EXPECT_FALSE(suite_test::file_exists(wave)) << d.name << " " << args[1];
+        }
+    }
+
+    // While it plays, paused long after the first refill: a file cut then
+    // is damaged; one removed then plays whole from the open file.
+    const std::string shrinking = fDir / "shrinking.ape";
+    const std::string removed = fDir / "removed.ape";
+    suite_test::write_file(shrinking, bytes);
+    suite_test::write_file(removed, bytes);
+    Child cut({player(), "-Play", "-PauseAt=1000:2000", shrinking}, sound("cut.raw"));
+    Child gone({player(), "-Play", "-PauseAt=1000:2000", removed}, sound("gone.raw"));
+    ASSERT_TRUE(cut.WaitFor("Playing: ") && gone.WaitFor("Playing: "));
+    ASSERT_EQ(truncate(shrinking.c_str(), off_t(bytes.size() / 2)), 0);
+    ASSERT_EQ(unlink(removed.c_str()), 0);
+    EXPECT_TRUE(cut.WaitFor(damaged(shrinking))) << cut.Seen();
+    EXPECT_EQ(cut.Wait(), 1);
+    EXPECT_EQ(gone.Wait(), 0);
+    const std::string played = suite_test::read_file(fDir / "gone.raw");
+    EXPECT_EQ(without_silence(std::vector<uint8_t>(played.begin(), played.end()), s.FrameSize()),
+              s.pcm);
+
+    // The window tells it in its status line (and on the terminal), goes
+    // on to the next file, and the run ends with status 1.
+    suite_test::Environment env = sound("window.raw");
+    env["SUITE_OFFSCREEN"] = "1";
+    const Sample& next = sample_without_zero_bytes();
+    Child window({player(), damages[1].name, next.ape}, env);
+    EXPECT_TRUE(window.WaitFor(damages[1].error)) << window.Seen();
+    EXPECT_TRUE(suite_test::eventually(
+        [&] {
+            const std::string raw = suite_test::read_file(fDir / "window.raw");
+            const std::vector<uint8_t> heard =
+                without_silence(std::vector<uint8_t>(raw.begin(), raw.end()), 2);
+            return heard.size() >= next.pcm.size() &&
+                std::equal(next.pcm.begin(), next.pcm.end(), heard.end() - long(next.pcm.size()));
+        },
+        30))
+        << "the next file was not played";
+    suite_test::ScopedEnv runtime("XDG_RUNTIME_DIR", (fHome / "run").c_str());
+    EXPECT_EQ(BMessenger("application/x-vnd.VELMOR-ApePlayer").SendMessage(B_QUIT_REQUESTED), B_OK);
+    EXPECT_EQ(window.Wait(), 1);
 }
 
 TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
