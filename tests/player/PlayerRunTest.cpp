@@ -63,6 +63,32 @@ TEST_F(PlayerRun, PrintsTheFileInformationAndDecodesWholeOrInParts)
     EXPECT_EQ(wave_data(fDir / "whole.wav"), s.pcm);
 }
 
+TEST_F(PlayerRun, RefusesAnUnknownOptionOrABadValueBeforeDoingAnything)
+{
+    const std::string file = sample("Mono").ape;
+    // The first argument refused is named; nothing after it counts.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"-V"}, "-V"},
+        {{"-Info="}, "-Info="},
+        {{"-Play:x"}, "-Play:x"},
+        {{"-Seconds=-1"}, "-Seconds=-1"},
+        {{"-Seek=5+"}, "-Seek=5+"},
+        {{"-PauseAt=5"}, "-PauseAt=5"},
+        {{"-Decode="}, "-Decode="},
+        {{"-"}, "-"},
+        {{"-Info", "-Play"}, "-Play"},
+        {{"-bogus=1", "-help"}, "-bogus=1"}};
+    for (const auto& [args, bad] : refused) {
+        std::vector<std::string> run = args;
+        run.push_back(file);
+        ProgramResult r = Player(run);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.out, "ERROR: Unknown option or bad value: " + bad + " (see -Help)\n");
+    }
+    EXPECT_EQ(Player({"-Help=x", "-bogus"}).status, 0);
+    EXPECT_EQ(Player({"-info", "-SECONDS:0.5", "-Seek=1,2+3", "-pauseat:1:2", file}).status, 0);
+}
+
 TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
 {
     suite_test::TempHome bare;
