@@ -67,24 +67,17 @@ TEST_F(PlayerRun, RefusesAnUnknownOptionOrABadValueBeforeDoingAnything)
 {
     const std::string file = sample("Mono").ape;
     // The first argument refused is named; nothing after it counts.
-    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-        {{"-V"}, "-V"},
-        {{"-Info="}, "-Info="},
-        {{"-Play:x"}, "-Play:x"},
-        {{"-Seconds=-1"}, "-Seconds=-1"},
-        {{"-Seek=5+"}, "-Seek=5+"},
-        {{"-PauseAt=5"}, "-PauseAt=5"},
-        {{"-Decode="}, "-Decode="},
-        {{"-"}, "-"},
-        {{"-Info", "-Play"}, "-Play"},
-        {{"-bogus=1", "-help"}, "-bogus=1"}};
-    for (const auto& [args, bad] : refused) {
-        std::vector<std::string> run = args;
-        run.push_back(file);
-        ProgramResult r = Player(run);
+    auto refused = [&](std::vector<std::string> args, const std::string& bad) {
+        args.push_back(file);
+        ProgramResult r = Player(args);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_EQ(r.out, "ERROR: Unknown option or bad value: " + bad + " (see -Help)\n");
-    }
+    };
+    for (const char* bad :
+         {"-V", "-Info=", "-Play:x", "-Seconds=-1", "-Seek=5+", "-PauseAt=5", "-Decode=", "-"})
+        refused({bad}, bad);
+    refused({"-Info", "-Play"}, "-Play");
+    refused({"-bogus=1", "-help"}, "-bogus=1");
     EXPECT_EQ(Player({"-Help=x", "-bogus"}).status, 0);
     EXPECT_EQ(Player({"-info", "-SECONDS:0.5", "-Seek=1,2+3", "-pauseat:1:2", file}).status, 0);
 }
@@ -143,30 +136,23 @@ TEST_F(PlayerRun, AFileNotPlayedWholeIsNamedLeavesNoWaveFileAndFailsTheRun)
     // At rest: one bit flipped in the first, second or last codec frame,
     // or the file cut short; into a WAVE file either way. (The sound
     // output and the window come below.)
-    struct Damage {
-        std::string name;
-        std::string content;
-        std::string error;
-    };
-    std::vector<Damage> damages;
+    std::vector<std::pair<std::string, std::string>> files; // the file, its error
     for (size_t at : {bytes.size() / 5, bytes.size() / 2, bytes.size() - 100}) {
         std::string copy = bytes;
         copy[at] = char(copy[at] ^ 0x08);
-        const std::string file = fDir / ("flipped-at-" + std::to_string(at) + ".ape");
-        damages.push_back({file, copy, damaged(file)});
+        files.emplace_back(fDir / ("flipped-at-" + std::to_string(at) + ".ape"), copy);
     }
-    damages.push_back({fDir / "cut.ape", bytes.substr(0, bytes.size() * 2 / 3),
-                       "ERROR: No add-on can play " + (fDir / "cut.ape") + ".\n"});
-    for (const Damage& d : damages) {
-        suite_test::write_file(d.name, d.content);
-        for (std::vector<std::string> args :
-             {std::vector<std::string> {"-Decode=" + wave}, {"-Play", "-Output=" + wave}}) {
-            args.insert(args.begin(), player());
-            args.push_back(d.name);
-            ProgramResult r = run_program(args, player_env(fHome));
-            EXPECT_EQ(r.status, 1) << d.name << " " << args[1];
-            EXPECT_TRUE(r.out.ends_with(d.error)) << args[1] << ": " << r.out;
-            EXPECT_FALSE(suite_test::file_exists(wave)) << d.name << " " << args[1];
+    files.emplace_back(fDir / "cut.ape", bytes.substr(0, bytes.size() * 2 / 3));
+    for (auto& [file, content] : files) {
+        suite_test::write_file(file, content);
+        content =
+            file.ends_with("cut.ape") ? "ERROR: No add-on can play " + file + ".\n" : damaged(file);
+        for (const auto& args : {std::vector<std::string> {"-Decode=" + wave, file},
+                                 {"-Play", "-Output=" + wave, file}}) {
+            ProgramResult r = Player(args);
+            EXPECT_EQ(r.status, 1) << file << " " << args[0];
+            EXPECT_TRUE(r.out.ends_with(content)) << args[0] << ": " << r.out;
+            EXPECT_FALSE(suite_test::file_exists(wave)) << file << " " << args[0];
         }
     }
 
@@ -193,8 +179,8 @@ TEST_F(PlayerRun, AFileNotPlayedWholeIsNamedLeavesNoWaveFileAndFailsTheRun)
     suite_test::Environment env = sound("window.raw");
     env["SUITE_OFFSCREEN"] = "1";
     const Sample& next = sample_without_zero_bytes();
-    Child window({player(), damages[1].name, next.ape}, env);
-    EXPECT_TRUE(window.WaitFor(damages[1].error)) << window.Seen();
+    Child window({player(), files[1].first, next.ape}, env);
+    EXPECT_TRUE(window.WaitFor(files[1].second)) << window.Seen();
     EXPECT_TRUE(suite_test::eventually(
         [&] {
             const std::string raw = suite_test::read_file(fDir / "window.raw");
