@@ -113,7 +113,8 @@ int decode_to_wave(const TAddOnFolder& addOns, const TPlayerOptions& options)
         while (left != 0) {
             const uint32 frames = left > 0 ? uint32(std::min<int64>(left, readFrames)) : readFrames;
             const int32 got = std::min<int32>(decoder->Read(buffer.data(), frames * frameSize), int32(frames));
-            // The end, or short of the length: no WAVE file then.
+            // 0 before the length the add-on reports: a damaged file, of
+            // which no WAVE file is kept.
             if (got <= 0 && frame < info.frames) {
                 print_damaged(file);
                 return 1;
