@@ -1,5 +1,6 @@
 #include "AddOnLoader.h"
 
+#include <FileIO.h>
 #include <PlayerInterface.h>
 
 #include <dirent.h>
@@ -215,7 +216,7 @@ std::unique_ptr<TAddOnDecoder> TPlayerAddOn::Open(const std::string& file)
     ssize_t headerSize = 0;
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
-        headerSize = read(fd, header, sizeof header);
+        headerSize = read_fully(fd, header, sizeof header);
         close(fd);
     }
     if (headerSize < 0)

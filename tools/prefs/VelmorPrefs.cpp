@@ -58,6 +58,11 @@ void print(const BString& text)
     std::printf("%s\n", text.String());
 }
 
+void print_error(const BString& text)
+{
+    print(be_locale->GetString("ERROR: ") << text);
+}
+
 // The window is only ever hidden; once it is, the program is done. The
 // lock is taken between two of the window's messages, so the values its
 // last one broadcast are already queued for this application.
@@ -94,8 +99,7 @@ int main(int argc, char** argv)
             return 0;
         } else {
             BString error = be_locale->GetString("@VelmorPrefs_Unknown_Option %Option%@");
-            error.ReplaceAll("%Option%", argv[i]);
-            print(be_locale->GetString("ERROR: ") << error);
+            print_error(error.ReplaceAll("%Option%", argv[i]));
             print(be_locale->GetString("@VelmorPrefs_Usage@"));
             return 1;
         }
@@ -105,13 +109,22 @@ int main(int argc, char** argv)
     prefs.SetAppSignatureRef(kSignature);
     prefs.AddItem(new TIAPItemAccKeyFormat());
     prefs.AddItem(new TIAPItemFlatToolBar());
-    if (close)
-        return prefs.CloseWindow(true) == B_OK ? 0 : 1;
+    if (close) {
+        if (prefs.CloseWindow(true) == B_OK)
+            return 0;
+        print_error(be_locale->GetString("@VelmorPrefs_No_Window@"));
+        return 1;
+    }
 
     PrefsApp app(&prefs);
     if (app.InitCheck() != B_OK)
         return 1;
-    prefs.ShowWindow(BRect(100, 100, 400, 200));
+    // A window whose program is stopped or hangs takes nothing: after the
+    // write's time-out this program says so rather than wait with it.
+    if (prefs.ShowWindow(BRect(100, 100, 400, 200)) != B_OK) {
+        print_error(be_locale->GetString("@VelmorPrefs_No_Window@"));
+        return 1;
+    }
     if (!prefs.IsWindowOwner() || app.CountWindows() == 0)
         return 0;
     BWindow* window = app.WindowAt(0);
