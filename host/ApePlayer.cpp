@@ -1,11 +1,10 @@
 // ApePlayer: plays APE files (and whatever else its add-ons take) through
 // the desktop's sound output, loading its decoders as add-ons from the
 // folder add-ons/ beside itself.
+#include <FindDirectory.h>
 #include <Locale.h>
+#include <Path.h>
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <string>
 
@@ -21,12 +20,10 @@ namespace {
 // unknown.
 std::string own_folder()
 {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
+    BPath self;
+    if (find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, &self) != B_OK)
         return "";
-    path[n] = '\0';
-    std::string text(path);
+    const std::string text(self.Path());
     return text.substr(0, text.rfind('/') + 1);
 }
 

@@ -16,7 +16,8 @@ set(platform_kernel_USES support)
 set(platform_storage_SOURCES
   AppFileInfo.cpp Entry.cpp EntryRef.cpp File.cpp FindDirectory.cpp MimeType.cpp Node.cpp NodeInfo.cpp Path.cpp
   Resources.cpp Statable.cpp)
-set(platform_storage_USES support)
+# find_path finds an image's file among the kernel kit's images.
+set(platform_storage_USES kernel support)
 
 set(platform_textencoding_SOURCES UTF8.cpp)
 set(platform_textencoding_USES support)

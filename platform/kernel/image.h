@@ -31,8 +31,8 @@ typedef struct {
     dev_t device;
     ino_t node;
     char name[PATH_MAX];   // absolute path of the image file
-    void* text;
-    void* data;
+    void* text;            // where its code is mapped, text_size bytes
+    void* data;            // where its writable data is mapped, data_size bytes
     int32 text_size;
     int32 data_size;
 } image_info;
