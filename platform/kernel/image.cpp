@@ -238,3 +238,18 @@ status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, siz
     ++*cookie;
     return B_OK;
 }
+
+status_t _get_image_info(image_id image, image_info* info, size_t size)
+{
+    if (!info || size < offsetof(image_info, text))
+        return B_BAD_VALUE;
+    int32 cookie = 0;
+    image_info record;
+    while (_get_next_image_info(0, &cookie, &record, sizeof record) == B_OK) {
+        if (record.id == image) {
+            memcpy(info, &record, size < sizeof record ? size : sizeof record);
+            return B_OK;
+        }
+    }
+    return B_BAD_IMAGE_ID;
+}

@@ -59,3 +59,8 @@ status_t get_image_symbol(image_id image, const char* name, int32 symbolType, vo
 status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, size_t size);
 #define get_next_image_info(team, cookie, info) \
     _get_next_image_info((team), (cookie), (info), sizeof(*(info)))
+
+// The record of one image of this process, as the walk above gives it.
+// B_OK, B_BAD_VALUE, or B_BAD_IMAGE_ID when no mapped image has that id.
+status_t _get_image_info(image_id image, image_info* info, size_t size);
+#define get_image_info(image, info) _get_image_info((image), (info), sizeof(*(info)))

@@ -70,7 +70,7 @@ TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
 
     env["SUITE_OFFSCREEN"] = "1";
     Child about({player(), "-About"}, env);
-    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is missing from ~/.local/lib.\n"))
+    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is in neither ~/.local/lib nor the suite's installation.\n"))
         << about.Seen();
 }
 
@@ -107,6 +107,13 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
     ProgramResult info = run_program({prefix / "bin/ApePlayer", "-Info", sample("Mono").ape}, player_env(home));
     EXPECT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("Add-on: APE (Monkey's Audio) decoder (" + addOns + "/Orvane.so)\n"), std::string::npos)
+        << info.out;
+    // A user's own add-on of the same name comes first.
+    const std::string userAddOns = home / ".local/lib/velmor/ApePlayer/add-ons";
+    suite_test::make_dirs(userAddOns);
+    suite_test::copy_file(addon_file(), userAddOns + "/Orvane.so");
+    info = run_program({prefix / "bin/ApePlayer", "-Info", sample("Mono").ape}, player_env(home));
+    EXPECT_NE(info.out.find("Add-on: APE (Monkey's Audio) decoder (" + userAddOns + "/Orvane.so)\n"), std::string::npos)
         << info.out;
 
     // The icon and version record are in the file's bytes: the install and
