@@ -127,3 +127,29 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
         EXPECT_EQ(version_text_of(file), "SoundPlay Orvane") << file;
     }
 }
+
+TEST(PlayerInstall, TheUserInstallTeachesTheDesktopTheFilesAndOffersThePlayer)
+{
+    if (run_program({"/bin/sh", "-c", "command -v xdg-mime && command -v gio"}).status != 0)
+        GTEST_SKIP() << "needs xdg-mime and gio (xdg-utils, libglib2.0-bin: scripts/packages.txt)";
+    suite_test::TempHome home;
+    ProgramResult install
+        = run_program({SUITE_CMAKE, "--install", suite_test::build_dir(), "--prefix", home / ".local"});
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    // As a file manager sees them (GIO): by their first bytes, under any
+    // name that no other type claims alone; the other APE format's files
+    // stay its own.
+    suite_test::Environment desktop = home.Env();
+    desktop["XDG_CURRENT_DESKTOP"] = "GNOME";
+    const std::string ours = sample("Mono").ape;
+    suite_test::write_file(home / "other.ape", "MAC " + std::string(60, 'x'));
+    for (const char* name : {"song", "song.ape", "Track 01.dat"}) {
+        suite_test::copy_file(ours, home / name);
+        EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / name}, desktop).out, "audio/x-velmor-ape\n")
+            << name;
+    }
+    EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / "other.ape"}, desktop).out, "audio/x-ape\n");
+    EXPECT_EQ(run_program({"xdg-mime", "query", "default", "audio/x-velmor-ape"}, desktop).out,
+        "velmor-apeplayer.desktop\n");
+}
+
