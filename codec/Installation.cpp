@@ -1,5 +1,7 @@
 #include "Installation.h"
 
+#include "UsingLibMonkeysAudio.h"
+
 #include <FindDirectory.h>
 #include <Path.h>
 
@@ -7,12 +9,11 @@
 
 // The installation's layout, relative to its prefix (cmake/Suite.cmake).
 #ifndef SUITE_INSTALL_APP_DIR
-#error "SUITE_INSTALL_APP_DIR, SUITE_INSTALL_CODEC_DIR, SUITE_INSTALL_GST_PLUGIN_DIR and SUITE_PLAYER come from the build"
+#error "the layout (SUITE_LAYOUT_DEFINITIONS) comes from the build"
 #endif
 
 namespace {
 
-const char kCodecLibrary[] = "libMonkeysAudio.so";
 const char kPlayerAddOns[] = SUITE_PLAYER "/add-ons";
 // The user install's add-on folder, below the user library folder.
 const char kUserAddOns[] = "velmor/" SUITE_PLAYER "/add-ons";
@@ -22,10 +23,11 @@ const char kUserAddOns[] = "velmor/" SUITE_PLAYER "/add-ons";
 BString strip_tail(const BString& folder, const BString& tail)
 {
     const BString suffix = BString("/") + tail;
-    if (folder.Length() < suffix.Length() || folder.FindLast(suffix.String()) != folder.Length() - suffix.Length())
+    const int32 at = folder.Length() - suffix.Length();
+    if (at < 0 || folder.FindLast(suffix.String()) != at)
         return BString();
     BString prefix;
-    folder.CopyInto(prefix, 0, folder.Length() - suffix.Length() + 1);
+    folder.CopyInto(prefix, 0, at + 1);
     return prefix;
 }
 
@@ -43,7 +45,7 @@ BString user_library_folder()
     return BString(folder.Path()) + "/";
 }
 
-}  // namespace
+} // namespace
 
 BString installation_prefix(const BString& imagePath)
 {
@@ -53,7 +55,8 @@ BString installation_prefix(const BString& imagePath)
     BString folder;
     imagePath.CopyInto(folder, 0, slash);
     const BString appDir(SUITE_INSTALL_APP_DIR);
-    for (const BString& tail : {BString(SUITE_INSTALL_GST_PLUGIN_DIR), appDir + "/" + kPlayerAddOns}) {
+    for (const BString& tail :
+         {BString(SUITE_INSTALL_GST_PLUGIN_DIR), appDir + "/" + kPlayerAddOns}) {
         const BString prefix = strip_tail(folder, tail);
         if (!prefix.IsEmpty())
             return prefix;
@@ -80,10 +83,10 @@ std::vector<BString> codec_library_candidates()
     std::vector<BString> candidates;
     const BString user = user_library_folder();
     if (!user.IsEmpty())
-        add_once(candidates, user + kCodecLibrary);
+        add_once(candidates, user + kLibMonkeysAudioFileName);
     const BString prefix = own_installation_prefix();
     if (!prefix.IsEmpty())
-        add_once(candidates, prefix + SUITE_INSTALL_CODEC_DIR + "/" + kCodecLibrary);
+        add_once(candidates, prefix + SUITE_INSTALL_CODEC_DIR + "/" + kLibMonkeysAudioFileName);
     return candidates;
 }
 

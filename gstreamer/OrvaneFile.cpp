@@ -33,7 +33,8 @@ std::string either(const std::vector<BString>& places)
     return text.empty() ? "nowhere (no home folder, no installation)" : text;
 }
 
-const char* const kInstallHint = ". Install the suite's package, or its user install (cmake --install build --prefix"
+const char* const kInstallHint =
+    ". Install the suite's package, or its user install (cmake --install build --prefix"
     " \"$HOME/.local\")";
 
 // The codec library, loaded once; a failed load is tried again with the
@@ -45,8 +46,8 @@ bool load_library(std::string* message)
         return true;
     const std::string path = path_name_lib_monkeys_audio().String();
     if (path.empty()) {
-        *message = "The codec library libMonkeysAudio.so is missing: not at " + either(codec_library_candidates())
-            + kInstallHint;
+        *message = "The codec library libMonkeysAudio.so is missing: not at " +
+            either(codec_library_candidates()) + kInstallHint;
         return false;
     }
     if (load_lib_monkeys_audio(&gLibrary) != 0) {
@@ -70,7 +71,8 @@ std::shared_ptr<TPlayerAddOn> load_add_on(const std::string& path, std::string* 
     std::string why;
     std::shared_ptr<TPlayerAddOn> addOn = TPlayerAddOn::Load(path, &why);
     if (addOn == nullptr) {
-        *message = "No usable Orvane add-on: " + why + ". Name the add-on file in " + kAddOnVariable;
+        *message =
+            "No usable Orvane add-on: " + why + ". Name the add-on file in " + kAddOnVariable;
         return nullptr;
     }
     gAddOns[path] = addOn;

@@ -239,7 +239,9 @@ std::unique_ptr<TAddOnDecoder> TPlayerAddOn::Open(const std::string& file)
     return nullptr;
 }
 
-TAddOnFolder::TAddOnFolder(const std::string& folder) : TAddOnFolder(std::vector<std::string>{folder}) {}
+TAddOnFolder::TAddOnFolder(const std::string& folder)
+    : TAddOnFolder(std::vector<std::string> {folder})
+{}
 
 TAddOnFolder::TAddOnFolder(const std::vector<std::string>& folders)
 {

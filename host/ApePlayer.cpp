@@ -34,8 +34,8 @@ std::string own_folder()
 bool same_folder(const std::string& a, const std::string& b)
 {
     struct stat first, second;
-    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
-        && first.st_ino == second.st_ino;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+        first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 void print_usage()
@@ -89,7 +89,7 @@ int main(int argc, char** argv)
 
     // A user's own add-ons first, then the ones beside the player.
     const std::string addOnFolder = options.addOnFolder.empty() ? folder + "add-ons" : options.addOnFolder;
-    std::vector<std::string> addOnFolders{addOnFolder};
+    std::vector<std::string> addOnFolders {addOnFolder};
     if (options.addOnFolder.empty()) {
         const BString user = user_addon_folder();
         if (!user.IsEmpty() && !same_folder(user.String(), addOnFolder))

@@ -21,8 +21,10 @@ const char kRawBanner[] = "\nVelprobe    Ver 0.90\nCopyright (C) 2026 VELMOR\n\n
 // The library lines, the file it was loaded from last.
 std::string raw_library_info(const TempHome& home, const std::string& version = "Ver 1.50")
 {
-    return "Fake Monkey's Audio    " + version + "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
-        "@Lib_Monkeys_Audio_File " + home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
+    return "Fake Monkey's Audio    " + version +
+        "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
+        "@Lib_Monkeys_Audio_File " +
+        home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
 }
 const char kRawUsage[] =
     "@Probe_Overview Velprobe@\n"
@@ -75,7 +77,9 @@ TEST_F(MainTest, VerboseRunPrintsBannerAndLibraryBeforeItsWork)
 {
     home.InstallFakeLibrary("complete");
     const ProgramResult r = RunRaw({"-V", "a.ape"});
-    EXPECT_EQ(r.out, std::string(kRawBanner) + raw_library_info(home) + "Probe file: a.ape\n@Probe_Done@\n");
+    EXPECT_EQ(r.out,
+              std::string(kRawBanner) + raw_library_info(home) +
+                  "Probe file: a.ape\n@Probe_Done@\n");
     EXPECT_EQ(r.status, 0);
     const ProgramResult quiet = RunRaw({"a.ape"});
     EXPECT_EQ(quiet.out, "Probe file: a.ape\n@Probe_Done@\n");
@@ -119,8 +123,9 @@ TEST_F(MainTest, LibraryErrors)
 
     home.InstallFakeLibrary("v139");
     r = RunRaw({"-V", "a.ape"});
-    EXPECT_EQ(r.out, std::string(kRawBanner) + raw_library_info(home, "Ver 1.39")
-                         + "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
+    EXPECT_EQ(r.out,
+              std::string(kRawBanner) + raw_library_info(home, "Ver 1.39") +
+                  "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
     EXPECT_EQ(r.status, 1);
 
     home.InstallFakeLibrary("vbad");

@@ -125,8 +125,10 @@ const char kBanner[] = "\nTestprog    Ver 9.99\n(C) VELMOR and VELMOR\n\n";
 // The library lines, the file it was loaded from last.
 std::string library_info(const TempHome& home, const std::string& version = "Ver 1.50")
 {
-    return "Fake Monkey's Audio    " + version + "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
-        "@Lib_Monkeys_Audio_File " + home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
+    return "Fake Monkey's Audio    " + version +
+        "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
+        "@Lib_Monkeys_Audio_File " +
+        home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
 }
 
 TEST_F(StartupTest, QuietRunWithALibraryPrintsNothing)
@@ -183,8 +185,9 @@ TEST_F(StartupTest, OldLibraryIsReportedAfterTheLibraryInformation)
     TOption options;
     options.verbose = options.help = true;
     options.Calc();
-    EXPECT_EQ(Run(options, -1), std::string(kBanner) + library_info(home, "Ver 1.39")
-                                    + "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
+    EXPECT_EQ(Run(options, -1),
+              std::string(kBanner) + library_info(home, "Ver 1.39") +
+                  "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
     unload_lib_monkeys_audio(&gAppPrivacy.lib_image);
     EXPECT_EQ(Run(TOption(), -1), "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
 }

@@ -270,7 +270,8 @@ TEST(FindPath, EveryImageFindsItsOwnFile)
         images.push_back(image);
         void* probe = nullptr;
         ASSERT_EQ(get_image_symbol(image, "image_path_probe", B_SYMBOL_TYPE_TEXT, &probe), B_OK);
-        EXPECT_EQ(reinterpret_cast<ProbeFn*>(probe)(), std::filesystem::canonical(dir / file).string());
+        EXPECT_EQ(reinterpret_cast<ProbeFn*>(probe)(),
+                  std::filesystem::canonical(dir / file).string());
     }
     for (image_id image : images)
         unload_add_on(image);
@@ -278,10 +279,12 @@ TEST(FindPath, EveryImageFindsItsOwnFile)
     int onTheStack = 0;
     EXPECT_EQ(image_path(&onTheStack), "(failed)");
     char small[4];
-    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, small, sizeof small), B_NAME_TOO_LONG);
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, small, sizeof small),
+              B_NAME_TOO_LONG);
     BPath path;
     EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, "x", &path), B_BAD_VALUE);
-    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, static_cast<path_base_directory>(0), nullptr, &path), B_UNSUPPORTED);
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, static_cast<path_base_directory>(0), nullptr, &path),
+              B_UNSUPPORTED);
 }
 
 } // namespace

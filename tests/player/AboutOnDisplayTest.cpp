@@ -160,7 +160,8 @@ TEST_F(AboutBox, AnAddOnUnderAnotherNameFindsItsOwnFileWhateverElseHoldsItsName)
     for (const char* lang : {"en", "ja"})
         suite_test::copy_file(suite_test::source_dir() + "/dictionaries/Orvane." + lang,
             folder / (std::string("Language/Dictionaries/Orvane.") + lang));
-    Child player({folder / "OrvaneFans/ApePlayer", "-About", "-AddOns=" + folder.Path()}, player_env(fHome));
+    Child player({folder / "OrvaneFans/ApePlayer", "-About", "-AddOns=" + folder.Path()},
+                 player_env(fHome));
     ASSERT_TRUE(player.WaitFor(kEnglish)) << player.Seen();
     const unsigned long id = OnScreen();
     ASSERT_NE(id, 0u);

@@ -77,9 +77,11 @@ TEST_F(ToolTest, AnInstallationServesEveryUserAndTheUsersOwnLibraryComesFirst)
     TempDir prefix("suite-prefix");
     install(prefix.Path());
     const std::string own = fs::canonical(prefix / "lib/libMonkeysAudio.so");
-    ASSERT_EQ(run_program({"/usr/bin/python3", TOOLS_SAMPLE_SCRIPT, InWork("song.wav"), "--seconds", "1"}).status,
-              0);
-    const Environment noHome{{"HOME", "/nonexistent"}};
+    ASSERT_EQ(
+        run_program({"/usr/bin/python3", TOOLS_SAMPLE_SCRIPT, InWork("song.wav"), "--seconds", "1"})
+            .status,
+        0);
+    const Environment noHome {{"HOME", "/nonexistent"}};
     ProgramResult r = Run(prefix / "bin/Fennick", {"-V", "song.wav"}, noHome);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("\nLibrary file: " + own + "\n\n"), std::string::npos) << r.out;
@@ -89,7 +91,8 @@ TEST_F(ToolTest, AnInstallationServesEveryUserAndTheUsersOwnLibraryComesFirst)
 
     fHome.InstallFakeLibrary("complete");
     r = Run(prefix / "bin/Tarvin", {"-V", "song.ape"});
-    EXPECT_NE(r.out.find("\nLibrary file: " + fHome.LibraryFolder() + "/libMonkeysAudio.so\n\n"), std::string::npos)
+    EXPECT_NE(r.out.find("\nLibrary file: " + fHome.LibraryFolder() + "/libMonkeysAudio.so\n\n"),
+              std::string::npos)
         << r.out;
 }
 

@@ -29,7 +29,8 @@ Lines banner(const std::string& program)
 // The library lines, the file it was loaded from last.
 Lines library_lines(const suite_test::TempHome& home, const std::string& version = "Ver 1.50")
 {
-    return {"Fake Monkey's Audio    " + version, "Copyright (C) the test suite", "Components: none (a fake)",
+    return {"Fake Monkey's Audio    " + version, "Copyright (C) the test suite",
+            "Components: none (a fake)",
             "@Lib_Monkeys_Audio_File " + home.LibraryFolder() + "/libMonkeysAudio.so@", ""};
 }
 
@@ -121,8 +122,11 @@ TEST_F(BareLines, VerboseRunShowsBannerAndLibraryFirst)
         args.insert(args.end(), job.args.begin(), job.args.end());
         ProgramResult r = Run(Bare(job.program), args, {{"FAKE_APE_PROGRESS", "100000"}});
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(lines(r.out), concat({banner(job.program), library_lines(fHome),
-                                        {job.announcement, "\r@" + job.progressKey + " 100 0@ ", job.success, ""}}));
+        EXPECT_EQ(
+            lines(r.out),
+            concat({banner(job.program),
+                    library_lines(fHome),
+                    {job.announcement, "\r@" + job.progressKey + " 100 0@ ", job.success, ""}}));
     }
 }
 
@@ -277,8 +281,11 @@ TEST_F(ToolTest, LibraryProblemsAreReportedAndNothingIsCalled)
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
         r = Run(program, {"-V", job.args[0]});
-        EXPECT_EQ(lines(r.out), concat({banner(job.program), library_lines(fHome, "Ver 1.39"),
-                                        {"ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@", ""}}));
+        EXPECT_EQ(
+            lines(r.out),
+            concat({banner(job.program),
+                    library_lines(fHome, "Ver 1.39"),
+                    {"ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@", ""}}));
 
         // Every program needs all eleven entries, VerifyFile included.
         fHome.InstallFakeLibrary("no_verify");

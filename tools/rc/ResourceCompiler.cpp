@@ -203,7 +203,8 @@ void write_png(const std::string& path, const BResources& resources, bool large)
     const auto* pixels = static_cast<const uint8*>(
         resources.LoadResource(large ? kLargeIconType : kMiniIconType, kIconId, &bytes));
     if (pixels == nullptr || bytes != size_t(size) * size_t(size))
-        throw Failure{std::string("the definition has no ") + (large ? "large" : "mini") + " icon"};
+        throw Failure {std::string("the definition has no ") + (large ? "large" : "mini") +
+                       " icon"};
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
     unsigned char* data = cairo_image_surface_get_data(surface);
     for (int y = 0; y < size; y++) {
@@ -211,7 +212,8 @@ void write_png(const std::string& path, const BResources& resources, bool large)
         for (int x = 0; x < size; x++) {
             const uint8 index = pixels[y * size + x];
             const rgb_color c = system_colors()->color_list[index];
-            const uint32_t opaque = 0xff000000u | uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+            const uint32_t opaque =
+                0xff000000u | uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
             row[x] = index == B_TRANSPARENT_MAGIC_CMAP8 ? 0 : opaque;
         }
     }
@@ -219,15 +221,15 @@ void write_png(const std::string& path, const BResources& resources, bool large)
     const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
     cairo_surface_destroy(surface);
     if (status != CAIRO_STATUS_SUCCESS)
-        throw Failure{"cannot write " + path};
+        throw Failure {"cannot write " + path};
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    const bool icon = argc == 6 && strcmp(argv[3], "-icon") == 0
-        && (strcmp(argv[4], "large") == 0 || strcmp(argv[4], "mini") == 0);
+    const bool icon = argc == 6 && strcmp(argv[3], "-icon") == 0 &&
+        (strcmp(argv[4], "large") == 0 || strcmp(argv[4], "mini") == 0);
     if ((argc != 4 && !icon) || strcmp(argv[1], "-o") != 0) {
         fprintf(stderr, "usage: velmor-rc -o OUTPUT [-icon large|mini] DEFINITION\n");
         return 2;
