@@ -33,6 +33,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The fonts the windows are drawn in, and what GStreamer players need
+# around the plug-in to play; gst-play-1.0 and gst-launch-1.0 for trying it.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-ipafont-gothic, gstreamer1.0-plugins-base")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gstreamer1.0-tools")
 # The kits library the player, the add-on and the plug-in share is the
 # suite's own, found through their run paths.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX}/${SUITE_INSTALL_APP_DIR})
