@@ -4,6 +4,7 @@
 
 #include <Locale.h>
 #include <UsingLibMonkeysAudio.h>
+#include <image.h>
 
 #include <exception>
 #include <iostream>
@@ -121,10 +122,16 @@ void exp_lma_info(const TOption& options)
 {
     if (!options.lma_info)
         return;
-    std::cout << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version) << '\n'
+    std::cout << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version)
+              << '\n'
               << lib_text(lib_monkeys_audio_copyright) << '\n'
-              << lib_text(lib_monkeys_audio_components) << "\n\n"
-              << std::flush;
+              << lib_text(lib_monkeys_audio_components) << '\n';
+    // Which of the places the library was taken from.
+    image_info library;
+    if (get_image_info(gAppPrivacy.lib_image, &library) == B_OK)
+        std::cout << get_text("@Lib_Monkeys_Audio_File %Path%@", {{"%Path%", library.name}})
+                  << '\n';
+    std::cout << '\n' << std::flush;
 }
 
 void exp_usage_common_opt()

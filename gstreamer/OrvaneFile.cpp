@@ -1,18 +1,21 @@
 #include "OrvaneFile.h"
 
-#include <FindDirectory.h>
-#include <Path.h>
+#include <Installation.h>
 #include <UsingLibMonkeysAudio.h>
+
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace {
 
 const char* const kAddOnVariable = "ORVANE_ADDON";
+const char* const kAddOnFile = "Orvane.so";
 const size_t kTagFieldBytes = 4096;
 
 std::mutex gLock;
@@ -20,6 +23,19 @@ std::mutex gLock;
 // about window live as long as the process.
 std::map<std::string, std::shared_ptr<TPlayerAddOn>> gAddOns;
 image_id gLibrary = -1;
+
+// "a or b", for a message that tells where a file was looked for.
+std::string either(const std::vector<BString>& places)
+{
+    std::string text;
+    for (size_t i = 0; i < places.size(); i++)
+        text += std::string(i == 0 ? "" : " or ") + places[i].String();
+    return text.empty() ? "nowhere (no home folder, no installation)" : text;
+}
+
+const char* const kInstallHint =
+    ". Install the suite's package, or its user install (cmake --install build --prefix"
+    " \"$HOME/.local\")";
 
 // The codec library, loaded once; a failed load is tried again with the
 // next file.
@@ -29,9 +45,13 @@ bool load_library(std::string* message)
     if (gLibrary >= 0)
         return true;
     const std::string path = path_name_lib_monkeys_audio().String();
+    if (path.empty()) {
+        *message = "The codec library libMonkeysAudio.so is missing: not at " +
+            either(codec_library_candidates()) + kInstallHint;
+        return false;
+    }
     if (load_lib_monkeys_audio(&gLibrary) != 0) {
-        *message = "The codec library " + path + " is missing or cannot be loaded. Install it with the suite's"
-            " user install (cmake --install build --prefix \"$HOME/.local\")";
+        *message = "The codec library " + path + " cannot be loaded";
         return false;
     }
     if (get_lib_monkeys_audio_entries(gLibrary) != 0 || check_lib_monkeys_audio_version(1.4f) != 0) {
@@ -51,8 +71,8 @@ std::shared_ptr<TPlayerAddOn> load_add_on(const std::string& path, std::string* 
     std::string why;
     std::shared_ptr<TPlayerAddOn> addOn = TPlayerAddOn::Load(path, &why);
     if (addOn == nullptr) {
-        *message = "No usable Orvane add-on: " + why + ". Install it with the suite's user install, or name the"
-            " add-on file in " + kAddOnVariable;
+        *message =
+            "No usable Orvane add-on: " + why + ". Name the add-on file in " + kAddOnVariable;
         return nullptr;
     }
     gAddOns[path] = addOn;
@@ -102,10 +122,12 @@ std::string TOrvaneFile::AddOnPath()
 {
     if (const char* path = getenv(kAddOnVariable); path != nullptr && *path != '\0')
         return path;
-    BPath folder;
-    if (find_directory(B_USER_LIB_DIRECTORY, &folder, false) != B_OK)
-        return "";
-    return std::string(folder.Path()) + "/velmor/ApePlayer/add-ons/Orvane.so";
+    for (const BString& folder : addon_folder_candidates()) {
+        const std::string path = std::string(folder.String()) + "/" + kAddOnFile;
+        if (access(path.c_str(), F_OK) == 0)
+            return path;
+    }
+    return "";
 }
 
 std::unique_ptr<TOrvaneFile> TOrvaneFile::Open(const std::string& path, TOpenFault* fault, std::string* message)
@@ -115,7 +137,16 @@ std::unique_ptr<TOrvaneFile> TOrvaneFile::Open(const std::string& path, TOpenFau
         *fault = TOpenFault::kNoCodecLibrary;
         return nullptr;
     }
-    std::shared_ptr<TPlayerAddOn> addOn = load_add_on(AddOnPath(), message);
+    const std::string addOnPath = AddOnPath();
+    if (addOnPath.empty()) {
+        std::vector<BString> places;
+        for (const BString& folder : addon_folder_candidates())
+            places.push_back(folder + "/" + kAddOnFile);
+        *message = "The Orvane add-on is missing: not at " + either(places) + kInstallHint;
+        *fault = TOpenFault::kNoAddOn;
+        return nullptr;
+    }
+    std::shared_ptr<TPlayerAddOn> addOn = load_add_on(addOnPath, message);
     if (addOn == nullptr) {
         *fault = TOpenFault::kNoAddOn;
         return nullptr;

@@ -27,9 +27,10 @@ struct TFileTags {
 
 class TOrvaneFile {
 public:
-    // The add-on the element loads: $ORVANE_ADDON when set, else the one
-    // the user install puts beside the player,
-    // ~/.local/lib/velmor/ApePlayer/add-ons/Orvane.so.
+    // The add-on the element loads: $ORVANE_ADDON when set, else the first
+    // there is of the one the user install puts beside the player
+    // (~/.local/lib/velmor/ApePlayer/add-ons/Orvane.so) and the one of the
+    // installation the plug-in belongs to; empty when there is none.
     static std::string AddOnPath();
 
     // Null, with the fault and a message for the user, when the file

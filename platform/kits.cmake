@@ -18,7 +18,9 @@ set(platform_kernel_USES support storage)
 set(platform_storage_SOURCES
   AppFileInfo.cpp Entry.cpp EntryRef.cpp File.cpp FileIO.cpp FindDirectory.cpp MimeType.cpp Node.cpp
   NodeInfo.cpp Path.cpp ReplacementFile.cpp Resources.cpp Statable.cpp)
-set(platform_storage_USES support)
+# find_path finds an image's file among the kernel kit's images; the two
+# kits lean on each other (the ports' names are storage's files).
+set(platform_storage_USES kernel support)
 
 set(platform_textencoding_SOURCES UTF8.cpp)
 set(platform_textencoding_USES support)

@@ -4,6 +4,7 @@
 #include <Path.h>
 #include <ReplacementFile.h>
 #include <TestSupport.h>
+#include <image.h>
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace suite_test;
 
@@ -333,6 +335,51 @@ TEST(FileIO, WholeTransfersSurviveSignalsAndShortCountsAndAGonePeerGivesAnError)
     close(pair[1]);
     EXPECT_EQ(write_fully(pair[0], "x", 1), B_BUSTED_PIPE);
     close(pair[0]);
+}
+
+std::string image_path(const void* codePointer)
+{
+    BPath path;
+    if (find_path(codePointer, B_FIND_PATH_IMAGE_PATH, nullptr, &path) != B_OK)
+        return "(failed)";
+    return path.Path();
+}
+
+TEST(FindPath, EveryImageFindsItsOwnFile)
+{
+    const std::string self = std::filesystem::canonical("/proc/self/exe");
+    EXPECT_EQ(image_path(B_APP_IMAGE_SYMBOL), self);
+    EXPECT_EQ(image_path(B_CURRENT_IMAGE_SYMBOL), self);
+    // Two copies of a library, the one loaded first in a folder named like
+    // the other's file: each finds its own file, through a link too.
+    TempDir dir;
+    make_dirs(dir / "Probe.so-folder");
+    copy_file(IMAGE_PATH_PROBE, dir / "Probe.so-folder/decoy.so");
+    copy_file(IMAGE_PATH_PROBE, dir / "Probe.so");
+    make_symlink("Probe.so", dir / "link.so");
+    using ProbeFn = const char*();
+    std::vector<image_id> images;
+    for (const char* file : {"Probe.so-folder/decoy.so", "link.so"}) {
+        const image_id image = load_add_on((dir / file).c_str());
+        ASSERT_GT(image, 0) << file;
+        images.push_back(image);
+        void* probe = nullptr;
+        ASSERT_EQ(get_image_symbol(image, "image_path_probe", B_SYMBOL_TYPE_TEXT, &probe), B_OK);
+        EXPECT_EQ(reinterpret_cast<ProbeFn*>(probe)(),
+                  std::filesystem::canonical(dir / file).string());
+    }
+    for (image_id image : images)
+        unload_add_on(image);
+
+    int onTheStack = 0;
+    EXPECT_EQ(image_path(&onTheStack), "(failed)");
+    char small[4];
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, small, sizeof small),
+              B_NAME_TOO_LONG);
+    BPath path;
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, "x", &path), B_BAD_VALUE);
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, static_cast<path_base_directory>(0), nullptr, &path),
+              B_UNSUPPORTED);
 }
 
 } // namespace

@@ -86,7 +86,8 @@ TEST_F(GstTools, FilesAndSetUpsThatCannotPlayGiveClearErrors)
         {"no add-on", {"filesrc", "location=" + s.ape}, {{"ORVANE_ADDON", fHome / "none/Orvane.so"}}, "",
             "No usable Orvane add-on: " + fHome / "none/Orvane.so: cannot be loaded", true},
         {"no codec library", {"filesrc", "location=" + s.ape}, {{"HOME", noLibrary.Path()}}, "",
-            "The codec library " + noLibrary / ".local/lib/libMonkeysAudio.so is missing", true},
+            "The codec library libMonkeysAudio.so is missing: not at " + noLibrary / ".local/lib/libMonkeysAudio.so",
+            true},
         {"not a local file", {"fdsrc"}, {}, bytes,
             "orvanedec plays local files only, and fd://0 is not a local file", true},
     };

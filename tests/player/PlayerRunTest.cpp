@@ -93,7 +93,8 @@ TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
 
     env["SUITE_OFFSCREEN"] = "1";
     Child about({player(), "-About"}, env);
-    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is missing from ~/.local/lib.\n"))
+    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is in neither ~/.local/lib "
+                              "nor the suite's installation.\n"))
         << about.Seen();
 }
 
@@ -210,6 +211,15 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
     EXPECT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("Add-on: APE (Monkey's Audio) decoder (" + addOns + "/Orvane.so)\n"), std::string::npos)
         << info.out;
+    // A user's own add-on of the same name comes first.
+    const std::string userAddOns = home / ".local/lib/velmor/ApePlayer/add-ons";
+    suite_test::make_dirs(userAddOns);
+    suite_test::copy_file(addon_file(), userAddOns + "/Orvane.so");
+    info = run_program({prefix / "bin/ApePlayer", "-Info", sample("Mono").ape}, player_env(home));
+    EXPECT_NE(
+        info.out.find("Add-on: APE (Monkey's Audio) decoder (" + userAddOns + "/Orvane.so)\n"),
+        std::string::npos)
+        << info.out;
 
     // The icon and version record are in the file's bytes: the install and
     // a plain copy keep them.
@@ -221,4 +231,31 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
         EXPECT_EQ(icon_of(file), built) << file;
         EXPECT_EQ(version_text_of(file), "SoundPlay Orvane") << file;
     }
+}
+
+TEST(PlayerInstall, TheUserInstallTeachesTheDesktopTheFilesAndOffersThePlayer)
+{
+    if (run_program({"/bin/sh", "-c", "command -v xdg-mime && command -v gio"}).status != 0)
+        GTEST_SKIP() << "needs xdg-mime and gio (xdg-utils, libglib2.0-bin: scripts/packages.txt)";
+    suite_test::TempHome home;
+    ProgramResult install = run_program(
+        {SUITE_CMAKE, "--install", suite_test::build_dir(), "--prefix", home / ".local"});
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    // As a file manager sees them (GIO): by their first bytes, under any
+    // name that no other type claims alone; the other APE format's files
+    // stay its own.
+    suite_test::Environment desktop = home.Env();
+    desktop["XDG_CURRENT_DESKTOP"] = "GNOME";
+    const std::string ours = sample("Mono").ape;
+    suite_test::write_file(home / "other.ape", "MAC " + std::string(60, 'x'));
+    for (const char* name : {"song", "song.ape", "Track 01.dat"}) {
+        suite_test::copy_file(ours, home / name);
+        EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / name}, desktop).out,
+                  "audio/x-velmor-ape\n")
+            << name;
+    }
+    EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / "other.ape"}, desktop).out,
+              "audio/x-ape\n");
+    EXPECT_EQ(run_program({"xdg-mime", "query", "default", "audio/x-velmor-ape"}, desktop).out,
+              "velmor-apeplayer.desktop\n");
 }

@@ -7,15 +7,14 @@
 // comes to the front with these items added, and this program ends.
 // --close asks the window, wherever it is, to close as Cancel does.
 #include <Application.h>
+#include <FindDirectory.h>
 #include <Locale.h>
 #include <OS.h>
+#include <Path.h>
 #include <Window.h>
 
 #include <IAPs.h>
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,12 +44,11 @@ private:
 
 std::string program_folder()
 {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
+    BPath self;
+    if (find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, &self) != B_OK)
         return ".";
-    std::string self(path, size_t(length));
-    return self.substr(0, self.rfind('/'));
+    const std::string text(self.Path());
+    return text.substr(0, text.rfind('/'));
 }
 
 void print(const BString& text)
