@@ -5,10 +5,10 @@
 // stages, predictor, mid/side). Every frame is decoded again before it is
 // written. Run by docs/format/vectors/make-vectors; not installed.
 //
-//   vector_frames IN.wav IN.ape OUT.ape [--blocks N] [--code SPEC] [--frame I:SPEC]...
+//   vector_frames IN.wav IN.ape OUT.ape [--blocks N] [--code CODING] [--frame I:CODING]...
 //
 // IN.ape is the library's file of IN.wav: its header gives the format, the
-// WAVE parts and their checks. SPEC, comma-separated: level=L (the coder at
+// WAVE parts and their checks. CODING, comma-separated: level=L (the coder at
 // that level), verbatim, or entropy=rice1|range|split with pre=C, ms=MASK
 // (channel pairs coded mid/side), wasted=0, lpc=fit:P or lpc=SHIFT/c1/c2...,
 // and stage=ORDER/SHIFT/DIRBITS[/INSHIFT] once per stage in coding order.
@@ -47,7 +47,7 @@ struct Stage {
     int inShift = -1;  // -1: from the stage input's mean magnitude, as the coder does
 };
 
-struct Spec {
+struct Coding {
     int level = 0;  // 0: the file's
     bool verbatim = false;
     int entropy = -1;  // -1: the coder's choice at the level
@@ -68,9 +68,9 @@ std::vector<int> numbers(const std::string& text, char sep)
     return out;
 }
 
-Spec parse_spec(const std::string& text)
+Coding parse_coding(const std::string& text)
 {
-    Spec s;
+    Coding s;
     std::stringstream in(text);
     for (std::string item; std::getline(in, item, ',');) {
         const size_t eq = item.find('=');
@@ -131,7 +131,7 @@ void put_le(std::vector<uint8_t>& out, uint32_t v, int bytes)
 }
 
 // A predicted frame with the parameters of s, in the frame layout.
-std::vector<uint8_t> code_forced(const Spec& s, int ch, int n, const int32_t* in)
+std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* in)
 {
     const size_t channels = size_t(ch);
     std::vector<std::vector<int32_t>> xs(channels, std::vector<int32_t>(size_t(n)));
@@ -243,21 +243,21 @@ std::vector<uint8_t> read_all(const char* path)
 int main(int argc, char** argv)
 {
     if (argc < 4)
-        fail("usage: vector_frames IN.wav IN.ape OUT.ape [--blocks N] [--code SPEC] [--frame I:SPEC]...");
+        fail("usage: vector_frames IN.wav IN.ape OUT.ape [--blocks N] [--code CODING] [--frame I:CODING]...");
     const std::vector<uint8_t> wav = read_all(argv[1]), ape = read_all(argv[2]);
     FileHeader h;
     if (decode_file_header(ape.data(), ape.size(), ape.size(), h) != APE_OK)
         fail("not an APE file of this codec");
-    Spec common;
-    std::map<uint64_t, Spec> frames;
+    Coding common;
+    std::map<uint64_t, Coding> frames;
     for (int a = 4; a + 1 < argc; a += 2) {
         const std::string opt = argv[a], value = argv[a + 1];
         if (opt == "--blocks")
             h.blocksPerFrame = uint32_t(std::stoul(value));
         else if (opt == "--code")
-            common = parse_spec(value);
+            common = parse_coding(value);
         else if (opt == "--frame")
-            frames[std::stoull(value)] = parse_spec(value.substr(value.find(':') + 1));
+            frames[std::stoull(value)] = parse_coding(value.substr(value.find(':') + 1));
         else
             fail("unknown option " + opt);
     }
@@ -280,7 +280,7 @@ int main(int argc, char** argv)
     std::vector<uint8_t> table, body;
     h.seekTableCrc = 0;
     for (uint64_t i = 0; i < h.frameCount; ++i) {
-        const Spec& s = frames.count(i) ? frames[i] : common;
+        const Coding& s = frames.count(i) ? frames[i] : common;
         const int blocks = int(h.frameBlocks(i));
         const int32_t* in = samples.data() + size_t(i * h.blocksPerFrame) * size_t(ch);
         const FrameFormat format{ch, bits, s.level ? s.level : h.level};
