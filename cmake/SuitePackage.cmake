@@ -33,10 +33,14 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The fonts the windows are drawn in, and what GStreamer players need
-# around the plug-in to play; gst-play-1.0 and gst-launch-1.0 for trying it.
+# The fonts the windows are drawn in, and GStreamer's playbin and
+# decodebin, which players wrap around the plug-in. gst-play-1.0 and
+# gst-discoverer-1.0 (with gst-launch-1.0 and gst-inspect-1.0) come with
+# the base apps; autoaudiosink, which playbin sends sound to, with the
+# good plug-ins: every desktop player depends on them already, and on a
+# bare system they bring some seventy packages, so only suggested.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-dejavu-core, fonts-ipafont-gothic, gstreamer1.0-plugins-base")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gstreamer1.0-tools")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "gstreamer1.0-plugins-base-apps, gstreamer1.0-plugins-good")
 # The kits library the player, the add-on and the plug-in share is the
 # suite's own, found through their run paths.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_INSTALL_PREFIX}/${SUITE_INSTALL_APP_DIR})
