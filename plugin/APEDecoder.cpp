@@ -1,5 +1,6 @@
 #include "APEDecoder.h"
 
+#include <MiscTextUtils.h>
 #include <MonkeysAudioLib.h>
 #include <PlayerInterface.h>
 #include <UsingLibMonkeysAudio.h>
@@ -148,8 +149,9 @@ int32 TAPEDecoder::Info(file_info* info)
     read_tag_field(tag, "Artist", artist);
     read_tag_field(tag, "Title", title);
     if (artist[0] != '\0' || title[0] != '\0') {
-        std::string display = std::string(artist[0] != '\0' ? artist : "Unknown Artist") + " - "
-            + (title[0] != '\0' ? title : "Untitled");
+        // The tag tool may have stored them in Shift-JIS or JIS; the player shows UTF-8.
+        std::string display = (artist[0] != '\0' ? text_as_utf8(artist) : "Unknown Artist") + " - "
+            + (title[0] != '\0' ? text_as_utf8(title) : "Untitled");
         copy_cut(info->name, sizeof info->name, display.c_str());
     }
     copy_cut(info->type_description, sizeof info->type_description, "Monkey's Audio");

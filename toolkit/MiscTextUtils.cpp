@@ -111,3 +111,21 @@ int32 detect_charset(const char* text)
         return kCharsetJis;
     return invalid ? kCharsetShiftJis : kCharsetUnknown;
 }
+
+std::string text_as_utf8(const char* text)
+{
+    if (!text)
+        return std::string();
+    const int32 charset = detect_charset(text);
+    if (charset == kCharsetUnknown)
+        return text;
+    // Each Shift-JIS or JIS byte becomes at most three bytes of UTF-8.
+    int32 sourceLength = int32(strlen(text)), length = sourceLength * 3 + 4, state = 0;
+    std::string converted(size_t(length), '\0');
+    if (convert_to_utf8(uint32(charset), text, &sourceLength, converted.data(), &length, &state,
+                        B_SUBSTITUTE)
+        != B_OK)
+        return text;
+    converted.resize(size_t(length));
+    return converted;
+}

@@ -35,3 +35,6 @@ int32 detect_cr_type(const char* text);
 // kCharsetJis when the text holds an escape byte, kCharsetShiftJis when it
 // is not well-formed UTF-8, otherwise kCharsetUnknown.
 int32 detect_charset(const char* text);
+// A tag's text for display: Shift-JIS or JIS (as the tag tool may store
+// it) converted to UTF-8, anything else as it is.
+std::string text_as_utf8(const char* text);

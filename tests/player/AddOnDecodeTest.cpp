@@ -140,7 +140,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, EveryKind,
         "ExactlyOneRefill"),
     [](const testing::TestParamInfo<std::string>& info) { return info.param; });
 
-TEST_F(AddOn, DisplayTitleIsArtistAndTitleCutBetweenCharacters)
+TEST_F(AddOn, DisplayTitleIsArtistAndTitleInUtf8CutBetweenCharacters)
 {
     suite_test::TempDir dir;
     std::string artist = "A";
@@ -156,6 +156,9 @@ TEST_F(AddOn, DisplayTitleIsArtistAndTitleCutBetweenCharacters)
         {{{"Artist", "Ridi Vuz"}, {"Title", "Seasons"}}, "Ridi Vuz - Seasons"},
         // 255 bytes end inside the 85th character, which is left out.
         {{{"Artist", artist}, {"Title", "Seasons"}}, artist.substr(0, 1 + 84 * 3)},
+        // as the tag tool stores them in Shift-JIS and JIS: shown in UTF-8
+        {{{"Artist", "\x93\xFA\x96\x7B"}, {"Title", "\x1B$BF|K\\\x1B(B"}},
+         "\xE6\x97\xA5\xE6\x9C\xAC - \xE6\x97\xA5\xE6\x9C\xAC"},
     };
     int n = 0;
     for (const auto& c : cases) {
