@@ -101,7 +101,7 @@ TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
 TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 {
     if (!isa_available(Isa::kAvx2))
-        GTEST_SKIP() << "no vector code on this machine";
+        GTEST_SKIP() << coretest::no_vector_code_reason();
     std::mt19937 rng(9);
     for (int order : {16, 32, 48, 64, 80, 112, 256, 1040})
         for (int dirBits : {0, 2, 4, 5, 10})
@@ -134,7 +134,7 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
 {
     if (!isa_available(Isa::kAvx2))
-        GTEST_SKIP() << "no vector code on this machine";
+        GTEST_SKIP() << coretest::no_vector_code_reason();
     std::mt19937 rng(11);
     const LmsParams p{16, 13, 4};
     for (int n : {8, 9, 17, 5000})
