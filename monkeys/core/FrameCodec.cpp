@@ -53,8 +53,8 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
 template <class Samples>
 bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out)
 {
-    Header h;
-    const uint8_t* p = parse_parameters(f, data, size, h);
+    thread_local Header h;
+    const uint8_t* p = parse_parameters(f, blocks, data, size, h);
     if (!p)
         return false;
     thread_local std::vector<int32_t> planes;
@@ -71,10 +71,12 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
 bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int blocks, const Header& sent,
                     const int32_t* residuals)
 {
-    Header back;
+    thread_local Header back;
     const uint8_t* data = frame.data() + 1;
     const uint8_t* end = frame.data() + frame.size();
-    const uint8_t* p = parse_parameters(f, data, size_t(end - data), back);
+    FrameFormat written = f;
+    written.coding = sent.coding;
+    const uint8_t* p = parse_parameters(written, blocks, data, size_t(end - data), back);
     if (!p || !same_parameters(sent, back, f.channels))
         return false;
     int32_t* xs[32];

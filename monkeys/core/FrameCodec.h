@@ -14,10 +14,17 @@ namespace monkeys {
 // 44.1 kHz. Any other length works.
 constexpr int kPreferredFrameBlocks = 73728;
 
+// The variants of the frame payload's coding a decoder reads; the
+// encoder writes the newest. The container keeps a frame's variant in its
+// frame header.
+constexpr int kNewestCoding = 1;
+inline bool known_coding(int coding) { return coding >= 0 && coding <= kNewestCoding; }
+
 struct FrameFormat {
     int channels;       // 1 to 32
     int bitsPerSample;  // 8, 16, 24 or 32
     int level;          // 1000, 2000, 3000 or 4000
+    int coding = kNewestCoding;  // decoding: the frame's coding variant (the encoder writes the newest)
 };
 
 // Appends the coded form of `blocks` blocks of interleaved samples to out.

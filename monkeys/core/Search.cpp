@@ -13,21 +13,29 @@ namespace {
 
 // The ways the encoder tries, one more at each level. Within a way, each
 // adaptive stage stays only where it pays on the frame, and the fixed
-// predictor's order is fitted to it. A way may go on from an earlier
-// way's result with stages of its own (from), or start from the fixed
-// predictor's residual (-1).
+// predictor's order is fitted to it, in parts or over the whole frame. A
+// way may go on from an earlier way's result with stages of its own
+// (from), or start from the fixed predictor's residual (-1). The first
+// two ways differ in the predictor's order alone.
 struct Way {
     Profile prof;
+    bool parts;
     int from;
 };
 constexpr Way kWays[] = {
-    {{kRiceSplit, 8, 1, {{16, 13, 4}}}, -1},
-    {{kRiceSplit, 32, 1, {{16, 13, 4}}}, -1},
-    {{kRiceSplit, 32, 1, {{32, 14, 4}}}, 1},
-    {{kRange, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}}, -1},
+    {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
+    {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
+    {{kRiceSplit, 32, 1, {{32, 14, 4}}}, true, 1},
+    {{kRange, 32, 4, {{1024, 17, 2}, {256, 16, 2}, {32, 14, 4}, {16, 13, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
+
+// Samples a part of the fixed predictor is fitted to: music changes
+// faster than a frame, while a part must still pay for its coefficients.
+constexpr int kPartBlocks = 8192;
+
+int parts_for(int blocks) { return std::clamp(blocks / kPartBlocks, 1, kMaxLpcParts); }
 
 // Scale of a stage's 16-bit copy of its input (of that magnitude): keeps
 // the typical value well inside 16 bits.
@@ -94,16 +102,56 @@ void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Hea
     put_residuals(f, h, blocks, xs, out);
 }
 
+// The fixed predictors of one kind (in parts or over the whole frame)
+// fitted to a frame, of at most 8 and at most 32 taps, and their
+// residuals where a later way needs them again.
+struct Fits {
+    bool done = false;
+    LpcCoefs k[2][32][kMaxLpcParts];  // [at most 8, 32][channel][part]
+    bool same = false;                // the two limits gave the same
+    std::vector<int32_t> residual[2];
+    bool haveResidual[2] = {};
+};
+
 // The encoder's buffers, one set a thread: frames come one after another
 // on each thread.
 struct Scratch {
-    std::vector<int32_t> signal, fitted;
+    std::vector<int32_t> signal;
     Coded done[4];
+    Header base;
+    Fits fits[2];  // in parts, over the whole frame
 };
 Scratch& scratch()
 {
     thread_local Scratch s;
     return s;
+}
+
+bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
+{
+    return std::equal(a, a + parts, b, [](const LpcCoefs& x, const LpcCoefs& y) {
+        return x.order == y.order && x.shift == y.shift && std::equal(x.c, x.c + x.order, y.c);
+    });
+}
+
+// Fits both limits at once (most of the work, the autocorrelation, is
+// shared); only the narrow one where the level has no wide way.
+void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wide)
+{
+    fits.done = true;
+    fits.haveResidual[0] = fits.haveResidual[1] = false;
+    const int limits[2] = {kWays[0].prof.lpcOrder, wide ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
+    fits.same = true;
+    for (int c = 0; c < ch; ++c) {
+        for (int j = 0; j < parts; ++j) {
+            const int from = part_start(j, blocks, parts);
+            LpcCoefs both[2];
+            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, limits, 2, both);
+            fits.k[0][c][j] = both[0];
+            fits.k[1][c][j] = both[1];
+        }
+        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[1][c], parts);
+    }
 }
 
 } // namespace
@@ -115,34 +163,18 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
     const int ways = ways_for(f.level);
     Scratch& work = scratch();
     Coded* done = work.done;
-    std::vector<int32_t>& fitted = work.fitted;
     // a single way works on the signal in place
     std::vector<int32_t>& signal = ways == 1 ? done[0].planes : work.signal;
     int32_t* xs[32];
-    Header base;
+    Header& base = work.base;
+    base = Header{};
     split_planes(signal, ch, blocks, xs);
     split_channels(f, in, blocks, xs, base);
-    // the fixed predictors of at most 8 and at most 32 taps, fitted at once
-    LpcCoefs low[32], high[32];
-    const int limits[2] = {kWays[0].prof.lpcOrder, ways > 1 ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
-    for (int c = 0; c < ch; ++c) {
-        LpcCoefs both[2];
-        lpc_fit(xs[c], blocks, limits, 2, both);
-        low[c] = both[0];
-        high[c] = both[1];
-    }
-    const bool same = std::equal(low, low + ch, high, [](const LpcCoefs& a, const LpcCoefs& b) {
-        return a.order == b.order && a.shift == b.shift && std::equal(a.c, a.c + a.order, b.c);
-    });
+    work.fits[0].done = work.fits[1].done = false;
     int result[4];  // where each way's result is
     int best = -1;
-    bool haveFitted = false;
     for (int w = 0; w < ways; ++w) {
         const Way& way = kWays[w];
-        if (w == 1 && same) {
-            result[w] = 0;  // the same predictors and stages as the way before
-            continue;
-        }
         Coded& trial = done[w];
         result[w] = w;
         if (way.from >= 0) {
@@ -150,24 +182,38 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
             trial.h = from.h;
             trial.planes = from.planes;
         } else {
+            const int parts = way.parts ? parts_for(blocks) : 1;
+            Fits& fits = work.fits[way.parts ? 0 : 1];
+            if (!fits.done) {
+                split_planes(signal, ch, blocks, xs);
+                fit(fits, parts, ch, blocks, xs, ways > 1);
+            }
+            if (w == 1 && fits.same) {
+                result[w] = 0;  // the same predictors and stages as the way before
+                continue;
+            }
+            const int wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
             trial.h = base;
+            trial.h.parts = parts;
             trial.h.prof.stages = 0;
-            const bool wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
-            const LpcCoefs* k = wide ? high : low;
             for (int c = 0; c < ch; ++c)
-                trial.h.lpc[c] = k[c];
-            if (wide && haveFitted) {
-                trial.planes = fitted;  // the wide predictor's residual, from before
+                std::copy(fits.k[wide][c], fits.k[wide][c] + parts, trial.h.lpc[c]);
+            if (fits.haveResidual[wide]) {
+                trial.planes = fits.residual[wide];
             } else {
                 if (&trial.planes != &signal)
                     trial.planes = signal;
                 split_planes(trial.planes, ch, blocks, xs);
                 for (int c = 0; c < ch; ++c)
-                    lpc_encode(xs[c], blocks, k[c]);
-                if (wide && w + 1 < ways) {
-                    fitted = trial.planes;
-                    haveFitted = true;
-                }
+                    lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], parts);
+                // kept where a later way starts from it too
+                for (int v = w + 1; v < ways; ++v)
+                    if (kWays[v].from < 0 && kWays[v].parts == way.parts &&
+                        (kWays[v].prof.lpcOrder > kWays[0].prof.lpcOrder) == bool(wide)) {
+                        fits.residual[wide] = trial.planes;
+                        fits.haveResidual[wide] = true;
+                        break;
+                    }
             }
         }
         trial.h.prof.entropy = way.prof.entropy;

@@ -2,7 +2,9 @@
 // audio they were made from: the coder may change how it codes, never what
 // a stored file means. The files in stored/ were made from short samples
 // of scripts/make-sample-wave; "onestream" ones by the version that still
-// coded all Rice channels into one bit stream.
+// coded all Rice channels into one bit stream; "codingN" ones have frames
+// of that coding variant (none: variant 0), one file for each variant
+// (the coding1 sample: 0.8 s at 22.05 kHz, a fixed predictor in two parts).
 #include <gtest/gtest.h>
 
 #include "CodecTestSupport.h"
@@ -24,6 +26,7 @@ TEST(StoredFiles, EarlierVersionsDecodeExactly)
         {"v1-mono24-2000.ape", 0x1cb77514, 43244},
         {"v1-onestream-stereo16-2000.ape", 0x9a7caba9, 52964},
         {"v1-onestream-mono24-3000.ape", 0x1cb77514, 43244},
+        {"v1-coding1-stereo16-2000.ape", 0x1189d746, 70604},
     };
     TempDir dir;
     for (const Stored& s : files) {
