@@ -161,6 +161,25 @@ bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blo
     }
 }
 
+bool frame_anatomy(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, FrameAnatomy& out)
+{
+    if (!valid_format(format) || size < 1 || blocks < 1)
+        return false;
+    out.verbatim = data[0] == kVerbatim;
+    if (out.verbatim) {
+        out.parameters = 1;
+        out.residuals = size - 1;
+        return true;
+    }
+    thread_local Header h;
+    const uint8_t* p = parse_parameters(format, blocks, data + 1, size - 1, h);
+    if (!p)
+        return false;
+    out.parameters = size_t(p - data);
+    out.residuals = size - out.parameters;
+    return true;
+}
+
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, int32_t* interleaved)
 {
     return decode(format, data, size, blocks, Ints{interleaved});

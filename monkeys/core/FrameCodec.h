@@ -52,4 +52,14 @@ bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, i
 bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out);
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm);
 
+// Where a coded frame's bytes go, for the bench: the method and the
+// parameters, and the residuals (a verbatim frame's samples count as
+// residuals). False when the frame does not parse.
+struct FrameAnatomy {
+    bool verbatim = false;
+    size_t parameters = 0;
+    size_t residuals = 0;
+};
+bool frame_anatomy(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, FrameAnatomy& out);
+
 } // namespace monkeys
