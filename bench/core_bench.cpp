@@ -1,6 +1,13 @@
 // Codes every WAVE file of a folder with the signal coder at each level
 // and prints size ratio and CPU seconds beside flac and wavpack run on the
 // same files. Usage: core_bench DIR [--levels=1000,2000,...] [--no-peers]
+// [--per-file] [--breakdown]
+//
+// --breakdown: per level, the share of the coded bytes spent on residuals,
+// on the frames' parameters and on headers (the container's 32 bytes a
+// frame: frame header and seek entry, and the stored WAVE header), and the
+// frames whose coded size is well above (5 %, 20 %) what EXTRAHIGH, the
+// strongest predictor and coder, makes of the same frame.
 #include <dirent.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -63,12 +70,13 @@ std::string fill(std::string cmd, const std::string& in, const std::string& out)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: %s DIR [--levels=1000,2000,3000,4000] [--no-peers]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s DIR [--levels=1000,2000,3000,4000] [--no-peers] [--per-file] [--breakdown]\n",
+                     argv[0]);
         return 2;
     }
     std::string dir = argv[1];
     std::vector<int> levels = {1000, 2000, 3000, 4000};
-    bool peers = true, perFile = false;
+    bool peers = true, perFile = false, breakdown = false;
     for (int i = 2; i < argc; ++i) {
         std::string a = argv[i];
         if (a.rfind("--levels=", 0) == 0) {
@@ -80,6 +88,8 @@ int main(int argc, char** argv)
             }
         } else if (a == "--per-file") {
             perFile = true;
+        } else if (a == "--breakdown") {
+            breakdown = true;
         } else if (a == "--no-peers") {
             peers = false;
         }
@@ -109,7 +119,26 @@ int main(int argc, char** argv)
     std::printf("%zu files, %.1f MB of WAVE\n", waves.size(), wavBytes / 1e6);
     std::printf("%-18s %8s %9s %9s\n", "codec", "ratio", "enc CPU", "dec CPU");
     const int frame = monkeys::kPreferredFrameBlocks;
+    // the strongest level's frame sizes, file by file, for the breakdown
+    std::vector<std::vector<size_t>> strongest(waves.size());
+    if (breakdown)
+        for (size_t wi = 0; wi < waves.size(); ++wi) {
+            const auto& w = waves[wi];
+            for (int b = 0; b < w.blocks(); b += frame) {
+                std::vector<uint8_t> out;
+                monkeys::encode_frame({w.channels, w.bits, 4000}, &w.samples[size_t(b) * w.channels],
+                                      std::min(frame, w.blocks() - b), out);
+                strongest[wi].push_back(out.size());
+            }
+        }
+    struct Breakdown {
+        double residuals = 0, parameters = 0, headers = 0;
+        double above5 = 0, above20 = 0;  // bytes of the frames well above the strongest
+        int frames = 0, framesAbove5 = 0, framesAbove20 = 0;
+    };
+    std::vector<std::pair<int, Breakdown>> breakdowns;
     for (int level : levels) {
+        Breakdown bd;
         double bytes = 0, enc = 0, dec = 0;
         bool exact = true;
         for (size_t wi = 0; wi < waves.size(); ++wi) {
@@ -138,12 +167,46 @@ int main(int argc, char** argv)
             for (const auto& fr : frames)
                 bytes += double(fr.size()) + 8;  // frame size and CRC in the file
             bytes += double(w.bytes) - double(w.samples.size()) * (w.bits / 8);  // stored header
+            if (breakdown) {
+                bd.headers += double(w.bytes) - double(w.samples.size()) * (w.bits / 8);
+                for (size_t i = 0; i < frames.size(); ++i) {
+                    int b = int(i) * frame, n = std::min(frame, w.blocks() - b);
+                    monkeys::FrameAnatomy a;
+                    if (!monkeys::frame_anatomy(fmt, frames[i].data(), frames[i].size(), n, a))
+                        continue;
+                    bd.residuals += double(a.residuals);
+                    bd.parameters += double(a.parameters);
+                    bd.headers += 32;
+                    ++bd.frames;
+                    const double ratio = double(frames[i].size()) / double(std::max<size_t>(strongest[wi][i], 1));
+                    if (ratio > 1.05) {
+                        ++bd.framesAbove5;
+                        bd.above5 += double(frames[i].size());
+                    }
+                    if (ratio > 1.2) {
+                        ++bd.framesAbove20;
+                        bd.above20 += double(frames[i].size());
+                    }
+                }
+            }
             if (perFile)
                 std::printf("  %-24s %8.4f\n", names[wi].c_str(), (bytes - before) / double(w.bytes));
         }
         std::printf("level %-12d %8.4f %9.2f %9.2f%s\n", level, bytes / wavBytes, enc, dec,
                     exact ? "" : "  ROUND TRIP FAILED");
         std::fflush(stdout);
+        breakdowns.emplace_back(level, bd);
+    }
+    if (breakdown) {
+        std::printf("\nwhere the bytes go (shares of each level's total); frames above EXTRAHIGH's size "
+                    "by 5 %% and 20 %% (count, share of the level's bytes)\n");
+        std::printf("%-6s %9s %10s %8s %14s %14s\n", "level", "residual", "parameter", "header", "> 1.05 x", "> 1.2 x");
+        for (const auto& [level, bd] : breakdowns) {
+            const double total = bd.residuals + bd.parameters + bd.headers;
+            std::printf("%-6d %8.2f%% %9.3f%% %7.3f%% %6d %6.1f%% %6d %6.1f%%\n", level, 100 * bd.residuals / total,
+                        100 * bd.parameters / total, 100 * bd.headers / total, bd.framesAbove5,
+                        100 * bd.above5 / total, bd.framesAbove20, 100 * bd.above20 / total);
+        }
     }
     if (!peers)
         return 0;

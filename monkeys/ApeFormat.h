@@ -72,7 +72,7 @@ struct FrameHeader {
     uint32_t index = 0;
     uint32_t blocks = 0;
     uint16_t level = 0;    // coding parameters of this frame
-    uint16_t coding = 0;   // reserved for later coders; 0
+    uint16_t coding = 0;   // the payload's coding variant (FrameCodec.h)
     uint32_t payloadSize = 0;
     uint32_t crc = 0;      // CRC-32 of the header's first 20 bytes and the payload
 };

@@ -96,9 +96,9 @@ int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame, FrameFormat& f
         return APE_ERROR_FRAME_CRC;
     if (f.index != i || f.payloadSize != size - kFrameHeaderSize || f.blocks != blocks || !valid_level(f.level))
         return APE_ERROR_FRAME_CORRUPT;
-    if (f.coding != 0)  // a coder newer than this reader
+    if (!known_coding(f.coding))  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
-    format = FrameFormat{h_.channels, h_.bitsPerSample, f.level};
+    format = FrameFormat{h_.channels, h_.bitsPerSample, f.level, f.coding};
     return APE_OK;
 }
 

@@ -49,6 +49,7 @@ int code_frame(const FileHeader& h, uint32_t index, uint32_t blocks, FrameBuffer
     f.index = index;
     f.blocks = blocks;
     f.level = h.level;
+    f.coding = kNewestCoding;
     f.payloadSize = uint32_t(payload);
     encode_frame_header(f, b.coded.data());
     f.crc = crc32(crc32(0, b.coded.data(), kFrameHeaderSize - 4), b.coded.data() + kFrameHeaderSize, payload);

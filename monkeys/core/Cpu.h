@@ -38,7 +38,8 @@ struct Kernels {
     void (*magnitude)(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
     // null where the variant has no one-pass form
-    void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+    void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                         const LpcCoefs* const* ks, int parts);
 };
 
 // The variants in use: the fastest this processor runs, unless a test chose.

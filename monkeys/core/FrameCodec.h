@@ -14,10 +14,17 @@ namespace monkeys {
 // 44.1 kHz. Any other length works.
 constexpr int kPreferredFrameBlocks = 73728;
 
+// The variants of the frame payload's coding a decoder reads; the
+// encoder writes the newest. The container keeps a frame's variant in its
+// frame header.
+constexpr int kNewestCoding = 1;
+inline bool known_coding(int coding) { return coding >= 0 && coding <= kNewestCoding; }
+
 struct FrameFormat {
     int channels;       // 1 to 32
     int bitsPerSample;  // 8, 16, 24 or 32
     int level;          // 1000, 2000, 3000 or 4000
+    int coding = kNewestCoding;  // decoding: the frame's coding variant (the encoder writes the newest)
 };
 
 // Appends the coded form of `blocks` blocks of interleaved samples to out.
@@ -44,5 +51,15 @@ bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, i
 // without a copy of the frame as 32-bit samples; the same bytes.
 bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out);
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm);
+
+// Where a coded frame's bytes go, for the bench: the method and the
+// parameters, and the residuals (a verbatim frame's samples count as
+// residuals). False when the frame does not parse.
+struct FrameAnatomy {
+    bool verbatim = false;
+    size_t parameters = 0;
+    size_t residuals = 0;
+};
+bool frame_anatomy(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, FrameAnatomy& out);
 
 } // namespace monkeys

@@ -50,8 +50,10 @@ MONKEYS_STAGE_VARIANTS
 namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight on each (0 for none; n >= kShortOrder), in one pass.
-void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+// at most eight on each (0 for none) in parts (ks[c][part]; every part at
+// least kShortOrder long), in one pass.
+void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
+                  int parts);
 } // namespace avx2
 #endif
 

@@ -55,14 +55,18 @@ void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const
     kernels().lms(false, xs, inShifts, count, n, p);
 }
 
-bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
+bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                         const LpcCoefs* const* ks, int parts)
 {
     const Kernels& k = kernels();
-    // order 0 (no fixed predictor) is the sum of no taps there
-    if (!k.lms_lpc_pair || p.order != 16 || n < kShortOrder || ks[0].order > kShortOrder ||
-        ks[1].order > kShortOrder)
+    if (!k.lms_lpc_pair || p.order != 16 || n / parts < kShortOrder)
         return false;
-    k.lms_lpc_pair(xs, inShifts, n, p, ks);
+    // order 0 (no fixed predictor) is the sum of no taps there
+    for (int c = 0; c < 2; ++c)
+        for (int j = 0; j < parts; ++j)
+            if (ks[c][j].order > kShortOrder)
+                return false;
+    k.lms_lpc_pair(xs, inShifts, n, p, ks, parts);
     return true;
 }
 

@@ -27,8 +27,9 @@ void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const
 
 struct LpcCoefs;
 // One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight (or none) on each, in one pass; false (nothing done) where
-// that pass does not apply.
-bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks);
+// at most eight (or none) on each, in parts (Lpc.h; ks[c][part]), in one
+// pass; false (nothing done) where that pass does not apply.
+bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                         const LpcCoefs* const* ks, int parts = 1);
 
 } // namespace monkeys::core

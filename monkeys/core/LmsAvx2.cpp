@@ -232,7 +232,7 @@ __attribute__((target("avx2"), always_inline)) inline __m128i stage_step(PairSta
 }
 
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                                                 const LpcCoefs* ks)
+                                                 const LpcCoefs* const* ks, int parts)
 {
     int32_t* const x0 = xs[0];
     int32_t* const x1 = xs[1];
@@ -256,32 +256,38 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
         x0[i] = _mm_cvtsi128_si32(in);
         x1[i] = _mm_extract_epi32(in, 1);
     }
-    lpc_decode(x0, kShortOrder, ks[0]);
-    lpc_decode(x1, kShortOrder, ks[1]);
+    lpc_decode(x0, kShortOrder, ks[0][0]);
+    lpc_decode(x1, kShortOrder, ks[1][0]);
     // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
     // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
-    // coefficients that take them
+    // coefficients of the part that take them
     __m256i y[4], c[4];
-    for (int j = 0; j < 4; ++j) {
-        auto tap = [&](int ch, int t) { return int64_t(t < ks[ch].order ? ks[ch].c[t] : 0); };
-        c[j] = _mm256_setr_epi64x(tap(0, 2 * j), tap(1, 2 * j), tap(0, 2 * j + 1), tap(1, 2 * j + 1));
+    for (int j = 0; j < 4; ++j)
         y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
-    }
-    const __m128i lpcShift = _mm_set_epi64x(ks[1].shift, ks[0].shift);
-    for (int i = kShortOrder; i < n; ++i) {
-        const __m128i in = stage_step(s, x0, x1, i);
-        __m256i sum = _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
-                                       _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
-        const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-        // the stage's outputs as 64-bit lanes: their low 32 bits are what
-        // the sums add to
-        const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
-        x0[i] = _mm_cvtsi128_si32(out);
-        x1[i] = _mm_extract_epi32(out, 2);
-        y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
-        y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
-        y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
-        y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
+    auto tap = [](const LpcCoefs& k, int t) { return int64_t(t < k.order ? k.c[t] : 0); };
+    for (int part = 0; part < parts; ++part) {
+        const LpcCoefs& k0 = ks[0][part];
+        const LpcCoefs& k1 = ks[1][part];
+        for (int j = 0; j < 4; ++j)
+            c[j] = _mm256_setr_epi64x(tap(k0, 2 * j), tap(k1, 2 * j), tap(k0, 2 * j + 1), tap(k1, 2 * j + 1));
+        const __m128i lpcShift = _mm_set_epi64x(k1.shift, k0.shift);
+        const int end = part_start(part + 1, n, parts);
+        for (int i = std::max(kShortOrder, part_start(part, n, parts)); i < end; ++i) {
+            const __m128i in = stage_step(s, x0, x1, i);
+            const __m256i sum =
+                _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
+                                 _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
+            const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
+            // the stage's outputs as 64-bit lanes: their low 32 bits are what
+            // the sums add to
+            const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
+            x0[i] = _mm_cvtsi128_si32(out);
+            x1[i] = _mm_extract_epi32(out, 2);
+            y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
+            y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
+            y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
+            y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
+        }
     }
 }
 
@@ -454,9 +460,10 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
     encode ? run<true>(xs, inShifts, count, n, p) : run<false>(xs, inShifts, count, n, p);
 }
 
-void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* ks)
+void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                        const LpcCoefs* const* ks, int parts)
 {
-    decode_pair(xs, inShifts, n, p, ks);
+    decode_pair(xs, inShifts, n, p, ks, parts);
 }
 
 } // namespace monkeys::core

@@ -207,92 +207,120 @@ struct Reversed {
     }
 };
 
-// The first samples, which see a shorter past.
+// Samples [from, to) of a part with coefficients k, one at a time; those
+// below the order see a shorter past.
 template <bool Encode>
-void head(int32_t* x, int n, const LpcCoefs& k, const Reversed& rev)
+void one_by_one(int32_t* x, int from, int to, const LpcCoefs& k, const Reversed& rev)
 {
     const int p = k.order;
-    const int m = std::min(n, p);
     auto at = [&](int i) {
-        const uint32_t pred = uint32_t(predicted(x, rev.c + p - i, i, k.shift));
+        const int taps = std::min(i, p);
+        const uint32_t pred = uint32_t(predicted(x + i - taps, rev.c + p - taps, taps, k.shift));
         x[i] = int32_t(Encode ? uint32_t(x[i]) - pred : uint32_t(x[i]) + pred);
     };
     if (Encode)
-        for (int i = m - 1; i >= 0; --i)
+        for (int i = to - 1; i >= from; --i)
             at(i);
     else
-        for (int i = 0; i < m; ++i)
+        for (int i = from; i < to; ++i)
             at(i);
 }
 
-// The prediction uses the original samples, so the encoder goes backwards
-// in place.
-void decode_one(int32_t* x, int n, const LpcCoefs& k)
+// Decodes samples [from, to) of one channel with coefficients k, the
+// samples before from decoded.
+void decode_range(int32_t* x, int from, int to, const LpcCoefs& k)
 {
-    if (k.order == 0)
+    if (k.order == 0 || from >= to)
         return;
     Reversed rev(k);
-    head<false>(x, n, k, rev);
-    if (n <= k.order)
-        return;
     if (lpc_is_short(k)) {
         // the first eight as the general filter does them
-        for (int i = k.order; i < std::min(n, kShortOrder); ++i)
-            x[i] = int32_t(uint32_t(x[i]) + uint32_t(predicted(x + i - k.order, rev.c, k.order, k.shift)));
-        if (n <= kShortOrder)
+        const int s = std::min(to, std::max(from, kShortOrder));
+        one_by_one<false>(x, from, s, k, rev);
+        if (s == to)
             return;
-        LpcShortDecoder f(k, x);
-        for (int i = kShortOrder; i < n; ++i)
+        LpcShortDecoder f(k, x + s - kShortOrder);
+        for (int i = s; i < to; ++i)
             x[i] = f.next(x[i]);
         return;
     }
-    kernels().lpc_restore(x, rev.c, k.order, k.shift, k.order, n);
+    const int s = std::min(to, std::max(from, k.order));
+    one_by_one<false>(x, from, s, k, rev);
+    if (s < to)
+        kernels().lpc_restore(x, rev.c, k.order, k.shift, s, to);
 }
 
-} // namespace
-
-void lpc_encode(int32_t* x, int n, const LpcCoefs& k)
-{
-    if (k.order == 0)
-        return;
-    Reversed rev(k);
-    if (n > k.order)
-        kernels().lpc_residual(x, n, rev.c, k.order, k.shift);
-    head<true>(x, n, k, rev);
-}
-
-void lpc_decode(int32_t* x, int n, const LpcCoefs& k) { decode_one(x, n, k); }
-
-void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n)
+// Samples [from, to) of several channels, pairs in step where they can.
+void decode_channels(int32_t* const* xs, const LpcCoefs* ks, int count, int from, int to)
 {
     for (int c = 0; c < count;) {
         const LpcCoefs& k0 = ks[c];
-        if (c + 2 <= count && lpc_is_short(k0) && lpc_is_short(ks[c + 1]) && n > kShortOrder) {
+        const LpcCoefs& k1 = ks[c + 1 < count ? c + 1 : c];
+        if (c + 2 <= count && lpc_is_short(k0) && lpc_is_short(k1)) {
             // the first eight one by one, then both in step
-            lpc_decode(xs[c], kShortOrder, k0);
-            lpc_decode(xs[c + 1], kShortOrder, ks[c + 1]);
-            LpcShortDecoder f0(k0, xs[c]), f1(ks[c + 1], xs[c + 1]);
-            int32_t *x0 = xs[c], *x1 = xs[c + 1];
-            for (int i = kShortOrder; i < n; ++i) {
-                x0[i] = f0.next(x0[i]);
-                x1[i] = f1.next(x1[i]);
+            const int s = std::min(to, std::max(from, kShortOrder));
+            decode_range(xs[c], from, s, k0);
+            decode_range(xs[c + 1], from, s, k1);
+            if (s < to) {
+                LpcShortDecoder f0(k0, xs[c] + s - kShortOrder), f1(k1, xs[c + 1] + s - kShortOrder);
+                int32_t *x0 = xs[c], *x1 = xs[c + 1];
+                for (int i = s; i < to; ++i) {
+                    x0[i] = f0.next(x0[i]);
+                    x1[i] = f1.next(x1[i]);
+                }
             }
             c += 2;
             continue;
         }
-        const LpcCoefs& k1 = ks[c + 1 < count ? c + 1 : c];
         if (c + 2 <= count && k0.order > kShortOrder && k1.order > kShortOrder) {
-            const int from = std::min(n, std::max(k0.order, k1.order));
+            const int s = std::min(to, std::max(from, std::max(k0.order, k1.order)));
             // the first samples one by one, then both in step
-            lpc_decode(xs[c], from, k0);
-            lpc_decode(xs[c + 1], from, k1);
-            Reversed r0(k0), r1(k1);
-            kernels().lpc_restore2(xs[c], r0.c, k0.order, k0.shift, xs[c + 1], r1.c, k1.order, k1.shift, from, n);
+            decode_range(xs[c], from, s, k0);
+            decode_range(xs[c + 1], from, s, k1);
+            if (s < to) {
+                Reversed r0(k0), r1(k1);
+                kernels().lpc_restore2(xs[c], r0.c, k0.order, k0.shift, xs[c + 1], r1.c, k1.order, k1.shift, s, to);
+            }
             c += 2;
             continue;
         }
-        lpc_decode(xs[c], n, k0);
+        decode_range(xs[c], from, to, k0);
         ++c;
+    }
+}
+
+} // namespace
+
+void lpc_encode_parts(int32_t* x, int n, const LpcCoefs* ks, int parts)
+{
+    // each prediction uses the original samples, so the encoder goes
+    // backwards in place, the last part first
+    for (int j = parts - 1; j >= 0; --j) {
+        const LpcCoefs& k = ks[j];
+        const int from = part_start(j, n, parts), to = part_start(j + 1, n, parts);
+        if (k.order == 0 || from >= to)
+            continue;
+        Reversed rev(k);
+        const int s = std::min(to, std::max(from, k.order));
+        if (s < to)
+            kernels().lpc_residual(x + s - k.order, to - s + k.order, rev.c, k.order, k.shift);
+        one_by_one<true>(x, from, s, k, rev);
+    }
+}
+
+void lpc_encode(int32_t* x, int n, const LpcCoefs& k) { lpc_encode_parts(x, n, &k, 1); }
+
+void lpc_decode(int32_t* x, int n, const LpcCoefs& k) { decode_range(x, 0, n, k); }
+
+void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n) { decode_channels(xs, ks, count, 0, n); }
+
+void lpc_decode_parts(int32_t* const* xs, const LpcCoefs* const* ks, int count, int n, int parts)
+{
+    for (int j = 0; j < parts; ++j) {
+        LpcCoefs part[32];
+        for (int c = 0; c < count; ++c)
+            part[c] = ks[c][j];
+        decode_channels(xs, part, count, part_start(j, n, parts), part_start(j + 1, n, parts));
     }
 }
 

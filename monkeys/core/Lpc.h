@@ -63,4 +63,16 @@ void lpc_decode(int32_t* x, int n, const LpcCoefs& k);
 // The same on several channels at once (faster).
 void lpc_decode(int32_t* const* xs, const LpcCoefs* ks, int count, int n);
 
+// A frame's fixed predictor in parts: part j of `parts` covers samples
+// [j * (n / parts), (j + 1) * (n / parts)), the last one reaching to n,
+// and has coefficients of its own. Each sample is predicted from the
+// samples before it in the frame (those of earlier parts too), with the
+// taps whose lags reach before the frame's start left out.
+constexpr int kMaxLpcParts = 16;
+inline int part_start(int j, int n, int parts) { return j == parts ? n : j * (n / parts); }
+// ks[j]: part j's coefficients
+void lpc_encode_parts(int32_t* x, int n, const LpcCoefs* ks, int parts);
+// ks[c][j]: channel c's coefficients of part j
+void lpc_decode_parts(int32_t* const* xs, const LpcCoefs* const* ks, int count, int n, int parts);
+
 } // namespace monkeys::core

@@ -232,6 +232,8 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
 TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 {
     using namespace monkeys::core;
+    if (coretest::available_isas().size() < 2)
+        GTEST_SKIP() << coretest::no_vector_code_reason();
     const std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3),
                                          tones(3, 32, 4000, 0.9), tones(6, 8, 3000)};
     std::vector<std::vector<uint8_t>> reference;
@@ -382,8 +384,10 @@ TEST(FrameCodecDamage, UnknownMethodsAndFormatsRefused)
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 1000}, raw.data(), raw.size(), n.blocks() - 1, nb.data()));
 }
 
-// Offset of the first channel's parameters in a stereo predicted frame.
-size_t channel_params_at(const std::vector<uint8_t>& frame) { return 4 + 4 * size_t(frame[3]) + 1; }
+// Offsets in a stereo predicted frame: the fixed predictor's parts count,
+// and the first channel's parameters.
+size_t parts_at(const std::vector<uint8_t>& frame) { return 3 + 4 * size_t(frame[2]) + 1; }
+size_t channel_params_at(const std::vector<uint8_t>& frame) { return parts_at(frame) + 1; }
 
 // Absurd coding parameters in an otherwise good frame are refused, not
 // obeyed. Offsets follow the frame layout (stereo, HIGH: adaptive stages,
@@ -393,8 +397,9 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
     Signal s = tones(2, 16, 4000);
     const std::vector<uint8_t> good = encode(s, 3000);
     ASSERT_EQ(good[0], 1) << "expected a predicted frame";
-    const size_t stages = good[3];
+    const size_t stages = good[2];
     ASSERT_GE(stages, 1u);
+    ASSERT_EQ(good[parts_at(good)], 1) << "expected a fixed predictor of one part";
     const size_t ch0 = channel_params_at(good);
     ASSERT_GT(good[ch0 + 1 + stages], 0) << "expected a fixed predictor";
     std::vector<int32_t> back(s.samples.size());
@@ -405,13 +410,14 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         const char* what;
     } patches[] = {
         {1, 7, "unknown entropy coder"},
-        {2, 33, "pre-emphasis above one"},
-        {3, 5, "too many stages"},
-        {4, 0, "filter order zero"},
-        {5, 0x10, "filter order above 4096"},
-        {4, 40, "order not a multiple of 16"},
-        {6, 30, "weight precision too fine"},
-        {7, 11, "update resolution too fine"},
+        {2, 5, "too many stages"},
+        {3, 0, "filter order zero"},
+        {4, 0x10, "filter order above 4096"},
+        {3, 40, "order not a multiple of 16"},
+        {5, 30, "weight precision too fine"},
+        {6, 11, "update resolution too fine"},
+        {parts_at(good), 0, "no parts"},
+        {parts_at(good), 17, "more parts than 16"},
         {ch0, 0x40, "wasted bits above 31"},
         {ch0 + 1, 30, "input shift beyond the weight precision"},
         {ch0 + 1 + stages, 33, "fixed predictor order above 32"},
@@ -423,10 +429,21 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()))
             << p.what;
     }
+    // the same frame in the first coding: a byte once meant for a
+    // pre-emphasis in place of the parts, which must be 0
+    std::vector<uint8_t> first = good;
+    first.erase(first.begin() + long(parts_at(good)));
+    first.insert(first.begin() + 2, 0);
+    EXPECT_TRUE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()));
+    first[2] = 1;
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()))
+        << "pre-emphasis, which no coder writes";
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 2}, good.data(), good.size(), s.blocks(), back.data()))
+        << "an unknown coding";
     // the length of the range coder's part must lie within the frame
     const std::vector<uint8_t> top = encode(s, 4000);
     ASSERT_EQ(top[1], 1) << "expected the range coder";
-    const size_t n = top[3];
+    const size_t n = top[2];
     size_t lenAt = channel_params_at(top);
     for (int c = 0; c < 2; ++c) {
         size_t order = top[lenAt + 1 + n];

@@ -41,25 +41,32 @@ std::vector<int32_t> samples(int n, int bits, std::mt19937& rng)
     return x;
 }
 
-// Channels of the given orders coded one by one, decoded all at once.
-void expect_inverse(const std::vector<int>& orders, int n, int bits, bool extreme, uint32_t seed)
+// Channels of the given orders coded one by one, decoded all at once; in
+// parts, the odd parts take the next channel's order, so that a channel
+// switches between the short and the long filter.
+void expect_inverse(const std::vector<int>& orders, int n, int bits, bool extreme, uint32_t seed, int parts = 1)
 {
     std::mt19937 rng(seed);
+    const size_t count = orders.size();
     std::vector<std::vector<int32_t>> original, coded;
-    std::vector<LpcCoefs> ks;
-    for (int order : orders) {
-        ks.push_back(coefs(order, int(rng() % 16), rng, extreme));
+    std::vector<std::vector<LpcCoefs>> ks(count);
+    for (size_t c = 0; c < count; ++c) {
+        for (int j = 0; j < parts; ++j)
+            ks[c].push_back(coefs(orders[(c + size_t(j % 2)) % count], int(rng() % 16), rng, extreme));
         original.push_back(samples(n, bits, rng));
         coded.push_back(original.back());
-        lpc_encode(coded.back().data(), n, ks.back());
+        lpc_encode_parts(coded.back().data(), n, ks[c].data(), parts);
     }
     std::vector<int32_t*> xs;
-    for (auto& c : coded)
-        xs.push_back(c.data());
-    lpc_decode(xs.data(), ks.data(), int(xs.size()), n);
-    for (size_t c = 0; c < orders.size(); ++c)
+    std::vector<const LpcCoefs*> kp;
+    for (size_t c = 0; c < count; ++c) {
+        xs.push_back(coded[c].data());
+        kp.push_back(ks[c].data());
+    }
+    lpc_decode_parts(xs.data(), kp.data(), int(count), n, parts);
+    for (size_t c = 0; c < count; ++c)
         ASSERT_EQ(coded[c], original[c]) << "channel " << c << " of order " << orders[c] << ", " << n
-                                         << " samples, " << bits << " bits";
+                                         << " samples, " << bits << " bits, " << parts << " parts";
 }
 
 } // namespace
@@ -77,7 +84,9 @@ TEST(Predictor, EveryOrderAndPairingUndoesTheEncoder)
             for (int n : {1, 7, 8, 9, 33, 4096})
                 for (int bits : {16, 24, 32})
                     for (bool extreme : {false, true})
-                        expect_inverse(orders, n, bits, extreme, seed++);
+                        for (int parts : {1, 3, 16})
+                            if (parts <= n)
+                                expect_inverse(orders, n, bits, extreme, seed++, parts);
     }
 }
 
@@ -101,7 +110,7 @@ TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
 TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 {
     if (!isa_available(Isa::kAvx2))
-        GTEST_SKIP() << "no vector code on this machine";
+        GTEST_SKIP() << coretest::no_vector_code_reason();
     std::mt19937 rng(9);
     for (int order : {16, 32, 48, 64, 80, 112, 256, 1040})
         for (int dirBits : {0, 2, 4, 5, 10})
@@ -134,27 +143,37 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
 {
     if (!isa_available(Isa::kAvx2))
-        GTEST_SKIP() << "no vector code on this machine";
+        GTEST_SKIP() << coretest::no_vector_code_reason();
     std::mt19937 rng(11);
     const LmsParams p{16, 13, 4};
     for (int n : {8, 9, 17, 5000})
         for (int o0 : {0, 1, 4, 8})
-            for (int o1 : {2, 8}) {
-                LpcCoefs ks[2] = {coefs(o0, 12, rng, false), coefs(o1, 14, rng, n == 17)};
-                std::vector<int32_t> a = samples(n, 16, rng), b = samples(n, 16, rng);
-                std::vector<int32_t> a2 = a, b2 = b;
-                int shifts[2] = {0, 1};
-                int32_t* one[2] = {a.data(), b.data()};
-                ASSERT_TRUE(lms_lpc_decode_pair(one, shifts, n, p, ks));
-                int32_t* turn[2] = {a2.data(), b2.data()};
-                lms_decode(turn, shifts, 2, n, p);
-                lpc_decode(turn, ks, 2, n);
-                ASSERT_EQ(a, a2) << n << " samples, orders " << o0 << ", " << o1;
-                ASSERT_EQ(b, b2) << n << " samples, orders " << o0 << ", " << o1;
-            }
+            for (int o1 : {2, 8})
+                for (int parts : {1, 2, 7}) {
+                    if (n / parts < kShortOrder)
+                        continue;
+                    // the later parts of channel 0 take other orders
+                    std::vector<LpcCoefs> k0, k1;
+                    for (int j = 0; j < parts; ++j) {
+                        k0.push_back(coefs(j == 0 ? o0 : (o0 + 3 * j) % 9, 12, rng, false));
+                        k1.push_back(coefs(o1, 14, rng, n == 17));
+                    }
+                    const LpcCoefs* ks[2] = {k0.data(), k1.data()};
+                    std::vector<int32_t> a = samples(n, 16, rng), b = samples(n, 16, rng);
+                    std::vector<int32_t> a2 = a, b2 = b;
+                    int shifts[2] = {0, 1};
+                    int32_t* one[2] = {a.data(), b.data()};
+                    ASSERT_TRUE(lms_lpc_decode_pair(one, shifts, n, p, ks, parts));
+                    int32_t* turn[2] = {a2.data(), b2.data()};
+                    lms_decode(turn, shifts, 2, n, p);
+                    lpc_decode_parts(turn, ks, 2, n, parts);
+                    ASSERT_EQ(a, a2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
+                    ASSERT_EQ(b, b2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
+                }
     int32_t x[7] = {}, y[7] = {};
     int32_t* short_frame[2] = {x, y};
-    LpcCoefs ks[2] = {coefs(2, 12, rng, false), coefs(2, 12, rng, false)};
+    LpcCoefs k[2] = {coefs(2, 12, rng, false), coefs(2, 12, rng, false)};
+    const LpcCoefs* ks[2] = {&k[0], &k[1]};
     int shifts[2] = {0, 0};
     EXPECT_FALSE(lms_lpc_decode_pair(short_frame, shifts, 7, p, ks)) << "fewer samples than the predictor's past";
 }

@@ -18,6 +18,17 @@ inline std::vector<monkeys::core::Isa> available_isas()
     return out;
 }
 
+// Why only the portable code runs here, for tests that then have nothing
+// to compare it with.
+inline std::string no_vector_code_reason()
+{
+#ifdef MONKEYS_VECTOR_CODE
+    return "this processor has no AVX2: only the portable code runs";
+#else
+    return "the vector code is built out (MONKEYS_VECTOR_CODE=OFF): only the portable code runs";
+#endif
+}
+
 inline std::string isa_name(monkeys::core::Isa isa) { return isa == monkeys::core::Isa::kAvx2 ? "AVX2" : "portable"; }
 
 inline std::string stage_name(monkeys::core::Stage s)

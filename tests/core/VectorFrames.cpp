@@ -25,11 +25,13 @@
 #include "BitIO.h"
 #include "Checksum.h"
 #include "FrameCodec.h"
+#include "GolombRange.h"
 #include "Lms.h"
 #include "Lpc.h"
 #include "MonkeysAudioLib.h"
 #include "RangeCoder.h"
 #include "Residual.h"
+#include "Rice.h"
 
 using namespace monkeys;
 using namespace monkeys::core;

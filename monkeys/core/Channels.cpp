@@ -1,0 +1,184 @@
+#include "Channels.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "Samples.h"
+
+namespace monkeys::core {
+
+namespace {
+
+// The sums of the first differences' magnitudes of a channel pair as
+// left/right and as mid/side (whichever is smaller codes better). Where
+// the samples have at most `bits` bits, the differences are taken in 32
+// bits and summed a run at a time in 32 bits, short enough not to
+// overflow (that vectorises); wider samples go through 64 bits.
+struct PairCost {
+    uint64_t lr = 0, ms = 0;
+};
+PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
+{
+    PairCost cost;
+    if (bits > 24) {
+        Side prev = to_mid_side(l[0], r[0]);
+        for (int i = 1; i < blocks; ++i) {
+            Side cur = to_mid_side(l[i], r[i]);
+            cost.lr += uint64_t(std::abs(int64_t(l[i]) - l[i - 1])) + uint64_t(std::abs(int64_t(r[i]) - r[i - 1]));
+            cost.ms +=
+                uint64_t(std::abs(int64_t(cur.mid) - prev.mid)) + uint64_t(std::abs(int64_t(cur.side) - prev.side));
+            prev = cur;
+        }
+        return cost;
+    }
+    // a sample's terms add up to below 2^(bits+2)
+    const int run = 1 << (30 - bits);
+    auto magnitude = [](int32_t v) { return uint32_t(v < 0 ? -v : v); };
+    for (int at = 1; at < blocks; at += run) {
+        const int end = std::min(blocks, at + run);
+        uint32_t lr = 0, ms = 0;
+        for (int i = at; i < end; ++i) {
+            const int32_t sPrev = l[i - 1] - r[i - 1], sNow = l[i] - r[i];
+            const int32_t mPrev = r[i - 1] + (sPrev >> 1), mNow = r[i] + (sNow >> 1);
+            lr += magnitude(l[i] - l[i - 1]) + magnitude(r[i] - r[i - 1]);
+            ms += magnitude(mNow - mPrev) + magnitude(sNow - sPrev);
+        }
+        cost.lr += lr;
+        cost.ms += ms;
+    }
+    return cost;
+}
+
+// Left and right from a pair, interleaved into channels at, at + 1 of ch;
+// false when a sample falls outside [lo, hi] (damage).
+template <bool MidSide, class Samples>
+bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at,
+                 int ch)
+{
+    int32_t low = 0, high = 0;
+    for (int i = 0; i < blocks; ++i) {
+        int32_t l = a[i], r = b[i];
+        if constexpr (MidSide)
+            from_mid_side(a[i], b[i], l, r);
+        low = std::min(low, std::min(l, r));
+        high = std::max(high, std::max(l, r));
+        out.set(size_t(i) * ch + at, l);
+        out.set(size_t(i) * ch + at + 1, r);
+    }
+    return low >= lo && high <= hi;
+}
+
+} // namespace
+
+template <class Samples>
+void split_channels(const FrameFormat& f, const Samples& in, int blocks, int32_t* const* xs, Header& h)
+{
+    const int ch = f.channels;
+    uint32_t anys[32] = {};
+    if (ch == 2) {
+        // both channels in one pass over the frame
+        int32_t* x0 = xs[0];
+        int32_t* x1 = xs[1];
+        uint32_t any0 = 0, any1 = 0;
+        for (int i = 0; i < blocks; ++i) {
+            any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
+            any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
+        }
+        anys[0] = any0;
+        anys[1] = any1;
+    } else {
+        for (int c = 0; c < ch; ++c) {
+            int32_t* x = xs[c];
+            uint32_t any = 0;
+            for (int i = 0; i < blocks; ++i)
+                any |= uint32_t(x[i] = in.get(size_t(i) * ch + c));
+            anys[c] = any;
+        }
+    }
+    for (int c = 0; c < ch; ++c) {
+        int32_t* x = xs[c];
+        const uint32_t any = anys[c];
+        int w = any == 0 ? 0 : __builtin_ctz(any);
+        h.wasted[c] = uint8_t(w);
+        if (w > 0)
+            for (int i = 0; i < blocks; ++i)
+                x[i] >>= w;
+    }
+    for (int p = 0; p < ch / 2; ++p) {
+        int32_t* l = xs[2 * p];
+        int32_t* r = xs[2 * p + 1];
+        const PairCost cost = pair_cost(l, r, blocks, f.bitsPerSample);
+        if (cost.ms < cost.lr) {
+            h.midSide[p / 8] |= uint8_t(1u << (p % 8));
+            for (int i = 0; i < blocks; ++i) {
+                Side cur = to_mid_side(l[i], r[i]);
+                l[i] = cur.mid;
+                r[i] = cur.side;
+            }
+        }
+    }
+}
+
+template <class Samples>
+bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, const Samples& out)
+{
+    const int ch = f.channels;
+    const int pairs = ch / 2;
+    const int32_t lo = int32_t(~0u << (f.bitsPerSample - 1));
+    const int32_t hi = int32_t(~uint32_t(lo));
+    bool whole = ch % 2 == 0;
+    for (int c = 0; c < ch; ++c)
+        whole = whole && (h.wasted[c] & ~kSilent) == 0;
+    if (whole) {
+        // the common case: a pass a pair
+        bool inside = true;
+        for (int pr = 0; pr < pairs; ++pr) {
+            const int32_t* a = xs[2 * pr];
+            const int32_t* b = xs[2 * pr + 1];
+            inside &= is_mid_side(h, pr) ? finish_pair<true>(a, b, blocks, lo, hi, out, 2 * pr, ch)
+                                         : finish_pair<false>(a, b, blocks, lo, hi, out, 2 * pr, ch);
+        }
+        return inside;
+    }
+    for (int pr = 0; pr < pairs; ++pr) {
+        if (!is_mid_side(h, pr))
+            continue;
+        int32_t* m = xs[2 * pr];
+        int32_t* sd = xs[2 * pr + 1];
+        for (int i = 0; i < blocks; ++i)
+            from_mid_side(m[i], sd[i], m[i], sd[i]);
+    }
+    // back to full scale; a sample outside the sample size means damage
+    bool outside = false;
+    for (int c = 0; c < ch; ++c) {
+        int32_t* x = xs[c];
+        const int w = h.wasted[c] & ~kSilent;
+        if (w > 0)
+            for (int i = 0; i < blocks; ++i)
+                x[i] = int32_t(uint32_t(x[i]) << w);
+        if (f.bitsPerSample < 32)
+            for (int i = 0; i < blocks; ++i)
+                outside |= (x[i] < lo) | (x[i] > hi);
+    }
+    if (outside)
+        return false;
+    if (ch == 2) {
+        for (int i = 0; i < blocks; ++i) {
+            out.set(2 * size_t(i), xs[0][i]);
+            out.set(2 * size_t(i) + 1, xs[1][i]);
+        }
+    } else {
+        for (int c = 0; c < ch; ++c)
+            for (int i = 0; i < blocks; ++i)
+                out.set(size_t(i) * ch + c, xs[c][i]);
+    }
+    return true;
+}
+
+#define INSTANTIATE(S)                                                                                       \
+    template void split_channels<S>(const FrameFormat&, const S&, int, int32_t* const*, Header&);            \
+    template bool join_channels<S>(const FrameFormat&, const Header&, int, int32_t* const*, const S&);
+MONKEYS_FOR_EACH_SAMPLES(INSTANTIATE)
+#undef INSTANTIATE
+
+} // namespace monkeys::core

@@ -1,0 +1,40 @@
+#include "Prediction.h"
+
+namespace monkeys::core {
+
+void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
+{
+    const Profile& prof = h.prof;
+    // a single stage of 16 taps and short fixed predictors, the FAST
+    // case, go in one pass a channel pair at a time where they can
+    bool done[32] = {};
+    int rest[32], left = 0;
+    const LpcCoefs* parts[32];
+    for (int c = 0; c < ch; ++c)
+        parts[c] = h.lpc[c];
+    for (int c = 0; c < ch; ++c) {
+        if (prof.stages == 1 && c % 2 == 0 && c + 1 < ch) {
+            int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
+            done[c] = done[c + 1] = lms_lpc_decode_pair(xs + c, shifts, blocks, prof.stage[0], parts + c, h.parts);
+        }
+        if (!done[c])
+            rest[left++] = c;
+    }
+    if (left == 0)
+        return;
+    int32_t* ys[32];
+    const LpcCoefs* ks[32];
+    for (int j = 0; j < left; ++j) {
+        ys[j] = xs[rest[j]];
+        ks[j] = parts[rest[j]];
+    }
+    for (int s = prof.stages - 1; s >= 0; --s) {
+        int shifts[32];
+        for (int j = 0; j < left; ++j)
+            shifts[j] = h.inShift[rest[j]][s];
+        lms_decode(ys, shifts, left, blocks, prof.stage[s]);
+    }
+    lpc_decode_parts(ys, ks, left, blocks, h.parts);
+}
+
+} // namespace monkeys::core

@@ -1,0 +1,40 @@
+// The residual part of a predicted frame (private to the coder): which
+// channels are sent and how each entropy coder lays them out.
+//
+//   kRice:      the residuals, channel after channel, one bit stream
+//               (read only; no coder writes it any more)
+//   kRiceSplit: the same code, one bit stream per coded channel: u32
+//               byte length of each stream but the last, then the
+//               streams in channel order
+//   kRange:     u32 length of the range coder's bytes, those bytes, then
+//               the raw remainder bits; channel after channel
+//
+// A channel whose residuals are all zero is marked silent among the
+// parameters (kSilent in its wasted bits) and not sent.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "FrameLayout.h"
+
+namespace monkeys::core {
+
+// Marks the channels whose residuals are all zero as silent in h.
+void mark_silent(Header& h, int ch, int blocks, int32_t* const* xs);
+
+// Appends the residuals xs of the channels h sends, coded as h says.
+void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out);
+
+// The bytes put_residuals writes with the split Rice streams, counted
+// without writing them (silent channels already marked).
+size_t rice_section_size(const Header& h, int ch, int blocks, int32_t* const* xs);
+
+// The residuals of every channel from data[p, end), silent ones as
+// zeros. With compare, xs holds the residuals the frame must give, and
+// false means it does not.
+bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
+                      bool compare = false);
+
+} // namespace monkeys::core

@@ -1,0 +1,248 @@
+#include "Search.h"
+
+#include <algorithm>
+
+#include "Channels.h"
+#include "Residual.h"
+#include "ResidualSection.h"
+#include "Samples.h"
+
+namespace monkeys::core {
+
+namespace {
+
+// The ways the encoder tries, one more at each level. Within a way, each
+// adaptive stage stays only where it pays on the frame, and the fixed
+// predictor's order is fitted to it, in parts or over the whole frame. A
+// way may go on from an earlier way's result with stages of its own
+// (from), or start from the fixed predictor's residual (-1). The first
+// two ways differ in the predictor's order alone.
+struct Way {
+    Profile prof;
+    bool parts;
+    int from;
+};
+constexpr Way kWays[] = {
+    {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
+    {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
+    {{kRiceSplit, 32, 2, {{32, 13, 4}, {16, 12, 4}}}, true, -1},
+    {{kRange, 32, 4, {{1024, 17, 2}, {256, 15, 2}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+};
+
+int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
+
+// Samples a part of the fixed predictor is fitted to: music changes
+// faster than a frame, while a part must still pay for its coefficients.
+constexpr int kPartBlocks = 8192;
+
+int parts_for(int blocks) { return std::clamp(blocks / kPartBlocks, 1, kMaxLpcParts); }
+
+// Scale of a stage's 16-bit copy of its input (of that magnitude): keeps
+// the typical value well inside 16 bits.
+int input_shift(uint64_t magnitude, int n, int maxShift)
+{
+    uint64_t mean = magnitude / uint64_t(std::max(n, 1));
+    int bits = mean == 0 ? 0 : 64 - __builtin_clzll(mean);
+    return std::clamp(bits - 11, 0, maxShift);
+}
+
+// Runs the way's adaptive stages on the planes. Each stays only where it
+// pays on this frame: what coding the residual costs must shrink,
+// otherwise the frame keeps the stage's input. h gets the stages kept.
+void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h)
+{
+    thread_local std::vector<int32_t> before;
+    uint64_t mag[32], total = 0;
+    for (int c = 0; c < ch; ++c) {
+        const Magnitude m = magnitude(xs[c], blocks);
+        mag[c] = m.sum;
+        total += m.bits;
+    }
+    for (int s = 0; s < way.stages; ++s) {
+        const LmsParams& stage = way.stage[s];
+        int shifts[32];
+        for (int c = 0; c < ch; ++c)
+            shifts[c] = input_shift(mag[c], blocks, stage.shift);
+        // a long stage's input is kept aside; a short one is undone by its
+        // decoder, which costs less than the copy where stages pay
+        const bool keepInput = stage.order > 32;
+        if (keepInput)
+            before = planes;
+        lms_encode(xs, shifts, ch, blocks, stage);
+        uint64_t after[32], sum = 0;
+        for (int c = 0; c < ch; ++c) {
+            const Magnitude m = magnitude(xs[c], blocks);
+            after[c] = m.sum;
+            sum += m.bits;
+        }
+        if (sum >= total) {
+            if (keepInput) {
+                planes.swap(before);
+                split_planes(planes, ch, blocks, xs);
+            } else {
+                lms_decode(xs, shifts, ch, blocks, stage);
+            }
+            continue;
+        }
+        if (h.prof.stages == kMaxStages)
+            break;
+        const int k = h.prof.stages++;
+        h.prof.stage[k] = stage;
+        for (int c = 0; c < ch; ++c) {
+            h.inShift[c][k] = uint8_t(shifts[c]);
+            mag[c] = after[c];
+        }
+        total = sum;
+    }
+}
+
+void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Header& h, std::vector<uint8_t>& out)
+{
+    put_parameters(h, f.channels, out);
+    put_residuals(f, h, blocks, xs, out);
+}
+
+// The fixed predictors of one kind (in parts or over the whole frame)
+// fitted to a frame, of at most 8 and at most 32 taps, and their
+// residuals where a later way needs them again.
+struct Fits {
+    bool done = false;
+    LpcCoefs k[2][32][kMaxLpcParts];  // [at most 8, 32][channel][part]
+    bool same = false;                // the two limits gave the same
+    std::vector<int32_t> residual[2];
+    bool haveResidual[2] = {};
+};
+
+// The encoder's buffers, one set a thread: frames come one after another
+// on each thread.
+struct Scratch {
+    std::vector<int32_t> signal;
+    Coded done[4];
+    Header base;
+    Fits fits[2];  // in parts, over the whole frame
+};
+Scratch& scratch()
+{
+    thread_local Scratch s;
+    return s;
+}
+
+bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
+{
+    return std::equal(a, a + parts, b, [](const LpcCoefs& x, const LpcCoefs& y) {
+        return x.order == y.order && x.shift == y.shift && std::equal(x.c, x.c + x.order, y.c);
+    });
+}
+
+// Fits both limits at once (most of the work, the autocorrelation, is
+// shared); only the narrow one where the level has no wide way.
+void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wide)
+{
+    fits.done = true;
+    fits.haveResidual[0] = fits.haveResidual[1] = false;
+    const int limits[2] = {kWays[0].prof.lpcOrder, wide ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
+    fits.same = true;
+    for (int c = 0; c < ch; ++c) {
+        for (int j = 0; j < parts; ++j) {
+            const int from = part_start(j, blocks, parts);
+            LpcCoefs both[2];
+            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, limits, 2, both);
+            fits.k[0][c][j] = both[0];
+            fits.k[1][c][j] = both[1];
+        }
+        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[1][c], parts);
+    }
+}
+
+} // namespace
+
+template <class Samples>
+const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int blocks)
+{
+    const int ch = f.channels;
+    const int ways = ways_for(f.level);
+    Scratch& work = scratch();
+    Coded* done = work.done;
+    // a single way works on the signal in place
+    std::vector<int32_t>& signal = ways == 1 ? done[0].planes : work.signal;
+    int32_t* xs[32];
+    Header& base = work.base;
+    base = Header{};
+    split_planes(signal, ch, blocks, xs);
+    split_channels(f, in, blocks, xs, base);
+    work.fits[0].done = work.fits[1].done = false;
+    int result[4];  // where each way's result is
+    int best = -1;
+    for (int w = 0; w < ways; ++w) {
+        const Way& way = kWays[w];
+        Coded& trial = done[w];
+        result[w] = w;
+        if (way.from >= 0) {
+            const Coded& from = done[result[way.from]];
+            trial.h = from.h;
+            trial.planes = from.planes;
+        } else {
+            const int parts = way.parts ? parts_for(blocks) : 1;
+            Fits& fits = work.fits[way.parts ? 0 : 1];
+            if (!fits.done) {
+                split_planes(signal, ch, blocks, xs);
+                fit(fits, parts, ch, blocks, xs, ways > 1);
+            }
+            if (w == 1 && fits.same) {
+                result[w] = 0;  // the same predictors and stages as the way before
+                continue;
+            }
+            const int wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
+            trial.h = base;
+            trial.h.parts = parts;
+            trial.h.prof.stages = 0;
+            for (int c = 0; c < ch; ++c)
+                std::copy(fits.k[wide][c], fits.k[wide][c] + parts, trial.h.lpc[c]);
+            if (fits.haveResidual[wide]) {
+                trial.planes = fits.residual[wide];
+            } else {
+                if (&trial.planes != &signal)
+                    trial.planes = signal;
+                split_planes(trial.planes, ch, blocks, xs);
+                for (int c = 0; c < ch; ++c)
+                    lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], parts);
+                // kept where a later way starts from it too
+                for (int v = w + 1; v < ways; ++v)
+                    if (kWays[v].from < 0 && kWays[v].parts == way.parts &&
+                        (kWays[v].prof.lpcOrder > kWays[0].prof.lpcOrder) == bool(wide)) {
+                        fits.residual[wide] = trial.planes;
+                        fits.haveResidual[wide] = true;
+                        break;
+                    }
+            }
+        }
+        trial.h.prof.entropy = way.prof.entropy;
+        split_planes(trial.planes, ch, blocks, xs);
+        const int stagesBefore = trial.h.prof.stages;
+        run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h);
+        mark_silent(trial.h, ch, blocks, xs);
+        trial.bytes.clear();
+        if (way.from >= 0 && trial.h.prof.stages == stagesBefore) {
+            trial.size = done[result[way.from]].size;  // nothing added: no better
+        } else if (way.prof.entropy == kRiceSplit && ways > 1) {
+            trial.size = parameters_size(trial.h, ch) + rice_section_size(trial.h, ch, blocks, xs);
+        } else {
+            write_frame(f, blocks, xs, trial.h, trial.bytes);
+            trial.size = trial.bytes.size();
+        }
+        if (best < 0 || trial.size < done[best].size)
+            best = w;
+    }
+    Coded& winner = done[best];
+    if (winner.bytes.empty()) {
+        split_planes(winner.planes, ch, blocks, xs);
+        write_frame(f, blocks, xs, winner.h, winner.bytes);
+    }
+    return winner;
+}
+
+#define INSTANTIATE(S) template const Coded& encode_predicted<S>(const FrameFormat&, const S&, int);
+MONKEYS_FOR_EACH_SAMPLES(INSTANTIATE)
+#undef INSTANTIATE
+
+} // namespace monkeys::core
