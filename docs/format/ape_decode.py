@@ -230,10 +230,10 @@ def decode_frame(f, h, i):
     if u16(frame, 12) not in LEVELS:
         corrupt(f"frame {i} has level {u16(frame, 12)}")
     variant = u16(frame, 14)
-    if variant not in VARIANTS:                       # README.md#versions-and-variants
+    if variant not in VARIANTS:                       # frame.md#coding-variants
         refuse(UNSUPPORTED_VERSION, f"frame {i} is of coding variant {variant}, which this decoder does not know")
     try:
-        return VARIANTS[variant](frame[24:], h.channels, h.bits, blocks)
+        return decode_payload(frame[24:], VARIANTS[variant], h.channels, h.bits, blocks)
     except Refused as refusal:
         refusal.reason = f"frame {i}: {refusal.reason}"
         raise
@@ -242,25 +242,35 @@ def decode_frame(f, h, i):
 # ======================================================================
 # frame.md
 
-def decode_payload_variant_0(payload, channels, bits, blocks):
-    # frame.md#variant-0: byte 0 is the method
-    if len(payload) == 0:
-        corrupt("an empty payload")
-    if payload[0] == 0:
-        return decode_verbatim(payload[1:], channels, bits, blocks)
-    if payload[0] == 1:
-        return decode_predicted(payload[1:], channels, bits, blocks)
-    corrupt(f"method {payload[0]}")
+class Variant:
+    """frame.md#coding-variants: one row of the table of variants, what
+    sets the variant's parameter block apart (every other step is the same
+    in every variant)."""
+
+    def __init__(self, zero_byte, count_of_parts):
+        self.zero_byte = zero_byte                # a second byte, once meant for a pre-emphasis, that must be 0
+        self.count_of_parts = count_of_parts      # a count of parts J after the mid/side flags; else J = 1
 
 
-# README.md#versions-and-variants: the payload decoder of each coding
-# variant. A new variant is one more entry, with its section in frame.md.
+# frame.md#coding-variants (README.md#versions-and-variants): the coding
+# variants this decoder knows. A new variant is one more row here, and its
+# own fields in parse_parameters.
 VARIANTS = {
-    0: decode_payload_variant_0,
+    0: Variant(zero_byte=True, count_of_parts=False),
+    1: Variant(zero_byte=False, count_of_parts=True),
 }
 
 
-def decode_verbatim(rest, channels, bits, blocks):
+def decode_payload(payload, variant, channels, bits, blocks):
+    # frame.md#the-method-byte: byte 0 is the method, in every variant
+    if len(payload) == 0:
+        corrupt("an empty payload")
+    if payload[0] not in METHODS:
+        corrupt(f"method {payload[0]}")
+    return METHODS[payload[0]](payload[1:], variant, channels, bits, blocks)
+
+
+def decode_verbatim(rest, variant, channels, bits, blocks):
     # frame.md#verbatim-frames: signed samples, 8-bit ones included
     size = bits // 8
     if len(rest) != blocks * channels * size:
@@ -301,22 +311,26 @@ class Stage:
 
 class Channel:
     def __init__(self):
-        self.silent, self.wasted, self.k, self.lpc, self.q = False, 0, [], [], 0
+        self.silent, self.wasted, self.k = False, 0, []
+        self.parts = []                  # (a, q) for each part j: a = [a1, ..., aP], [] for none
 
 
 class Parameters:
     def __init__(self):
-        self.E, self.c, self.stages, self.mid_side, self.channels = 0, 0, [], [], []
+        self.E, self.stages, self.mid_side, self.J, self.channels = 0, [], [], 1, []
 
 
-def parse_parameters(reader, channels):
-    """frame.md#parameter-block: every parameter checked as it is read."""
+def parse_parameters(reader, variant, channels, blocks):
+    """frame.md#parameter-block: every parameter checked as it is read; a
+    field of some variants only is read under its variant's `if`."""
     p = Parameters()
-    p.E, p.c = reader.u8(), reader.u8()
-    if p.E > 2:
+    p.E = reader.u8()
+    if p.E not in ENTROPY_CODERS:
         corrupt(f"entropy coder {p.E}")
-    if p.c > 32:
-        corrupt(f"pre-emphasis {p.c}")
+    if variant.zero_byte:
+        byte = reader.u8()
+        if byte != 0:
+            corrupt(f"a second parameter byte (once meant for a pre-emphasis) of {byte}, not 0")
     S = reader.u8()
     if S > 4:
         corrupt(f"{S} adaptive stages")
@@ -325,6 +339,10 @@ def parse_parameters(reader, channels):
     pairs = channels // 2
     flags = reader.take((pairs + 7) // 8)
     p.mid_side = [bool(flags[pair // 8] >> (pair % 8) & 1) for pair in range(pairs)]
+    if variant.count_of_parts:
+        p.J = reader.u8()
+        if not 1 <= p.J <= 16 or p.J > blocks:
+            corrupt(f"{p.J} parts of the fixed predictor in a frame of {blocks} blocks")
     for _ in range(channels):
         ch = Channel()
         W = reader.u8()
@@ -334,14 +352,17 @@ def parse_parameters(reader, channels):
         ch.k = list(reader.take(S))
         for stage, k in zip(p.stages, ch.k):
             check_stage(stage, k)
-        P = reader.u8()
-        if P > 32:
-            corrupt(f"a fixed predictor of order {P}")
-        if P > 0:
-            ch.q = reader.u8()
-            if ch.q > 15:
-                corrupt(f"a predictor of {ch.q} fraction bits")
-            ch.lpc = [reader.i16() for _ in range(P)]
+        for j in range(p.J):
+            P = reader.u8()
+            if P > 32:
+                corrupt(f"a fixed predictor of order {P} in part {j}")
+            a, q = [], 0
+            if P > 0:
+                q = reader.u8()
+                if q > 15:
+                    corrupt(f"a predictor of {q} fraction bits in part {j}")
+                a = [reader.i16() for _ in range(P)]
+            ch.parts.append((a, q))
         p.channels.append(ch)
     return p
 
@@ -358,11 +379,11 @@ def check_stage(stage, k):
         corrupt(f"an input shift of {k} for {stage.F} fraction bits")
 
 
-def decode_predicted(rest, channels, bits, blocks):
+def decode_predicted(rest, variant, channels, bits, blocks):
     """frame.md#the-cascade: codes -> undo stage S-1 ... stage 0 -> undo the
-    predictor -> de-emphasis -> left/right -> wasted bits back."""
+    fixed predictor (its J parts) -> left/right -> wasted bits back."""
     reader = ByteReader(rest)
-    p = parse_parameters(reader, channels)
+    p = parse_parameters(reader, variant, channels, blocks)
     residuals = decode_residuals(p, reader.rest(), blocks)
     planes = []
     for ch, x in zip(p.channels, residuals):
@@ -371,13 +392,17 @@ def decode_predicted(rest, channels, bits, blocks):
             continue
         for stage, k in reversed(list(zip(p.stages, ch.k))):
             x = lms_undo(x, stage.N, stage.F, stage.D, k)
-        x = lpc_undo(x, ch.lpc, ch.q)
-        x = deemphasis(x, p.c)
+        x = lpc_undo(x, ch.parts)
         planes.append(x)
     for pair, flagged in enumerate(p.mid_side):
         if flagged:
             planes[2 * pair], planes[2 * pair + 1] = left_right(planes[2 * pair], planes[2 * pair + 1])
     return restore_wasted_bits(planes, p.channels, bits)
+
+
+# frame.md#the-method-byte: the decoder of each method. A new method is one
+# more entry, with its section in frame.md.
+METHODS = {0: decode_verbatim, 1: decode_predicted}
 
 
 def decode_residuals(p, data, blocks):
@@ -416,30 +441,37 @@ def restore_wasted_bits(planes, channels, bits):
 # ======================================================================
 # prediction.md
 
-def deemphasis(e, c):
-    # prediction.md#de-emphasis
-    if c == 0:
-        return e
-    x, prev = [], 0
-    for v in e:
-        prev = s32(v + ((c * prev) >> 5))
-        x.append(prev)
-    return x
+def part_start(j, n, J):
+    """prediction.md#parts: where part j of J begins in n samples (part J
+    is the end); the last part holds the rest."""
+    return n if j == J else j * (n // J)
 
 
-def lpc_undo(e, a, q):
-    """prediction.md#fixed-linear-predictor. The samples are kept behind P
-    zeros, so the warm-up needs no case of its own: x[i-m] before the
-    frame reads as 0. a is reversed to line up with the window."""
-    P = len(a)
-    if P == 0:
+def lpc_undo(e, parts):
+    """prediction.md#fixed-linear-predictor, in parts as
+    prediction.md#prediction-across-parts says: one filter over the whole
+    frame whose coefficients change at each part's start; a part's past is
+    the samples before it, whatever parts they lie in. The samples are kept
+    behind as many zeros as the longest predictor has taps, so the warm-up
+    at the frame's start needs no case of its own: x[i-m] before the frame
+    reads as 0. Each a is reversed to line up with the window."""
+    n, J = len(e), len(parts)
+    longest = max(len(a) for a, _ in parts)
+    if longest == 0:
         return e
-    a_oldest_first = a[::-1]
-    x = [0] * P + [0] * len(e)
-    for i, residual in enumerate(e):
-        acc = sum(map(mul, a_oldest_first, x[i:i + P]))     # exact
-        x[P + i] = s32(residual + (acc >> q))
-    return x[P:]
+    x = [0] * longest + [0] * n
+    for j, (a, q) in enumerate(parts):
+        begin, end = part_start(j, n, J), part_start(j + 1, n, J)
+        P = len(a)
+        if P == 0:                        # no prediction in this part
+            x[longest + begin:longest + end] = e[begin:end]
+            continue
+        a_oldest_first = a[::-1]
+        for i in range(begin, end):
+            at = longest + i
+            acc = sum(map(mul, a_oldest_first, x[at - P:at]))     # exact
+            x[at] = s32(e[i] + (acc >> q))
+    return x[longest:]
 
 
 def lms_undo(e, N, F, D, k):

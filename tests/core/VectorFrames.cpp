@@ -1,16 +1,20 @@
 // Writes the APE files the format's test vectors need and the library's
 // encoder does not make: the audio of a WAVE file in frames of any length,
 // each frame coded by the coder at a level, stored verbatim, or coded with
-// parameters given on the command line (one Rice stream, pre-emphasis, any
-// stages, predictor, mid/side). Every frame is decoded again before it is
-// written. Run by docs/format/vectors/make-vectors; not installed.
+// parameters given on the command line (either coding variant, one Rice
+// stream, any stages, predictors in parts, mid/side). Every frame is
+// decoded again before it is written. Run by
+// docs/format/vectors/make-vectors; not installed.
 //
 //   vector_frames IN.wav IN.ape OUT.ape [--blocks N] [--code CODING] [--frame I:CODING]...
 //
 // IN.ape is the library's file of IN.wav: its header gives the format, the
 // WAVE parts and their checks. CODING, comma-separated: level=L (the coder at
-// that level), verbatim, or entropy=rice1|range|split with pre=C, ms=MASK
-// (channel pairs coded mid/side), wasted=0, lpc=fit:P or lpc=SHIFT/c1/c2...,
+// that level, the newest variant), verbatim, or entropy=rice1|range|split
+// with variant=0|1 (the frame's coding variant, 1 if not given),
+// parts=J (variant 1: the fixed predictor's parts), ms=MASK (channel pairs
+// coded mid/side), wasted=0, lpc=fit:P (fitted to each part) or
+// lpc=SHIFT/c1/c2... (once for every part, or once a part; lpc=0 is none),
 // and stage=ORDER/SHIFT/DIRBITS[/INSHIFT] once per stage in coding order.
 #include <cstdio>
 #include <cstdlib>
@@ -53,11 +57,12 @@ struct Coding {
     int level = 0;  // 0: the file's
     bool verbatim = false;
     int entropy = -1;  // -1: the coder's choice at the level
-    int preemph = 0;
+    int variant = kNewestCoding;
+    int parts = 1;
     unsigned midSide = 0;
     bool wasted = true;
     int fitOrder = 0;
-    LpcCoefs lpc;
+    std::vector<LpcCoefs> lpc;  // one for every part, or one a part
     std::vector<Stage> stages;
 };
 
@@ -86,8 +91,10 @@ Coding parse_coding(const std::string& text)
             if (!names.count(value))
                 fail("unknown entropy coder " + value);
             s.entropy = names.at(value);
-        } else if (key == "pre") {
-            s.preemph = std::stoi(value);
+        } else if (key == "variant") {
+            s.variant = std::stoi(value);
+        } else if (key == "parts") {
+            s.parts = std::stoi(value);
         } else if (key == "ms") {
             s.midSide = unsigned(std::stoul(value, nullptr, 0));
         } else if (key == "wasted") {
@@ -96,10 +103,12 @@ Coding parse_coding(const std::string& text)
             s.fitOrder = std::stoi(value.substr(4));
         } else if (key == "lpc") {
             const std::vector<int> v = numbers(value, '/');
-            s.lpc.shift = v.at(0);
-            s.lpc.order = int(v.size()) - 1;
-            for (int j = 0; j < s.lpc.order; ++j)
-                s.lpc.c[j] = int16_t(v[size_t(j) + 1]);
+            LpcCoefs k;
+            k.shift = v.at(0);
+            k.order = int(v.size()) - 1;
+            for (int j = 0; j < k.order; ++j)
+                k.c[j] = int16_t(v[size_t(j) + 1]);
+            s.lpc.push_back(k);
         } else if (key == "stage") {
             const std::vector<int> v = numbers(value, '/');
             Stage st;
@@ -110,6 +119,10 @@ Coding parse_coding(const std::string& text)
             fail("unknown key " + key);
         }
     }
+    if (s.variant == 0 && s.parts != 1)
+        fail("variant 0 has one part");
+    if (s.lpc.size() > 1 && s.lpc.size() != size_t(s.parts))
+        fail("one lpc= for every part, or one a part");
     return s;
 }
 
@@ -157,15 +170,20 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
                 l = int32_t(uint32_t(r) + uint32_t(side >> 1));
                 r = side;
             }
-    std::vector<LpcCoefs> lpc(channels, s.lpc);
+    // lpc[c][j]: channel c's predictor of part j
+    const int parts = s.parts;
+    std::vector<std::vector<LpcCoefs>> lpc(channels, std::vector<LpcCoefs>(size_t(parts)));
     std::vector<std::vector<int>> shifts(channels);
     for (int c = 0; c < ch; ++c) {
         std::vector<int32_t>& x = xs[size_t(c)];
-        for (int i = n - 1; i > 0 && s.preemph > 0; --i)
-            x[size_t(i)] = wrap_sub(x[size_t(i)], int32_t((int64_t(s.preemph) * x[size_t(i) - 1]) >> 5));
-        if (s.fitOrder > 0)
-            lpc[size_t(c)] = lpc_fit(x.data(), n, s.fitOrder);
-        lpc_encode(x.data(), n, lpc[size_t(c)]);
+        for (int j = 0; j < parts; ++j) {
+            const int from = part_start(j, n, parts);
+            if (s.fitOrder > 0)
+                lpc[size_t(c)][size_t(j)] = lpc_fit(x.data() + from, part_start(j + 1, n, parts) - from, s.fitOrder);
+            else if (!s.lpc.empty())
+                lpc[size_t(c)][size_t(j)] = s.lpc[s.lpc.size() == 1 ? 0 : size_t(j)];
+        }
+        lpc_encode_parts(x.data(), n, lpc[size_t(c)].data(), parts);
         for (const Stage& st : s.stages) {
             const int shift = st.inShift >= 0 ? st.inShift : input_shift(x, st.params.shift);
             shifts[size_t(c)].push_back(shift);
@@ -173,13 +191,19 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         }
     }
 
-    std::vector<uint8_t> out = {1, uint8_t(s.entropy), uint8_t(s.preemph), uint8_t(s.stages.size())};
+    // variant 0's second byte is 0: decoders refuse anything else
+    std::vector<uint8_t> out = {1, uint8_t(s.entropy)};
+    if (s.variant == 0)
+        out.push_back(0);
+    out.push_back(uint8_t(s.stages.size()));
     for (const Stage& st : s.stages) {
         put_le(out, uint32_t(st.params.order), 2);
         out.push_back(uint8_t(st.params.shift));
         out.push_back(uint8_t(st.params.dirBits));
     }
     put_le(out, s.midSide, (ch / 2 + 7) / 8);
+    if (s.variant > 0)
+        out.push_back(uint8_t(parts));
     std::vector<int> coded;
     for (int c = 0; c < ch; ++c) {
         const std::vector<int32_t>& x = xs[size_t(c)];
@@ -189,12 +213,13 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         out.push_back(uint8_t(wasted[size_t(c)] | (silent ? 0x80 : 0)));
         for (int shift : shifts[size_t(c)])
             out.push_back(uint8_t(shift));
-        const LpcCoefs& k = lpc[size_t(c)];
-        out.push_back(uint8_t(k.order));
-        if (k.order > 0)
-            out.push_back(uint8_t(k.shift));
-        for (int j = 0; j < k.order; ++j)
-            put_le(out, uint16_t(k.c[j]), 2);
+        for (const LpcCoefs& k : lpc[size_t(c)]) {
+            out.push_back(uint8_t(k.order));
+            if (k.order > 0)
+                out.push_back(uint8_t(k.shift));
+            for (int j = 0; j < k.order; ++j)
+                put_le(out, uint16_t(k.c[j]), 2);
+        }
     }
     if (s.entropy == 1) {
         std::vector<uint8_t> range, raw;
@@ -285,7 +310,9 @@ int main(int argc, char** argv)
         const Coding& s = frames.count(i) ? frames[i] : common;
         const int blocks = int(h.frameBlocks(i));
         const int32_t* in = samples.data() + size_t(i * h.blocksPerFrame) * size_t(ch);
-        const FrameFormat format{ch, bits, s.level ? s.level : h.level};
+        // the coder writes the newest variant
+        const int variant = s.verbatim || s.entropy >= 0 ? s.variant : kNewestCoding;
+        const FrameFormat format{ch, bits, s.level ? s.level : h.level, variant};
         std::vector<uint8_t> payload;
         if (s.verbatim)
             payload = code_verbatim(bits, size_t(blocks) * size_t(ch), in);
@@ -301,6 +328,7 @@ int main(int argc, char** argv)
         f.index = uint32_t(i);
         f.blocks = uint32_t(blocks);
         f.level = uint16_t(format.level);
+        f.coding = uint16_t(variant);
         f.payloadSize = uint32_t(payload.size());
         uint8_t head[kFrameHeaderSize];
         encode_frame_header(f, head);

@@ -4,12 +4,14 @@ a user runs it.
 
   check_second_decoder.py vectors DECODER VECTORS_DIR
       every vector of the manifest to its PCM's MD5 or its result code;
-      the command line's refusal and --md5 once each
+      the command line's refusal and --md5 once each; every link of the
+      decoder into the document (FILE.md#heading) to a heading there
   check_second_decoder.py fennick DECODER FENNICK DOVRELL LIBRARY SAMPLE_SCRIPT WORK_DIR
       short samples coded by Fennick at every level decode to the very
       WAVE bytes Dovrell writes (and the source's)
 """
 import os
+import re
 import subprocess
 import sys
 import tempfile
@@ -44,10 +46,32 @@ def check_vectors(decoder, vectors):
         refused = run([sys.executable, decoder, os.path.join(vectors, "bad-frame-crc.ape"), out])
         if refused.returncode != 1 or "APE_ERROR_FRAME_CRC" not in refused.stderr or os.path.exists(out):
             fail(f"a refusal must exit 1, name its code and write nothing: {refused.stderr}")
-    md5 = run([sys.executable, decoder, "--md5", os.path.join(vectors, "base-16b-2ch.ape")])
-    if not md5.stdout.startswith("03e8b1697a689c706da7ceabec210697 "):
-        fail(f"--md5 printed {md5.stdout!r}")
+    base = "base-16b-2ch.ape"
+    with open(os.path.join(vectors, "manifest.txt"), encoding="utf-8") as manifest:
+        want = next(line.split(" ")[3] for line in manifest if line.startswith(base + " "))
+    md5 = run([sys.executable, decoder, "--md5", os.path.join(vectors, base)])
+    if not md5.stdout.startswith(want + " "):
+        fail(f"--md5 printed {md5.stdout!r}, not {want}")
+    check_links(decoder)
     print(f"vectors: {time.monotonic() - started:.1f} s")
+
+
+def heading_anchors(path):
+    """The anchors of a Markdown file's headings, as its viewers make them."""
+    with open(path, encoding="utf-8") as text:
+        titles = [line.lstrip("#").strip() for line in text if line.startswith("#")]
+    return {re.sub(r"[^\w\- ]", "", title.lower()).replace(" ", "-") for title in titles}
+
+
+def check_links(decoder):
+    folder = os.path.dirname(decoder)
+    with open(decoder, encoding="utf-8") as source:
+        links = set(re.findall(r"([\w/]+\.md)#([\w-]+)", source.read()))
+    broken = [f"{name}#{anchor}" for name, anchor in sorted(links)
+              if not os.path.exists(os.path.join(folder, name))
+              or anchor not in heading_anchors(os.path.join(folder, name))]
+    if broken:
+        fail("links into the document with no heading there: " + ", ".join(broken))
 
 
 def check_fennick(decoder, fennick, dovrell, library, sample_script, work_dir):
