@@ -13,15 +13,6 @@
 
 namespace monkeys {
 
-FileHandle::~FileHandle() { reset(); }
-
-void FileHandle::reset(int fd)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
-
 int open_source(const char* path, FileHandle& fd, struct stat& st)
 {
     if (!path || !*path)
@@ -48,50 +39,20 @@ int open_source(const char* path, FileHandle& fd, struct stat& st)
 
 int read_at(int fd, uint64_t offset, void* data, size_t size)
 {
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::pread(fd, p, size, off_t(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return APE_ERROR_READ;
-        }
-        if (n == 0)
-            return APE_ERROR_TRUNCATED;
-        p += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-    return APE_OK;
+    int64_t n = read_full(fd, data, size, int64_t(offset));
+    if (n < 0)
+        return APE_ERROR_READ;
+    return size_t(n) == size ? APE_OK : APE_ERROR_TRUNCATED;
 }
 
-namespace {
-
-// Writes at the file's position when offset is negative.
-int write_whole(int fd, const void* data, size_t size, int64_t offset)
+int write_all(int fd, const void* data, size_t size)
 {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = offset < 0 ? ::write(fd, p, size) : ::pwrite(fd, p, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return APE_ERROR_WRITE;
-        p += n;
-        size -= size_t(n);
-        if (offset >= 0)
-            offset += n;
-    }
-    return APE_OK;
+    return write_full(fd, data, size) ? APE_OK : APE_ERROR_WRITE;
 }
-
-} // namespace
-
-int write_all(int fd, const void* data, size_t size) { return write_whole(fd, data, size, -1); }
 
 int write_at(int fd, uint64_t offset, const void* data, size_t size)
 {
-    return write_whole(fd, data, size, int64_t(offset));
+    return write_full(fd, data, size, int64_t(offset)) ? APE_OK : APE_ERROR_WRITE;
 }
 
 int copy_range(int inFd, uint64_t offset, uint64_t size, uint32_t& crc, int outFd)

@@ -9,22 +9,9 @@
 
 #include <sys/stat.h>
 
+#include "FileIo.h"
+
 namespace monkeys {
-
-// Owns a file descriptor.
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle();
-    int get() const { return fd_; }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
 
 // Opens a regular file for reading. Returns an APEResult; on success
 // fills fd and st.
@@ -58,6 +45,7 @@ int write_at(int fd, uint64_t offset, const void* data, size_t size);
 // writing them to outFd at its position unless outFd is -1.
 int copy_range(int inFd, uint64_t offset, uint64_t size, uint32_t& crc, int outFd);
 
+// The library's own way of replacing a file whole, as it links no kit.
 // The destination of CompressFile and DecompressFile. create() refuses
 // a destination that exists or is the source, and opens an unnamed (or,
 // where the file system has none, a hidden temporary) file in the
