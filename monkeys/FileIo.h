@@ -20,6 +20,13 @@ public:
     FileHandle& operator=(const FileHandle&) = delete;
     ~FileHandle() { reset(); }
     int get() const { return fd_; }
+    // Gives the descriptor up without closing it.
+    int release()
+    {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
     void reset(int fd = -1)
     {
         if (fd_ >= 0)

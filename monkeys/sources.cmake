@@ -3,7 +3,7 @@
 # build them again with clang. Paths are relative to monkeys/.
 set(MONKEYS_CONTAINER_SOURCES
   ApeFormat.cpp ApeReader.cpp Checksum.cpp Decode.cpp Decompressor.cpp Encode.cpp FramePipeline.cpp
-  Exports.cpp Files.cpp Pcm.cpp Wave.cpp)
+  Exports.cpp Files.cpp Pcm.cpp Stream.cpp Wave.cpp)
 set(MONKEYS_CORE_SOURCES core/Cpu.cpp core/FrameCodec.cpp core/Lms.cpp core/Lpc.cpp core/Residual.cpp)
 # The instruction-set variants of the core's stages (MONKEYS_VECTOR_CODE).
 set(MONKEYS_CORE_VECTOR_SOURCES core/LmsAvx2.cpp core/LpcAvx2.cpp core/ResidualAvx2.cpp)

@@ -65,6 +65,17 @@ namespace {
 // How long a reader or writer waits for another writer of the same file.
 constexpr int kLockWaitMs = 10000;
 
+class ReadSource final : public ByteSource {
+public:
+    ReadSource(const TagRead& read, int64_t size) : read_(read), size_(size) {}
+    int64_t size() const override { return size_; }
+    bool read(int64_t offset, void* buffer, size_t n) override { return read_(offset, buffer, n); }
+
+private:
+    const TagRead& read_;
+    int64_t size_;
+};
+
 class FdSource final : public ByteSource {
 public:
     FdSource(int fd, int64_t size) : fd_(fd), size_(size) {}
@@ -121,6 +132,12 @@ public:
 
     // Reads the tag from the file; returns why it could not, or 0.
     int Load();
+    // Reads it from bytes that can never be written back.
+    void LoadReadOnly(ByteSource& src)
+    {
+        openError_ = APE_ERROR_TAG_READ_ONLY;
+        loadError_ = read_items(src, locate(src, audioEnd_), items_);
+    }
     int OpenError() const { return openError_; }
 
     int Save(int useOldId3) override;
@@ -388,6 +405,18 @@ CAPETag* open_file_tag(const char* path, int64_t audioEnd, int* error)
 {
     try {
         return make_tag(path ? path : "", audioEnd, error);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+CAPETag* read_tag(const TagRead& read, int64_t size, int64_t audioEnd)
+{
+    try {
+        std::unique_ptr<FileTag> tag(new FileTag("", audioEnd));
+        ReadSource src(read, size);
+        tag->LoadReadOnly(src);
+        return tag.release();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
