@@ -13,6 +13,8 @@ namespace {
 const char kDictionaryFolder[] = "Language/Dictionaries";
 const char kSharedDictionary[] = "Halbrook";
 
+std::ostream* gConsole = &std::cout;
+
 // Library texts may be null from a careless library; print them as empty.
 const char* lib_text(LibTextFn* entry)
 {
@@ -27,6 +29,17 @@ void exp_err_lib(const char* key)
 
 
 } // namespace
+
+std::ostream& console()
+{
+    return *gConsole;
+}
+
+void print_to_standard_error()
+{
+    std::cout << std::flush;
+    gConsole = &std::cerr;
+}
 
 void TOption::Calc()
 {
@@ -106,7 +119,7 @@ BString get_text(const char* key, std::initializer_list<std::pair<const char*, B
 
 void exp_err(const BString& message)
 {
-    std::cout << get_text("ERROR: ") << message << std::endl;
+    console() << get_text("ERROR: ") << message << std::endl;
 }
 
 void exp_err_load_lib_monkeys_audio()
@@ -144,7 +157,7 @@ void exp_progress(const char* key, int32 done, int64 elapsed)
         // Nothing done yet, so no estimate: "?" rather than a gap.
         remain = "?";
     }
-    std::cout << '\r' << get_text(key, {{"%Done%", percent}, {"%Remain%", remain}}) << ' '
+    console() << '\r' << get_text(key, {{"%Done%", percent}, {"%Remain%", remain}}) << ' '
               << std::flush;
 }
 
@@ -154,14 +167,14 @@ void exp_app_info(const TOption& options)
         return;
     BString copyright(gCright);
     copyright.ReplaceAll("%AppAuthor%", get_text(gAppAuthorE).String());
-    std::cout << '\n' << gAppName << "    " << gAppVer << '\n' << copyright << "\n\n" << std::flush;
+    console() << '\n' << gAppName << "    " << gAppVer << '\n' << copyright << "\n\n" << std::flush;
 }
 
 void exp_lma_info(const TOption& options)
 {
     if (!options.lma_info)
         return;
-    std::cout << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version) << '\n'
+    console() << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version) << '\n'
               << lib_text(lib_monkeys_audio_copyright) << '\n'
               << lib_text(lib_monkeys_audio_components) << "\n\n"
               << std::flush;
@@ -169,7 +182,7 @@ void exp_lma_info(const TOption& options)
 
 void exp_usage_common_opt()
 {
-    std::cout << "  "
+    console() << "  "
               << get_text("@Usage_Help %Option1% %Option2%@",
                           {{"%Option1%", capitalize("-HELP")}, {"%Option2%", "-?"}})
               << '\n'
@@ -198,7 +211,7 @@ int startup(const TOption& options, float version)
         }
         if (options.help) {
             exp_usage();
-            std::cout << std::flush;
+            console() << std::flush;
             throw -1;
         }
     } catch (int) {
@@ -251,7 +264,7 @@ int run_main(int argc, char* argv[], const char* ownDictionary, TOption& options
     } catch (...) {
         status = 1;
     }
-    std::cout << std::flush;
+    console() << std::flush;
     unload_lib_monkeys_audio(&gAppPrivacy.lib_image);
     return status;
 }
