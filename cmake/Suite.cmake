@@ -1,17 +1,42 @@
 # Shared build rules of the suite.
 #
 # Every program lives in a folder of its own, in the build tree under
-# apps/<Name>/ and installed under <prefix>/lib/velmor/<Name>/, with its
-# dictionaries beside it in Language/Dictionaries/ and a link to it in
+# apps/<Name>/ and installed under <prefix>/<libdir>/velmor/<Name>/, with
+# its dictionaries beside it in Language/Dictionaries/ and a link to it in
 # <prefix>/bin/. The programs find their dictionaries through their own
 # (link-resolved) location, so the folder must stay whole.
-
+#
+# The layout of an installation, relative to its prefix: <libdir> is lib
+# (lib/<multiarch> for the prefix /usr, as Debian has it). A user install
+# (~/.local) puts the codec library in lib/, the user library folder, and
+# the GStreamer plug-in where GStreamer looks for a user's plug-ins; a
+# system install (/usr, the package) keeps the codec library private to
+# the suite, beside the kits library, and puts the plug-in in GStreamer's
+# own folder. A program, the add-on and the plug-in find the installation
+# they belong to from their own file (codec/Installation.h), so the same
+# build works under any prefix of the same layout.
+include(GNUInstallDirs)
+set(SUITE_PLAYER ApePlayer)
 set(SUITE_APPS_DIR ${CMAKE_BINARY_DIR}/apps)
 set(SUITE_DICTIONARY_SOURCE_DIR ${CMAKE_SOURCE_DIR}/dictionaries)
-set(SUITE_INSTALL_APP_DIR lib/velmor)
+set(SUITE_INSTALL_APP_DIR ${CMAKE_INSTALL_LIBDIR}/velmor)
+if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+  set(suite_codec_dir ${SUITE_INSTALL_APP_DIR})
+  set(suite_gst_dir ${CMAKE_INSTALL_LIBDIR}/gstreamer-1.0)
+else()
+  set(suite_codec_dir lib)
+  set(suite_gst_dir share/gstreamer-1.0/plugins)
+endif()
+set(SUITE_INSTALL_CODEC_DIR ${suite_codec_dir} CACHE STRING
+  "Where libMonkeysAudio.so is installed, relative to the prefix")
+set(SUITE_INSTALL_GST_PLUGIN_DIR ${suite_gst_dir} CACHE STRING
+  "Where the GStreamer plug-in is installed, relative to the prefix")
+# The layout as the code that finds an installation sees it.
+set(SUITE_LAYOUT_DEFINITIONS
+  SUITE_INSTALL_APP_DIR="${SUITE_INSTALL_APP_DIR}" SUITE_INSTALL_CODEC_DIR="${SUITE_INSTALL_CODEC_DIR}"
+  SUITE_INSTALL_GST_PLUGIN_DIR="${SUITE_INSTALL_GST_PLUGIN_DIR}" SUITE_PLAYER="${SUITE_PLAYER}")
 set(SUITE_LANGUAGES en ja)
 # The player (host/) loads the add-ons in this folder beside itself.
-set(SUITE_PLAYER ApePlayer)
 set(SUITE_PLAYER_ADDONS_DIR ${SUITE_APPS_DIR}/${SUITE_PLAYER}/add-ons)
 set(SUITE_INSTALL_PLAYER_ADDONS_DIR ${SUITE_INSTALL_APP_DIR}/${SUITE_PLAYER}/add-ons)
 
@@ -64,7 +89,7 @@ function(suite_program target)
       install(FILES ${sources} DESTINATION ${SUITE_INSTALL_APP_DIR}/${target}/Language/Dictionaries)
     endif()
     install(CODE "
-      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+      set(bin \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
       file(MAKE_DIRECTORY \"\${bin}\")
       file(REMOVE \"\${bin}/${target}\")
       file(CREATE_LINK \"../${SUITE_INSTALL_APP_DIR}/${target}/${target}\" \"\${bin}/${target}\" SYMBOLIC)

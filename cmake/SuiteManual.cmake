@@ -24,6 +24,9 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(SUITE_MANUAL_SOURCE_DIR ${CMAKE_SOURCE_DIR}/docs/manual)
 set(SUITE_MANUAL_DIR ${CMAKE_BINARY_DIR}/manual)
 set(SUITE_MANUAL_TOOL ${CMAKE_SOURCE_DIR}/cmake/manual_page.py)
+# The parts pages take in with @include (docs/manual/<part>.part): a page
+# is made again when one of them changes.
+set(SUITE_MANUAL_PARTS arguments common-options environment files format pipes threads)
 
 function(suite_manual_page name)
   cmake_parse_arguments(SM "EXACT_OPTIONS" "" "OPTIONS_FROM" ${ARGN})
@@ -35,7 +38,8 @@ function(suite_manual_page name)
   set(en ${SUITE_MANUAL_DIR}/man1/${name}.1)
   set(ja ${SUITE_MANUAL_DIR}/ja/man1/${name}.1)
   set(completion ${SUITE_MANUAL_DIR}/completions/${name})
-  file(GLOB parts CONFIGURE_DEPENDS ${SUITE_MANUAL_SOURCE_DIR}/*.part)
+  list(TRANSFORM SUITE_MANUAL_PARTS PREPEND ${SUITE_MANUAL_SOURCE_DIR}/ OUTPUT_VARIABLE parts)
+  list(TRANSFORM parts APPEND .part)
   add_custom_command(OUTPUT ${en} ${ja} ${completion}
     COMMAND ${Python3_EXECUTABLE} ${SUITE_MANUAL_TOOL} ${source} --parts ${SUITE_MANUAL_SOURCE_DIR}
             --en ${en} --ja ${ja} --completion ${completion} ${exact}

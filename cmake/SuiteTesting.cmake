@@ -1,9 +1,10 @@
 # Test rules of the suite, for every tests/<area>/CMakeLists.txt.
 #
-# suite_test(<target> <source>... [LIBS <lib>...])
+# suite_test(<target> <source>... [LIBS <lib>...] [LABELS <label>...])
 #   A GoogleTest program run by CTest, linked with gtest_main and the test
 #   support library (tests/support: run_program, TempHome, fake codec
-#   libraries). Its tests are listed when CTest runs, not at build time.
+#   libraries). Its tests are listed when CTest runs, not at build time,
+#   with the LABELS given (ctest -L).
 #
 # suite_fake_monkeys_audio(<name> [VERSION <text>] [OMIT <symbol>...]
 #                          [VERIFY_AS_DATA])
@@ -34,10 +35,14 @@ set(SUITE_FAKES_DIR ${CMAKE_BINARY_DIR}/fakes)
 set(SUITE_TEST_SUPPORT_DIR ${CMAKE_SOURCE_DIR}/tests/support)
 
 function(suite_test target)
-  cmake_parse_arguments(ST "" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(ST "" "" "LIBS;LABELS" ${ARGN})
   add_executable(${target} ${ST_UNPARSED_ARGUMENTS})
   target_link_libraries(${target} PRIVATE suite_test_support GTest::gtest_main ${ST_LIBS})
-  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  set(properties)
+  if(ST_LABELS)
+    set(properties PROPERTIES LABELS "${ST_LABELS}")
+  endif()
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 ${properties})
 endfunction()
 
 function(suite_fake_monkeys_audio name)

@@ -1,7 +1,8 @@
 #include "UsingLibMonkeysAudio.h"
 
-#include <FindDirectory.h>
-#include <Path.h>
+#include "Installation.h"
+
+#include <sys/stat.h>
 
 #include <charconv>
 #include <cmath>
@@ -115,10 +116,14 @@ double read_version(const char* text)
 
 BString path_name_lib_monkeys_audio()
 {
-    BPath folder;
-    if (find_directory(B_USER_LIB_DIRECTORY, &folder, false) != B_OK)
-        return BString();
-    return BString(folder.Path()) + "/" + kLibMonkeysAudioFileName;
+    // The first file there is: a user's own install takes precedence, and
+    // one that is there but broken is reported, never passed over.
+    for (const BString& candidate : codec_library_candidates()) {
+        struct stat st;
+        if (stat(candidate.String(), &st) == 0)
+            return candidate;
+    }
+    return BString();
 }
 
 int load_lib_monkeys_audio(image_id* image)

@@ -1,5 +1,6 @@
 // The binding to the codec library libMonkeysAudio.so: found in the user
-// library folder only, loaded at run time, resolved into a table of eleven
+// library folder, or else in the installation the calling program (or
+// add-on) belongs to, loaded at run time, resolved into a table of eleven
 // entries, version-checked, unloaded.
 //
 // Calling order: load, resolve, check, use, unload. All results are 0 for
@@ -53,8 +54,9 @@ using lib_monkeys_audio_entries::create_iapedecompress_stream;
 // The library's file name, as the error messages show it.
 extern const char* const kLibMonkeysAudioFileName;   // "libMonkeysAudio.so"
 
-// "<user library folder>/libMonkeysAudio.so", or empty when there is no
-// user library folder. No other place is searched.
+// The first of "<user library folder>/libMonkeysAudio.so" and the own
+// installation's library (codec/Installation.h) that exists, or empty
+// when neither does. No other place is searched.
 BString path_name_lib_monkeys_audio();
 
 // Stores the loader's result in *image (negative on failure).

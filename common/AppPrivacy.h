@@ -10,11 +10,11 @@ public:
     TAppPrivacy() = default;
     virtual ~TAppPrivacy() = default;
 
-    // Works out the executable's name and folder from the program's own
-    // path (argv[0]), following symbolic links. A bare name, as the shell
-    // hands it over for a program found through PATH, is looked up in PATH
-    // the way the shell did. When no absolute path can be had, the folder
-    // stays empty and the name is the path's last component.
+    // Works out the executable's name and folder from the running
+    // program's own image, as the platform reports it (links resolved,
+    // wherever the program was started from and however it was named).
+    // path (argv[0]) gives the name only where the platform cannot tell;
+    // the folder then stays empty.
     void AnalyzeExePath(const char* path);
 
     // The executable's folder, ending in "/"; empty before AnalyzeExePath.

@@ -4,6 +4,7 @@
 
 #include <Locale.h>
 #include <UsingLibMonkeysAudio.h>
+#include <image.h>
 
 #include <exception>
 #include <iostream>
@@ -47,46 +48,6 @@ void TOption::Calc()
         lma_info = true;
     if (help)
         verbose = true;
-}
-
-void init_option_map_common(TOptionMap& map)
-{
-    map["-HELP"] = kOptionHelp;
-    map["-?"] = kOptionHelp;
-    map["--HELP"] = kOptionHelp;
-    map["-VERBOSE"] = kOptionVerbose;
-    map["-V"] = kOptionVerbose;
-}
-
-int32 find_option_id(const TOptionMap& map, const BString& name)
-{
-    auto it = map.find(name);
-    return it == map.end() ? kOptionNone : it->second;
-}
-
-BString extract_opt_name(const BString& arg)
-{
-    if (arg.IsEmpty() || arg[0] != '-')
-        return arg;
-    int32 end = 0;
-    while (end < arg.Length() && arg[end] != '=' && arg[end] != ':')
-        ++end;
-    BString name;
-    arg.CopyInto(name, 0, end);
-    // Only ASCII letters, as toupper does in the "C" locale.
-    return name.ToUpper();
-}
-
-BString extract_opt_value(const BString& arg)
-{
-    for (int32 i = 0; i < arg.Length(); ++i) {
-        if (arg[i] == '=' || arg[i] == ':') {
-            BString value;
-            arg.CopyInto(value, i + 1, arg.Length() - i - 1);
-            return value;
-        }
-    }
-    return BString();
 }
 
 int parse_opt_common(int32 id, const BString& arg, TOption& options)
@@ -174,10 +135,16 @@ void exp_lma_info(const TOption& options)
 {
     if (!options.lma_info)
         return;
-    console() << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version) << '\n'
+    console() << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version)
+              << '\n'
               << lib_text(lib_monkeys_audio_copyright) << '\n'
-              << lib_text(lib_monkeys_audio_components) << "\n\n"
-              << std::flush;
+              << lib_text(lib_monkeys_audio_components) << '\n';
+    // Which of the places the library was taken from.
+    image_info library;
+    if (get_image_info(gAppPrivacy.lib_image, &library) == B_OK)
+        console() << get_text("@Lib_Monkeys_Audio_File %Path%@", {{"%Path%", library.name}})
+                  << '\n';
+    console() << '\n' << std::flush;
 }
 
 void exp_usage_common_opt()

@@ -10,10 +10,11 @@
 #include <String.h>
 #include <SupportDefs.h>
 
+#include "Options.h"
+
 #include <functional>
 #include <initializer_list>
 #include <ostream>
-#include <map>
 #include <utility>
 
 class TOption {
@@ -31,28 +32,6 @@ public:
     BString ape_file;
     BString wave_file;
 };
-
-// Upper-case option name (with its "-" or "--") to identifier; 0 is "no
-// such option", 1 and 2 are the common options, programs use 3 upwards.
-using TOptionMap = std::map<BString, int32>;
-
-enum {
-    kOptionNone = 0,
-    kOptionHelp = 1,
-    kOptionVerbose = 2,
-    kOptionFirstOwn = 3,
-};
-
-// Adds "-HELP", "-?", "--HELP" (1) and "-VERBOSE", "-V" (2).
-void init_option_map_common(TOptionMap& map);
-// The identifier of a name, 0 when it is not in the map.
-int32 find_option_id(const TOptionMap& map, const BString& name);
-
-// The upper-cased text before the first "=" or ":" of an argument that
-// begins with "-"; any other argument unchanged.
-BString extract_opt_name(const BString& arg);
-// The text after the first "=" or ":", or empty.
-BString extract_opt_value(const BString& arg);
 
 // Applies a common option, or reports arg as unknown and returns -1.
 int parse_opt_common(int32 id, const BString& arg, TOption& options);

@@ -1,9 +1,11 @@
 #include "OrvaneFile.h"
 
+#include <Installation.h>
 #include <UsingLibMonkeysAudio.h>
 
 #include <algorithm>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -11,6 +13,19 @@ const size_t kTagFieldBytes = 4096;
 
 std::mutex gLock;
 image_id gLibrary = -1;
+
+// "a or b", for a message that tells where a file was looked for.
+std::string either(const std::vector<BString>& places)
+{
+    std::string text;
+    for (size_t i = 0; i < places.size(); i++)
+        text += std::string(i == 0 ? "" : " or ") + places[i].String();
+    return text.empty() ? "nowhere (no home folder, no installation)" : text;
+}
+
+const char* const kInstallHint =
+    ". Install the suite's package, or its user install (cmake --install build --prefix"
+    " \"$HOME/.local\")";
 
 // Why the codec library does not open the file.
 TOpenFault library_fault(int error, const std::string& file, std::string* message)
@@ -57,9 +72,13 @@ bool load_codec_library(std::string* message)
     if (gLibrary >= 0)
         return true;
     const std::string path = path_name_lib_monkeys_audio().String();
+    if (path.empty()) {
+        *message = "The codec library libMonkeysAudio.so is missing: not at " + either(codec_library_candidates()) +
+            kInstallHint;
+        return false;
+    }
     if (load_lib_monkeys_audio(&gLibrary) != 0) {
-        *message = "The codec library " + path + " is missing or cannot be loaded. Install it with the suite's"
-            " user install (cmake --install build --prefix \"$HOME/.local\")";
+        *message = "The codec library " + path + " cannot be loaded";
         return false;
     }
     if (get_lib_monkeys_audio_entries(gLibrary) != 0 || check_lib_monkeys_audio_version(1.4f) != 0

@@ -1,5 +1,6 @@
 #include "AddOnLoader.h"
 
+#include <FileIO.h>
 #include <PlayerInterface.h>
 
 #include <dirent.h>
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -215,7 +217,7 @@ std::unique_ptr<TAddOnDecoder> TPlayerAddOn::Open(const std::string& file)
     ssize_t headerSize = 0;
     int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
-        headerSize = read(fd, header, sizeof header);
+        headerSize = read_fully(fd, header, sizeof header);
         close(fd);
     }
     if (headerSize < 0)
@@ -239,30 +241,40 @@ std::unique_ptr<TAddOnDecoder> TPlayerAddOn::Open(const std::string& file)
 }
 
 TAddOnFolder::TAddOnFolder(const std::string& folder)
+    : TAddOnFolder(std::vector<std::string> {folder})
+{}
+
+TAddOnFolder::TAddOnFolder(const std::vector<std::string>& folders)
 {
-    std::vector<std::string> names;
-    if (DIR* dir = opendir(folder.c_str())) {
+    std::set<std::string> loaded;
+    std::vector<std::string> missing;
+    for (const std::string& folder : folders) {
+        std::vector<std::string> names;
+        DIR* dir = opendir(folder.c_str());
+        if (dir == nullptr) {
+            missing.push_back(folder + ": no such folder");
+            continue;
+        }
         while (dirent* entry = readdir(dir)) {
             if (entry->d_name[0] != '.')
                 names.push_back(entry->d_name);
         }
         closedir(dir);
-    } else {
-        fFailures.push_back(folder + ": no such folder");
-        return;
+        std::sort(names.begin(), names.end());
+        for (const std::string& name : names) {
+            const std::string path = folder + "/" + name;
+            struct stat st;
+            if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || !loaded.insert(name).second)
+                continue;
+            std::string why;
+            if (std::shared_ptr<TPlayerAddOn> addOn = TPlayerAddOn::Load(path, &why))
+                fAddOns.push_back(std::move(addOn));
+            else
+                fFailures.push_back(why);
+        }
     }
-    std::sort(names.begin(), names.end());
-    for (const std::string& name : names) {
-        const std::string path = folder + "/" + name;
-        struct stat st;
-        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            continue;
-        std::string why;
-        if (std::shared_ptr<TPlayerAddOn> addOn = TPlayerAddOn::Load(path, &why))
-            fAddOns.push_back(std::move(addOn));
-        else
-            fFailures.push_back(why);
-    }
+    if (missing.size() == folders.size())
+        fFailures.insert(fFailures.end(), missing.begin(), missing.end());
 }
 
 std::unique_ptr<TAddOnDecoder> TAddOnFolder::Open(const std::string& file) const

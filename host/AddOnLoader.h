@@ -128,6 +128,10 @@ private:
 class TAddOnFolder {
 public:
     explicit TAddOnFolder(const std::string& folder);
+    // The add-ons of each folder in turn; a file named as one loaded from
+    // an earlier folder is left out (a user's own add-ons come first), and
+    // folders that do not exist are passed over while another one does.
+    explicit TAddOnFolder(const std::vector<std::string>& folders);
 
     const std::vector<std::shared_ptr<TPlayerAddOn>>& AddOns() const { return fAddOns; }
     // The files that could not be loaded, each with its reason.

@@ -1,13 +1,16 @@
 // ApePlayer: plays APE files (and whatever else its add-ons take) through
 // the desktop's sound output, loading its decoders as add-ons from the
-// folder add-ons/ beside itself.
+// user install's add-on folder and from the folder add-ons/ beside itself.
+#include <FindDirectory.h>
+#include <Installation.h>
 #include <Locale.h>
+#include <Path.h>
 
-#include <unistd.h>
+#include <sys/stat.h>
 
-#include <climits>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "AddOnLoader.h"
 #include "PlayerApp.h"
@@ -21,13 +24,18 @@ namespace {
 // unknown.
 std::string own_folder()
 {
-    char path[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0)
+    BPath self;
+    if (find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, &self) != B_OK)
         return "";
-    path[n] = '\0';
-    std::string text(path);
+    const std::string text(self.Path());
     return text.substr(0, text.rfind('/') + 1);
+}
+
+bool same_folder(const std::string& a, const std::string& b)
+{
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 &&
+        first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 void print_usage()
@@ -79,8 +87,15 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    // A user's own add-ons first, then the ones beside the player.
     const std::string addOnFolder = options.addOnFolder.empty() ? folder + "add-ons" : options.addOnFolder;
-    TAddOnFolder addOns(addOnFolder);
+    std::vector<std::string> addOnFolders {addOnFolder};
+    if (options.addOnFolder.empty()) {
+        const BString user = user_addon_folder();
+        if (!user.IsEmpty() && !same_folder(user.String(), addOnFolder))
+            addOnFolders.insert(addOnFolders.begin(), user.String());
+    }
+    TAddOnFolder addOns(addOnFolders);
     for (const std::string& failure : addOns.Failures())
         print_error(player_text("@Err_AddOn %Reason%@", {{"%Reason%", failure}}));
     if (addOns.AddOns().empty()) {

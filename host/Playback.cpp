@@ -19,7 +19,8 @@ TPlayback::TPlayback(TAddOnDecoder* decoder, const TAudioFileInfo& info, Samples
       fWiden(samples == kWiden24 && info.bytesPerSample == 3),
       fFrame(0),
       fLimit(-1),
-      fEnded(false)
+      fEnded(false),
+      fDamaged(false)
 {
     const int32 bytes = info.bytesPerSample;
     if (fFileFrameSize == 0 || info.channels > 8 || bytes > 4 || info.sampleRate < 1)
@@ -34,6 +35,7 @@ void TPlayback::Seek(int64 frame)
     fFrame = std::max<int64>(frame, 0);
     fDecoder->Seek(uint32(std::min<int64>(fFrame, UINT32_MAX)));
     fEnded = false;
+    fDamaged = false;
 }
 
 size_t TPlayback::Fill(uint8* buffer, size_t size)
@@ -68,6 +70,7 @@ size_t TPlayback::Fill(uint8* buffer, size_t size)
         const int32 got = std::min<int64>(fDecoder->Read(fScratch.data(), uint32(frames) * fFileFrameSize), frames);
         if (got <= 0) {
             fEnded = true;
+            fDamaged = fFrame < fInfo.frames;
             break;
         }
         const size_t samples = size_t(got) * size_t(fInfo.channels);

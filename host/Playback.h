@@ -53,6 +53,10 @@ public:
     // fewer than size only at the end of the data or at a pause point.
     size_t Fill(uint8* buffer, size_t size);
     bool Ended() const { return fEnded; }
+    // The data ended short of the length the add-on reports: the file is
+    // damaged, or it shrank while it played. (The add-on's read answers
+    // 0 both at the end and on a frame it cannot decode.)
+    bool Damaged() const { return fDamaged; }
 
     // Continues from frame; the next Fill starts there.
     void Seek(int64 frame);
@@ -69,6 +73,7 @@ private:
     int64 fFrame;
     int64 fLimit;
     bool fEnded;
+    bool fDamaged;
     std::map<int64, Action> fActions;
     std::function<void(int64)> fOnPause;
     std::vector<uint8> fScratch;

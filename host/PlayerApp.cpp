@@ -111,6 +111,10 @@ void TPlayerApp::WatchAboutBoxes()
 
 void TPlayerApp::MessageReceived(BMessage* message)
 {
+    if (message->what == kMsgPlayerFailed) {
+        fStatus = 1;
+        return;
+    }
     if (message->what == kMsgSetLanguage) {
         const char* language = nullptr;
         if (message->FindString("language", &language) == B_OK)

@@ -17,6 +17,8 @@ extern const char* const kPlayerSignature;   // "application/x-vnd.VELMOR-ApePla
 
 // 'Slng' with the string "language": switch to that language.
 const uint32 kMsgSetLanguage = 0x536C6E67;
+// 'Fail': a file could not be played whole; the run ends with status 1.
+const uint32 kMsgPlayerFailed = 0x4661696C;
 
 class TPlayerApp : public BApplication {
 public:

@@ -26,6 +26,11 @@ std::unique_ptr<TAddOnDecoder> open_file(const TAddOnFolder& addOns, const std::
     return decoder;
 }
 
+void print_damaged(const std::string& file)
+{
+    print_error(player_text("@Err_Damaged %File%@", {{"%File%", file}}));
+}
+
 std::string display_title(const TAudioFileInfo& info, const std::string& file)
 {
     if (!info.title.empty())
@@ -98,15 +103,25 @@ int decode_to_wave(const TAddOnFolder& addOns, const TPlayerOptions& options)
     // Whole frames a read, so that no byte is left between two reads.
     const uint32 readFrames = 65536 / frameSize > 0 ? 65536 / frameSize : 1;
     std::vector<char> buffer(size_t(readFrames) * frameSize);
+    int64 frame = 0;
     for (const auto& [start, count] : parts) {
-        if (start >= 0)
+        if (start >= 0) {
             decoder->Seek(uint32(std::min<int64>(start, UINT32_MAX)));
+            frame = start;
+        }
         int64 left = count;
         while (left != 0) {
             const uint32 frames = left > 0 ? uint32(std::min<int64>(left, readFrames)) : readFrames;
             const int32 got = std::min<int32>(decoder->Read(buffer.data(), frames * frameSize), int32(frames));
+            // 0 before the length the add-on reports: a damaged file, of
+            // which no WAVE file is kept.
+            if (got <= 0 && frame < info.frames) {
+                print_damaged(file);
+                return 1;
+            }
             if (got <= 0)
                 break;
+            frame += got;
             if (!wave.Write(buffer.data(), size_t(got) * frameSize, &why)) {
                 print_error(player_text("@Err_Write %Reason%@", {{"%Reason%", why}}));
                 return 1;
@@ -136,7 +151,7 @@ bool play_into_wave(TPlayback& playback, TWaveWriter& wave)
             return false;
         }
     }
-    return true;
+    return !playback.Damaged();
 }
 
 // One file on the sound output, pausing where asked; returns once the
@@ -220,6 +235,10 @@ int play_without_window(const TAddOnFolder& addOns, const TPlayerOptions& option
         if (options.output.empty()) {
             if (!play_on_output(playback))
                 return 1;
+            if (playback.Damaged()) {
+                print_damaged(file);
+                status = 1;
+            }
             continue;
         }
         // All files go into the one WAVE file, which takes the first
@@ -240,8 +259,12 @@ int play_without_window(const TAddOnFolder& addOns, const TPlayerOptions& option
             status = 1;
             continue;
         }
-        if (!play_into_wave(playback, wave))
+        // A damaged file spoils the one WAVE file, which is not kept.
+        if (!play_into_wave(playback, wave)) {
+            if (playback.Damaged())
+                print_damaged(file);
             return 1;
+        }
     }
     std::string why;
     if (waveOpen && !wave.Finish(&why)) {

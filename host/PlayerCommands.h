@@ -1,6 +1,8 @@
 // The player's command-line modes, for scripts and tests. Each returns
 // the exit status: 0 when everything worked, 1 otherwise (each failure
-// printed as an error line).
+// printed as an error line). A file whose audio stops short of its length
+// (damaged, or cut while it played) is a failure: a WAVE file that would
+// hold it is not kept.
 #pragma once
 
 #include "AddOnLoader.h"
@@ -17,5 +19,7 @@ int play_without_window(const TAddOnFolder& addOns, const TPlayerOptions& option
 
 // The decoder for a file, or null after an error line.
 std::unique_ptr<TAddOnDecoder> open_file(const TAddOnFolder& addOns, const std::string& file);
+// The error line for a file whose audio stops short of its length.
+void print_damaged(const std::string& file);
 // The title to show: the add-on's display title, else the file's name.
 std::string display_title(const TAudioFileInfo& info, const std::string& file);

@@ -1,16 +1,45 @@
 #include "PlayerOptions.h"
 
+#include <Options.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
 
 namespace {
 
-std::string upper(std::string text)
+enum {
+    kOptionInfo = kOptionFirstOwn,
+    kOptionPlay,
+    kOptionAbout,
+    kOptionDecode,
+    kOptionOutput,
+    kOptionAddOns,
+    kOptionLanguage,
+    kOptionSeconds,
+    kOptionSeek,
+    kOptionPauseAt,
+    kOptionSeekAt,
+};
+
+// The framework's help names; the player has no banner, so not its
+// -VERBOSE.
+void init_option_map(TOptionMap& map)
 {
-    for (char& c : text)
-        c = char(toupper(static_cast<unsigned char>(c)));
-    return text;
+    map["-INFO"] = kOptionInfo;
+    map["-PLAY"] = kOptionPlay;
+    map["-ABOUT"] = kOptionAbout;
+    map["-DECODE"] = kOptionDecode;
+    map["-OUTPUT"] = kOptionOutput;
+    map["-ADDONS"] = kOptionAddOns;
+    map["-LANGUAGE"] = kOptionLanguage;
+    map["-SECONDS"] = kOptionSeconds;
+    map["-SEEK"] = kOptionSeek;
+    map["-PAUSEAT"] = kOptionPauseAt;
+    map["-SEEKAT"] = kOptionSeekAt;
+    map["-HELP"] = kOptionHelp;
+    map["-?"] = kOptionHelp;
+    map["--HELP"] = kOptionHelp;
 }
 
 bool whole_number(const std::string& text, int64 low, int64* value)
@@ -38,6 +67,8 @@ bool number_pair(const std::string& text, char separator, int64 low, int64* a, i
 
 int parse_player_options(int argc, char** argv, TPlayerOptions* options, std::string* bad)
 {
+    TOptionMap map;
+    init_option_map(map);
     TPlayerOptions::Mode mode = TPlayerOptions::kWindow;
     bool languageGiven = false;
     auto set_mode = [&mode](TPlayerOptions::Mode wanted) {
@@ -47,64 +78,86 @@ int parse_player_options(int argc, char** argv, TPlayerOptions* options, std::st
         return true;
     };
     for (int i = 1; i < argc; i++) {
-        const std::string arg = argv[i];
-        if (arg.empty() || arg[0] != '-') {
-            options->files.push_back(arg);
+        const BString arg(argv[i]);
+        if (arg.IsEmpty() || arg[0] != '-') {
+            options->files.push_back(argv[i]);
             continue;
         }
-        const size_t split = arg.find_first_of("=:");
-        const std::string name = upper(arg.substr(0, split));
-        const bool hasValue = split != std::string::npos;
-        const std::string value = hasValue ? arg.substr(split + 1) : "";
+        const BString name = extract_opt_name(arg);
+        // -INFO takes no value; -INFO= is another matter.
+        const bool hasValue = name.Length() != arg.Length();
+        const std::string value = extract_opt_value(arg).String();
+        const int32 id = find_option_id(map, name);
         bool ok = true;
-        if (name == "-HELP" || name == "--HELP" || name == "-?") {
-            options->mode = TPlayerOptions::kHelp;
-            return 0;
-        } else if (name == "-INFO" && !hasValue) {
-            ok = set_mode(TPlayerOptions::kInfo);
-        } else if (name == "-PLAY" && !hasValue) {
-            ok = set_mode(TPlayerOptions::kPlay);
-        } else if (name == "-ABOUT" && !hasValue) {
-            ok = set_mode(TPlayerOptions::kAbout);
-            options->aboutRequests++;
-        } else if (name == "-DECODE" && !value.empty()) {
-            ok = set_mode(TPlayerOptions::kDecode);
-            options->output = value;
-        } else if (name == "-OUTPUT" && !value.empty()) {
-            options->output = value;
-        } else if (name == "-ADDONS" && !value.empty()) {
-            options->addOnFolder = value;
-        } else if (name == "-LANGUAGE" && !value.empty()) {
-            options->language = value;
-            languageGiven = true;
-        } else if (name == "-SECONDS") {
-            char* end = nullptr;
-            options->seconds = strtod(value.c_str(), &end);
-            ok = !value.empty() && *end == '\0' && options->seconds >= 0;
-        } else if (name == "-SEEK" && hasValue) {
-            // FRAME or FRAME+COUNT, separated by commas.
-            size_t start = 0;
-            while (ok && start <= value.size()) {
-                size_t end = value.find(',', start);
-                if (end == std::string::npos)
-                    end = value.size();
-                const std::string part = value.substr(start, end - start);
-                int64 frame, count = -1;
-                ok = part.find('+') != std::string::npos ? number_pair(part, '+', 0, &frame, &count)
-                                                          : whole_number(part, 0, &frame);
-                options->seeks.emplace_back(frame, count);
-                start = end + 1;
+        switch (id) {
+            case kOptionHelp:
+                options->mode = TPlayerOptions::kHelp;
+                return 0;
+            case kOptionInfo:
+                ok = !hasValue && set_mode(TPlayerOptions::kInfo);
+                break;
+            case kOptionPlay:
+                ok = !hasValue && set_mode(TPlayerOptions::kPlay);
+                break;
+            case kOptionAbout:
+                ok = !hasValue && set_mode(TPlayerOptions::kAbout);
+                options->aboutRequests++;
+                break;
+            case kOptionDecode:
+                ok = !value.empty() && set_mode(TPlayerOptions::kDecode);
+                options->output = value;
+                break;
+            case kOptionOutput:
+                ok = !value.empty();
+                options->output = value;
+                break;
+            case kOptionAddOns:
+                ok = !value.empty();
+                options->addOnFolder = value;
+                break;
+            case kOptionLanguage:
+                ok = !value.empty();
+                options->language = value;
+                languageGiven = true;
+                break;
+            case kOptionSeconds: {
+                char* end = nullptr;
+                options->seconds = strtod(value.c_str(), &end);
+                ok = !value.empty() && *end == '\0' && options->seconds >= 0;
+                break;
             }
-        } else if (name == "-PAUSEAT" || name == "-SEEKAT") {
-            int64 frame, argument;
-            ok = number_pair(value, ':', 0, &frame, &argument);
-            options->actions[frame] = TPlayback::Action{
-                name == "-PAUSEAT" ? TPlayback::Action::kPause : TPlayback::Action::kJump, argument};
-        } else {
-            ok = false;
+            case kOptionSeek: {
+                // FRAME or FRAME+COUNT, separated by commas.
+                ok = hasValue;
+                size_t start = 0;
+                while (ok && start <= value.size()) {
+                    size_t end = value.find(',', start);
+                    if (end == std::string::npos)
+                        end = value.size();
+                    const std::string part = value.substr(start, end - start);
+                    int64 frame = 0, count = -1;
+                    ok = part.find('+') != std::string::npos
+                        ? number_pair(part, '+', 0, &frame, &count)
+                        : whole_number(part, 0, &frame);
+                    options->seeks.emplace_back(frame, count);
+                    start = end + 1;
+                }
+                break;
+            }
+            case kOptionPauseAt:
+            case kOptionSeekAt: {
+                int64 frame = 0, argument = 0;
+                ok = number_pair(value, ':', 0, &frame, &argument);
+                options->actions[frame] = TPlayback::Action {
+                    id == kOptionPauseAt ? TPlayback::Action::kPause : TPlayback::Action::kJump,
+                    argument};
+                break;
+            }
+            default:
+                ok = false;
         }
         if (!ok) {
-            *bad = arg;
+            *bad = argv[i];
             return -1;
         }
     }

@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "OpenPanel.h"
+#include "PlayerApp.h"
 #include "PlayerCommands.h"
 #include "PlayerText.h"
 
@@ -174,15 +175,13 @@ void TPlayerWindow::Start(size_t index)
         const std::string& file = fFiles[fIndex];
         fDecoder = fAddOns.Open(file);
         if (fDecoder == nullptr) {
-            fStatusKey = "@Err_No_AddOn %File%@";
-            fStatusFile = file;
+            Fail("@Err_No_AddOn %File%@", file);
             continue;
         }
         fInfo = fDecoder->Info();
         fPlayback = std::make_unique<TPlayback>(fDecoder.get(), fInfo, TPlayback::kWiden24);
         if (!fPlayback->IsPlayable()) {
-            fStatusKey = "@Err_Bad_Format %File%@";
-            fStatusFile = file;
+            Fail("@Err_Bad_Format %File%@", file);
             Stop();
             continue;
         }
@@ -209,8 +208,7 @@ void TPlayerWindow::Start(size_t index)
         };
         std::string why;
         if (!fOutput.Open(fPlayback.get(), listener, &why)) {
-            fStatusKey = "@Err_Sound_Output %Reason%@";
-            fStatusFile = why;
+            Fail("@Err_Sound_Output %Reason%@", why);
             Stop();
             break;
         }
@@ -222,8 +220,24 @@ void TPlayerWindow::Start(size_t index)
     ShowPosition(0);
 }
 
+void TPlayerWindow::Fail(const char* key, const std::string& file)
+{
+    fStatusKey = key;
+    fStatusFile = file;
+    print_error(player_text(key, {{"%File%", file}, {"%Reason%", file}}));
+    be_app->PostMessage(kMsgPlayerFailed);
+}
+
 void TPlayerWindow::Advance()
 {
+    // A file that stopped short is told, and the next one plays all the
+    // same; the status line keeps telling it unless that one has
+    // something to say.
+    const bool damaged = fPlayback != nullptr && fPlayback->Damaged();
+    if (damaged)
+        Fail("@Err_Damaged %File%@", fFiles[fIndex]);
+    const std::string key = fStatusKey;
+    const std::string file = fStatusFile;
     if (fIndex + 1 < fFiles.size()) {
         Start(fIndex + 1);
     } else {
@@ -231,6 +245,11 @@ void TPlayerWindow::Advance()
         fIndex = fFiles.size();
         SetLabels();
         ShowPosition(0);
+    }
+    if (damaged && fStatusKey.empty()) {
+        fStatusKey = key;
+        fStatusFile = file;
+        SetLabels();
     }
 }
 

@@ -55,7 +55,11 @@ private:
     // Opens files[index] and plays it, or the next one it can play.
     void Start(size_t index);
     void Stop();
+    // The file played (whole or not); on to the next one.
     void Advance();
+    // Shows the error in the status line and prints it; the player's run
+    // ends with status 1.
+    void Fail(const char* key, const std::string& file);
     void SetLabels();
     void ShowPosition(int64 frame);
 

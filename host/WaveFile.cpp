@@ -1,9 +1,6 @@
 #include "WaveFile.h"
 
-#include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -35,21 +32,6 @@ void put_text(std::vector<uint8>& out, const char* text)
     out.insert(out.end(), text, text + 4);
 }
 
-bool write_all(int fd, const void* data, size_t size)
-{
-    const uint8* at = static_cast<const uint8*>(data);
-    while (size > 0) {
-        ssize_t n = write(fd, at, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        at += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 std::string error_text()
 {
     return strerror(errno);
@@ -57,42 +39,21 @@ std::string error_text()
 
 }  // namespace
 
-TWaveWriter::~TWaveWriter()
-{
-    Abandon();
-}
-
-void TWaveWriter::Abandon()
-{
-    if (fFd >= 0) {
-        close(fFd);
-        unlink(fTemporary.c_str());
-    }
-    fFd = -1;
-}
-
 bool TWaveWriter::Open(const std::string& path, uint32 sampleRate, int32 channels, int32 bytesPerSample,
     std::string* why)
 {
-    Abandon();
+    fFile.Abandon();
     struct stat st;
     if (lstat(path.c_str(), &st) == 0) {
         *why = path + ": exists already";
         return false;
     }
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    // A new file beside the destination, with the usual permissions.
-    for (int attempt = 0; fFd < 0 && attempt < 100; attempt++) {
-        fTemporary = (slash == std::string::npos ? "" : folder) + "." + name + "." + std::to_string(getpid())
-            + "-" + std::to_string(attempt);
-        fFd = open(fTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fFd < 0 && errno != EEXIST)
-            break;
-    }
-    if (fFd < 0) {
-        *why = folder + ": " + error_text();
+    // Beside the destination, with the usual permissions; put in place only
+    // whole, and never over a file that appeared meanwhile.
+    if (fFile.SetTo(path.c_str(), 0666, B_KEEP_EXISTING) != B_OK) {
+        const size_t slash = path.rfind('/');
+        *why = (slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1)) + ": " +
+            error_text();
         return false;
     }
     fPath = path;
@@ -103,9 +64,9 @@ bool TWaveWriter::Open(const std::string& path, uint32 sampleRate, int32 channel
     const bool extensible = channels > 2 || bytesPerSample > 2;
     // Room for the header, written at the end.
     std::vector<uint8> room(extensible ? kExtensibleHeader : kPlainHeader, 0);
-    if (!write_all(fFd, room.data(), room.size())) {
+    if (fFile.Write(room.data(), room.size()) < 0) {
         *why = path + ": " + error_text();
-        Abandon();
+        fFile.Abandon();
         return false;
     }
     return true;
@@ -117,7 +78,7 @@ bool TWaveWriter::Write(const void* data, size_t size, std::string* why)
         *why = fPath + ": too long for a WAVE file";
         return false;
     }
-    if (!write_all(fFd, data, size)) {
+    if (fFile.Write(data, size) < 0) {
         *why = fPath + ": " + error_text();
         return false;
     }
@@ -152,21 +113,16 @@ bool TWaveWriter::Finish(std::string* why)
     put_text(header, "data");
     put32(header, uint32(fDataBytes));
     const uint8 pad = 0;
-    bool ok = ((fDataBytes & 1) == 0 || write_all(fFd, &pad, 1)) && pwrite(fFd, header.data(), header.size(), 0) == ssize_t(header.size())
-        && fsync(fFd) == 0;
-    if (ok && renameat2(AT_FDCWD, fTemporary.c_str(), AT_FDCWD, fPath.c_str(), RENAME_NOREPLACE) != 0) {
-        // Where the file system cannot rename that way, a link does the
-        // same.
-        ok = errno == EINVAL && link(fTemporary.c_str(), fPath.c_str()) == 0;
-        if (ok)
-            unlink(fTemporary.c_str());
-    }
-    if (!ok) {
-        *why = fPath + ": " + (errno == EEXIST ? std::string("exists already") : error_text());
-        Abandon();
+    status_t status = (fDataBytes & 1) == 0 || fFile.Write(&pad, 1) == 1 ? B_OK : B_IO_ERROR;
+    if (status == B_OK && fFile.WriteAt(0, header.data(), header.size()) < 0)
+        status = B_IO_ERROR;
+    if (status == B_OK)
+        status = fFile.Commit();
+    if (status != B_OK) {
+        *why =
+            fPath + ": " + (status == B_FILE_EXISTS ? std::string("exists already") : error_text());
+        fFile.Abandon();
         return false;
     }
-    close(fFd);
-    fFd = -1;
     return true;
 }

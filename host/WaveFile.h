@@ -3,14 +3,15 @@
 // leaves no partial output.
 #pragma once
 
+#include <ReplacementFile.h>
 #include <SupportDefs.h>
 
 #include <string>
 
 class TWaveWriter {
 public:
+    // An unfinished file is abandoned with the object.
     TWaveWriter() = default;
-    ~TWaveWriter();   // abandons an unfinished file
     TWaveWriter(const TWaveWriter&) = delete;
     TWaveWriter& operator=(const TWaveWriter&) = delete;
 
@@ -25,11 +26,8 @@ public:
     uint64 DataBytes() const { return fDataBytes; }
 
 private:
-    void Abandon();
-
+    BReplacementFile fFile;
     std::string fPath;
-    std::string fTemporary;
-    int fFd = -1;
     uint32 fSampleRate = 0;
     int32 fChannels = 0;
     int32 fBytesPerSample = 0;

@@ -1,4 +1,4 @@
-// The layout of an APE file of this codec (docs/ape-format.md):
+// The layout of an APE file of this codec (docs/format/container.md):
 //
 //   file header | stored WAVE header | seek table | frames | stored WAVE trailer | (tag)
 //

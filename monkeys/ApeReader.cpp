@@ -30,36 +30,60 @@ int ApeReader::open(Input& in, Output* waveHeader)
     if (rc != APE_OK)
         return rc;
 
-    uint32_t crc = 0;
+    // The stored WAVE header lies before the seek table, but its check
+    // comes after the table's.
+    uint32_t waveCrc = 0;
     int64_t size = int64_t(h_.waveHeaderSize);
-    if (waveHeader) {
-        if ((rc = copy_through(in, size, crc, waveHeader)) != APE_OK)
-            return rc;
-        if (!check_matches(h_.waveHeaderCrc, crc))
-            return APE_ERROR_WAVE_PARTS_CRC;
-    } else if ((rc = in.skip(h_.waveHeaderSize)) != APE_OK) {
+    if (waveHeader ? (rc = copy_through(in, size, waveCrc, waveHeader)) != APE_OK
+                   : (rc = in.skip(h_.waveHeaderSize)) != APE_OK)
         return rc;
-    }
 
-    crc = 0;
-    if (h_.frameCount > 0) {
-        uint8_t first[kSeekEntrySize];
-        if ((rc = in.read(first, sizeof first)) != APE_OK)
-            return rc;
-        crc = crc32(crc, first, sizeof first);
-        size = int64_t((h_.frameCount - 1) * kSeekEntrySize);
-        if ((rc = copy_through(in, size, crc, nullptr)) != APE_OK)
-            return rc;
-        if (!check_matches(h_.seekTableCrc, crc))
-            return APE_ERROR_BAD_HEADER;
-        if (get64(first) != h_.framesOffset)
-            return APE_ERROR_BAD_HEADER;
-    } else if (!check_matches(h_.seekTableCrc, 0)) {
-        return APE_ERROR_BAD_HEADER;
+    uint32_t crc = 0;
+    table_.clear();
+    try {
+        table_.reserve(size_t(h_.frameCount < kKeptEntries ? h_.frameCount : kKeptEntries));
+    } catch (const std::bad_alloc&) {
+        return APE_ERROR_NO_MEMORY;
     }
+    uint8_t entries[kSeekEntrySize * 4096];
+    for (uint64_t left = h_.frameCount; left > 0;) {
+        const size_t n = size_t(left < 4096 ? left : 4096);
+        if ((rc = in.read(entries, n * kSeekEntrySize)) != APE_OK)
+            return rc;
+        crc = crc32(crc, entries, n * kSeekEntrySize);
+        for (size_t j = 0; j < n && table_.size() < kKeptEntries; ++j)
+            table_.push_back(get64(entries + j * kSeekEntrySize));
+        left -= n;
+    }
+    if (!check_matches(h_.seekTableCrc, crc) || (h_.frameCount > 0 && table_[0] != h_.framesOffset))
+        return APE_ERROR_BAD_HEADER;
+    if (waveHeader && !check_matches(h_.waveHeaderCrc, waveCrc))
+        return APE_ERROR_WAVE_PARTS_CRC;
     next_ = 0;
     nextOffset_ = h_.framesOffset;
     return APE_OK;
+}
+
+void ApeReader::found(uint64_t i, uint64_t start)
+{
+    inOrder_ = inOrder_ && i == next_;
+    if (inOrder_) {
+        uint8_t offset[kSeekEntrySize];
+        put64(offset, start);
+        tableCrc_ = crc32(tableCrc_, offset, sizeof offset);
+    }
+    next_ = i + 1;
+}
+
+bool ApeReader::entry(uint64_t i, uint64_t& offset) const
+{
+    if (i == h_.frameCount)
+        offset = h_.trailerOffset;
+    else if (i < table_.size())
+        offset = table_[size_t(i)];
+    else
+        return false;
+    return true;
 }
 
 int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
@@ -67,6 +91,27 @@ int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
     if (i >= h_.frameCount)
         return APE_ERROR_SEEK_RANGE;
     int rc;
+    uint64_t start, end;
+    if (entry(i, start) && entry(i + 1, end)) {
+        if (start < h_.framesOffset || end > h_.trailerOffset || end < start + kFrameHeaderSize ||
+            end - start - kFrameHeaderSize > max_frame_payload(h_.frameBlocks(i), h_.channels))
+            return APE_ERROR_FRAME_CORRUPT;
+        // Frames lie back to back: a stream is read on from where it is.
+        if ((rc = in_->seek(start)) != APE_OK)
+            return rc;
+        try {
+            frame.resize(size_t(end - start));
+        } catch (const std::bad_alloc&) {
+            return APE_ERROR_NO_MEMORY;
+        }
+        if ((rc = in_->read(frame.data(), frame.size())) != APE_OK)
+            return rc;
+        found(i, start);
+        nextOffset_ = end;
+        return APE_OK;
+    }
+    // Past the kept entries the frames are found one after another; the
+    // table is read where the input can seek to it.
     if (i != next_ && in_->seekable()) {
         uint8_t e[kSeekEntrySize];
         if ((rc = in_->readAt(h_.seekTableOffset + i * kSeekEntrySize, e, sizeof e)) != APE_OK)
@@ -91,6 +136,9 @@ int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
 int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
 {
     const uint64_t start = in_->position();
+    uint64_t kept;
+    if (entry(i, kept) && kept != start)
+        return APE_ERROR_FRAME_CORRUPT;
     uint8_t head[kFrameHeaderSize];
     int rc = in_->read(head, sizeof head);
     if (rc != APE_OK)
@@ -114,12 +162,7 @@ int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
     }
     if (rc != APE_OK)
         return rc;
-    if (inOrder_) {
-        uint8_t entry[kSeekEntrySize];
-        put64(entry, start);
-        tableCrc_ = crc32(tableCrc_, entry, sizeof entry);
-    }
-    next_ = i + 1;
+    found(i, start);
     nextOffset_ = in_->position();
     return APE_OK;
 }
@@ -131,10 +174,12 @@ int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample*
     uint32_t sync;
     decode_frame_header(frame.data(), f, sync);
     const size_t payload = frame.size() - kFrameHeaderSize;
+    if (sync != kFrameSync)
+        return APE_ERROR_FRAME_CORRUPT;
     uint32_t crc = crc32(crc32(0, frame.data(), kFrameHeaderSize - 4), frame.data() + kFrameHeaderSize, payload);
     if (!check_matches(f.crc, crc))
         return APE_ERROR_FRAME_CRC;
-    if (f.index != i || f.blocks != h_.frameBlocks(i) || !valid_level(f.level))
+    if (f.index != i || f.payloadSize != payload || f.blocks != h_.frameBlocks(i) || !valid_level(f.level))
         return APE_ERROR_FRAME_CORRUPT;
     if (f.coding != 0)  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
@@ -158,8 +203,9 @@ int ApeReader::readTrailer(Output* out)
 {
     if (next_ != h_.frameCount || nextOffset_ != h_.trailerOffset)
         return APE_ERROR_FRAME_CORRUPT;
-    // The frames were found one after another; the seek table must say the same.
-    if (inOrder_ && !check_matches(h_.seekTableCrc, tableCrc_))
+    // Frames past the kept entries were found one after another; the seek
+    // table must say the same.
+    if (h_.frameCount > table_.size() && inOrder_ && !check_matches(h_.seekTableCrc, tableCrc_))
         return APE_ERROR_BAD_HEADER;
     int rc = in_->seek(h_.trailerOffset);
     if (rc != APE_OK)

@@ -1,8 +1,10 @@
 // Reads an APE file of this codec from an input: its header, its stored
 // WAVE parts and its frames, each frame checked against its CRC before it
-// is decoded. Frames are read front to back, so that a stream that cannot
-// seek is read whole without one; the seek table is used only to go
-// elsewhere.
+// is decoded, with the checks in the order of docs/format/container.md.
+// The file is read front to back, so that a stream that cannot seek is
+// read whole without one: the seek table is read on opening and kept (up to
+// kKeptEntries; frames past them are found one after another, and the
+// table's CRC checked against where they were found).
 #pragma once
 
 #include <cstdint>
@@ -50,11 +52,20 @@ private:
     // Reads the header of the frame at the input's position, and its
     // payload unless skipping; the frame is then taken as read in order.
     int readAtPosition(uint64_t i, std::vector<uint8_t>* frame);
+    // The seek table's entry i (trailerOffset for i = frameCount), where it
+    // is kept.
+    bool entry(uint64_t i, uint64_t& offset) const;
+    // Frame i was read from start: the next one follows it.
+    void found(uint64_t i, uint64_t start);
     template <class Sample>
     int decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out) const;
 
     Input* in_ = nullptr;
     FileHeader h_;
+    // The seek table's entries kept: 8 bytes a frame of about 1.7 s of CD
+    // audio, so 8 MiB for three weeks of it.
+    static constexpr uint64_t kKeptEntries = uint64_t(1) << 20;
+    std::vector<uint64_t> table_;
     uint64_t next_ = 0;        // the frame that follows the last one read
     uint64_t nextOffset_ = 0;  // where it begins
     uint32_t tableCrc_ = 0;    // of the offsets of the frames read in order

@@ -11,12 +11,16 @@ set(platform_support_SOURCES Errors.cpp Geometry.cpp String.cpp)
 set(platform_support_USES)
 
 set(platform_kernel_SOURCES Debug.cpp KernelTime.cpp Ports.cpp Threads.cpp image.cpp)
-set(platform_kernel_USES support)
+# Ports keep their names in files (storage's whole writes and file
+# replacement).
+set(platform_kernel_USES support storage)
 
 set(platform_storage_SOURCES
-  AppFileInfo.cpp Entry.cpp EntryRef.cpp File.cpp FindDirectory.cpp MimeType.cpp Node.cpp NodeInfo.cpp Path.cpp
-  Resources.cpp Statable.cpp)
-set(platform_storage_USES support)
+  AppFileInfo.cpp Entry.cpp EntryRef.cpp File.cpp FileIO.cpp FindDirectory.cpp MimeType.cpp Node.cpp
+  NodeInfo.cpp Path.cpp ReplacementFile.cpp Resources.cpp Statable.cpp)
+# find_path finds an image's file among the kernel kit's images; the two
+# kits lean on each other (the ports' names are storage's files).
+set(platform_storage_USES kernel support)
 
 set(platform_textencoding_SOURCES UTF8.cpp)
 set(platform_textencoding_USES support)
@@ -30,7 +34,7 @@ set(platform_app_PRIVATE kernel)
 # The locale kit tells every window of the process of a new language
 # through the app kit's window list.
 set(platform_locale_SOURCES Locale.cpp)
-set(platform_locale_USES app textencoding support)
+set(platform_locale_USES app storage textencoding support)
 set(platform_locale_PRIVATE app)
 
 # The interface kit puts each window on the app kit's window list.

@@ -1,13 +1,13 @@
 #include "SPAPEAppPrivacy.h"
 
 #include <AppIdentity.h>
+#include <FindDirectory.h>
 #include <IAPs.h>
 #include <Locale.h>
 #include <OS.h>
+#include <Path.h>
 #include <StringUtils.h>
 #include <UsingLibMonkeysAudio.h>
-
-#include <cstring>
 
 TSPAPEAppPrivacy gAppPrivacy;
 TInterAppPrefs gIAPs;
@@ -32,13 +32,12 @@ int32 init_if_needed()
 
 BString file_name_orvane()
 {
-    int32 cookie = 0;
-    image_info info;
-    while (_get_next_image_info(0, &cookie, &info, sizeof info) == B_OK) {
-        if (strstr(info.name, "Orvane") != nullptr)
-            return BString(info.name);
-    }
-    return BString();
+    // The image this code is in, whatever its file is called and whatever
+    // else the player has loaded.
+    BPath self;
+    if (find_path(B_CURRENT_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, &self) != B_OK)
+        return BString();
+    return BString(self.Path());
 }
 
 void load_language()

@@ -52,7 +52,7 @@ extern TInterAppPrefs gIAPs;
 // unloaded first, so that a newer one put in its place is the one loaded.
 int32 init_if_needed();
 
-// The path of the loaded image whose path contains "Orvane", or empty.
+// The path of the add-on's own file, or empty when it cannot be told.
 BString file_name_orvane();
 
 // Loads (or reloads) "Language/Dictionaries/Orvane" beside the add-on.

@@ -10,12 +10,9 @@
 #include <MenuItem.h>
 #include <OS.h>
 #include <Path.h>
+#include <ReplacementFile.h>
 #include <View.h>
 
-#include <cstdio>
-#include <unistd.h>
-
-#include <atomic>
 #include <vector>
 
 #include "IAPWindow.h"
@@ -48,44 +45,6 @@ const bigtime_t kPortPollInterval = 20000;
 status_t settings_entry_of(const TIAPItem& item, BEntry* entry)
 {
     return get_settings_entry(kSharedFolder, (item.Name() + kFileExtension).c_str(), entry);
-}
-
-bool write_all(BFile& file, const std::vector<char>& bytes)
-{
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t put = file.Write(bytes.data() + done, bytes.size() - done);
-        if (put <= 0)
-            return false;
-        done += size_t(put);
-    }
-    return true;
-}
-
-// Writes bytes as the file at path: into a new file beside it first, which
-// then takes the old one's place, so that a reader, a kill or a full disk
-// meets either the old file or the new one, never a part.
-status_t replace_file(const std::string& path, const std::vector<char>& bytes)
-{
-    static std::atomic<int32> serial(0);
-    std::string scratch;
-    BFile file;
-    status_t status = B_ERROR;
-    for (int attempt = 0; attempt < 100; attempt++) {
-        scratch = path + ".new-" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-        status = file.SetTo(scratch.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-        if (status != B_FILE_EXISTS)
-            break;
-    }
-    if (status != B_OK)
-        return status;
-    bool written = write_all(file, bytes) && file.Sync() == B_OK;
-    file.Unset();
-    if (!written || rename(scratch.c_str(), path.c_str()) != 0) {
-        unlink(scratch.c_str());
-        return written ? B_ERROR : B_IO_ERROR;
-    }
-    return B_OK;
 }
 
 }  // namespace
@@ -231,7 +190,9 @@ status_t TIAPItem::Save(BMessage message) const
     BEntry target(path.Path(), true);
     if (target.InitCheck() == B_OK && target.GetPath(&path) != B_OK)
         return B_ERROR;
-    return replace_file(path.Path(), bytes);
+    // Replaced whole: a reader, a kill, a full disk or another program
+    // saving at the same moment meets the old file or a new one.
+    return replace_file(path.Path(), bytes.data(), bytes.size());
 }
 
 status_t TIAPItem::SaveBool(bool value) const
@@ -478,10 +439,9 @@ status_t TInterAppPrefs::ShowWindow(BRect frame)
     port_id port = find_port(kIAPPortName);
     if (port < 0)
         port = CreateAndShowWindow(frame);
-    else
-        ActivateWindow(port);
-    AddComponents(port);
-    return B_OK;
+    else if (status_t status = ActivateWindow(port); status != B_OK)
+        return status;
+    return AddComponents(port);
 }
 
 port_id TInterAppPrefs::CreateAndShowWindow(BRect frame)
@@ -534,9 +494,11 @@ status_t TInterAppPrefs::CloseWindow(bool force) const
 status_t TInterAppPrefs::SendMessage(port_id port, BMessage* message) const
 {
     if (message == nullptr)
-        return B_OK;
+        return B_BAD_VALUE;
     std::vector<char> bytes(static_cast<size_t>(message->FlattenedSize()));
-    if (message->Flatten(bytes.data(), ssize_t(bytes.size())) == B_OK)
-        write_port_etc(port, 0, bytes.data(), bytes.size(), B_RELATIVE_TIMEOUT, kPortWriteTimeout);
-    return B_OK;
+    status_t status = message->Flatten(bytes.data(), ssize_t(bytes.size()));
+    if (status != B_OK)
+        return status;
+    return write_port_etc(port, 0, bytes.data(), bytes.size(), B_RELATIVE_TIMEOUT,
+                          kPortWriteTimeout);
 }

@@ -166,7 +166,9 @@ public:
 
     // The window side. ShowWindow finds the shared window (or makes one in
     // this process when there is none), brings it forward and adds this
-    // store's items to it.
+    // store's items to it. Each request that cannot be sent gives the
+    // error: B_BAD_PORT_ID when the window is gone, B_TIMED_OUT when it
+    // has taken nothing for five seconds (its program is stopped or hangs).
     status_t ShowWindow(BRect frame);
     // Makes and shows the window here; its port, once it exists.
     port_id CreateAndShowWindow(BRect frame);
@@ -175,7 +177,8 @@ public:
     // Asks the window to close (hide and revert). Without force only the
     // program that made it may: B_ERROR for the others, with nothing sent.
     status_t CloseWindow(bool force) const;
-    // Writes message, flattened, to port. Always B_OK.
+    // Writes message, flattened, to port, waiting at most five seconds for
+    // room in it; B_OK, or the error.
     status_t SendMessage(port_id port, BMessage* message) const;
 
     bool IsWindowOwner() const { return fWindowOwner; }

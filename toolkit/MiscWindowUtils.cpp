@@ -12,12 +12,12 @@
 #include <MimeType.h>
 #include <OS.h>
 #include <RadioButton.h>
+#include <ReplacementFile.h>
 #include <Roster.h>
 #include <StringUtils.h>
 #include <StringView.h>
 #include <TextControl.h>
 
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -79,37 +79,15 @@ std::string copy_destination(const char* source, const char* destination)
     return path;
 }
 
-// A new, empty file in folder under a name no other file has.
-std::string create_scratch_file(const std::string& folder, BFile* file)
-{
-    static std::atomic<int32> serial(0);
-    for (int attempt = 0; attempt < 100; attempt++) {
-        std::string name = folder + "/.copy-" + std::to_string(getpid()) + "-"
-            + std::to_string(serial++) + "-" + std::to_string(system_time() % 100000);
-        status_t status = file->SetTo(name.c_str(), B_READ_WRITE | B_CREATE_FILE | B_FAIL_IF_EXISTS);
-        if (status == B_OK)
-            return name;
-        if (status != B_FILE_EXISTS)
-            break;
-    }
-    return std::string();
-}
-
 bool copy_data(BFile* from, BFile* to)
 {
     std::vector<char> buffer(65536);
     for (;;) {
-        ssize_t got = from->Read(buffer.data(), buffer.size());
-        if (got < 0)
+        const ssize_t got = from->Read(buffer.data(), buffer.size());
+        if (got <= 0)
+            return got == 0;
+        if (to->Write(buffer.data(), size_t(got)) != got)
             return false;
-        if (got == 0)
-            return true;
-        for (ssize_t done = 0; done < got;) {
-            ssize_t put = to->Write(buffer.data() + done, size_t(got - done));
-            if (put <= 0)
-                return false;
-            done += put;
-        }
     }
 }
 
@@ -222,25 +200,13 @@ int32 copy_file(const char* source, const char* destination)
             return -1;
     }
 
-    std::string::size_type slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    BFile to;
-    std::string scratch = create_scratch_file(folder, &to);
-    if (scratch.empty())
-        return -1;
     // Only the owner may see the copy until it is complete.
-    bool done = chmod(scratch.c_str(), 0600) == 0 && copy_data(&from, &to);
-    if (done) {
-        copy_attributes(&from, &to);
-        done = chmod(scratch.c_str(), sourceStat.st_mode & 0777) == 0;
-    }
-    to.Unset();
-    if (done)
-        done = rename(scratch.c_str(), path.c_str()) == 0;
-    if (!done) {
-        unlink(scratch.c_str());
+    BReplacementFile to;
+    if (to.SetTo(path.c_str(), 0600) != B_OK || !copy_data(&from, &to))
         return -1;
-    }
+    copy_attributes(&from, &to);
+    if (chmod(to.Path(), sourceStat.st_mode & 0777) != 0 || to.Commit() != B_OK)
+        return -1;
     return 0;
 }
 

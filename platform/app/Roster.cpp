@@ -3,8 +3,8 @@
 //
 //   signature\n team\n port\n thread\n flags\n
 //
-// written aside and renamed into place. A record whose port is gone (or
-// belongs to another process) is stale and removed when met.
+// replaced whole. A record whose port is gone (or belongs to another
+// process) is stale and removed when met.
 #include "Roster.h"
 #include "Application.h"
 #include "Message.h"
@@ -13,6 +13,8 @@
 #include "RosterPrivate.h"
 
 #include <EntryRef.h>
+#include <FileIO.h>
+#include <ReplacementFile.h>
 
 #include <KernelPrivate.h>
 
@@ -106,21 +108,14 @@ status_t roster_private::register_application(const char* signature, port_id por
     std::string folder = kernel_private::runtime_folder();
     if (folder.empty())
         return B_PERMISSION_DENIED;
-    std::string path = record_path(folder, getpid());
-    std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        out << signature << '\n' << getpid() << '\n' << port << '\n' << thread << '\n'
-            << flags << '\n';
-        if (!out)
-            return B_IO_ERROR;
-    }
-    chmod(temporary.c_str(), 0600);
-    if (rename(temporary.c_str(), path.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return B_IO_ERROR;
-    }
-    return B_OK;
+    std::ostringstream record;
+    record << signature << '\n'
+           << getpid() << '\n'
+           << port << '\n'
+           << thread << '\n'
+           << flags << '\n';
+    const std::string text = record.str();
+    return replace_file(record_path(folder, getpid()).c_str(), text.data(), text.size(), 0600);
 }
 
 void roster_private::unregister_application()
@@ -277,10 +272,7 @@ status_t BRoster::LaunchDocument(const char* path, team_id* appTeam) const
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     int error = 0;
-    ssize_t n;
-    do {
-        n = read(report[0], &error, sizeof error);
-    } while (n < 0 && errno == EINTR);
+    ssize_t n = read_fully(report[0], &error, sizeof error);
     close(report[0]);
     if (n > 0)
         return B_LAUNCH_FAILED;

@@ -11,6 +11,7 @@
 
 #include "Bitmap.h"
 #include "File.h"
+#include "ReplacementFile.h"
 #include "Resources.h"
 
 namespace {
@@ -153,17 +154,7 @@ status_t BMimeType::SetIcon(const BBitmap* icon, icon_size which)
         status = Install();
     if (status != B_OK)
         return status;
-    // Written beside and renamed over, so a reader never sees half an icon.
-    std::string temporary = file + ".new";
-    std::FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (f == nullptr)
-        return status_from_errno(errno);
+    // Replaced whole, so a reader never sees half an icon.
     std::vector<uint8> pixels = icon_pixels(icon);
-    bool ok = std::fwrite(pixels.data(), 1, pixels.size(), f) == pixels.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temporary.c_str(), file.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return B_IO_ERROR;
-    }
-    return B_OK;
+    return replace_file(file.c_str(), pixels.data(), pixels.size());
 }

@@ -15,6 +15,9 @@
 #include "KernelPorts.h"
 #include "KernelPrivate.h"
 
+#include <FileIO.h>
+#include <ReplacementFile.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -133,34 +136,10 @@ bool make_address(const std::string& path, sockaddr_un* address)
     return true;
 }
 
-bool write_all(int fd, const void* data, size_t size)
-{
-    const uint8* p = static_cast<const uint8*>(data);
-    while (size > 0) {
-        ssize_t n = send(fd, p, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
+// Exactly size bytes, or false at the end of the data or an error.
 bool read_all(int fd, void* data, size_t size)
 {
-    uint8* p = static_cast<uint8*>(data);
-    while (size > 0) {
-        ssize_t n = recv(fd, p, size, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
+    return read_fully(fd, data, size) == static_cast<ssize_t>(size);
 }
 
 // Waits until fd is readable; false on time-out. timeout < 0: no limit.
@@ -360,7 +339,7 @@ void serve_connection(int fd)
         status = B_BAD_VALUE;
     }
     put32(answer, static_cast<uint32>(status));
-    write_all(fd, answer, answerSize);
+    write_fully(fd, answer, answerSize);
     close(fd);
 }
 
@@ -410,13 +389,13 @@ port_id next_port_id(const std::string& folder)
     while (flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
     char text[16] = {};
-    ssize_t n = pread(fd, text, sizeof text - 1, 0);
+    ssize_t n = read_fully(fd, text, sizeof text - 1, 0);
     long value = n > 0 ? strtol(text, nullptr, 10) : 0;
     if (value < 1 || value >= INT32_MAX)
         value = 1;
     char next[16];
     int length = snprintf(next, sizeof next, "%ld", value + 1 >= INT32_MAX ? 1L : value + 1);
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, next, static_cast<size_t>(length), 0) != length)
+    if (ftruncate(fd, 0) != 0 || write_fully(fd, next, static_cast<size_t>(length), 0) != B_OK)
         value = B_NO_MORE_PORTS;
     flock(fd, LOCK_UN);
     close(fd);
@@ -463,7 +442,7 @@ bool read_name_file(const std::string& path, char* name)
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return false;
-    ssize_t n = read(fd, name, B_OS_NAME_LENGTH - 1);
+    ssize_t n = read_fully(fd, name, B_OS_NAME_LENGTH - 1);
     close(fd);
     if (n < 0)
         return false;
@@ -484,7 +463,7 @@ status_t remote_info(port_id id, port_info* info)
     // An owner that does not answer in time (stopped, or very busy) is not
     // taken for dead: B_TIMED_OUT, and its files stay.
     status = B_BAD_PORT_ID;
-    if (!write_all(fd, header, sizeof header)) {
+    if (write_fully(fd, header, sizeof header) != B_OK) {
         status = B_BAD_PORT_ID;
     } else if (!wait_readable(fd, kAnswerGrace)) {
         status = B_TIMED_OUT;
@@ -518,7 +497,7 @@ status_t remote_write(port_id id, int32 code, const void* buffer, size_t size, b
     encode_header(header, kOpWrite, id, code, static_cast<uint32>(size),
                   timeout == B_INFINITE_TIMEOUT ? -1 : timeout);
     status = B_BAD_PORT_ID;
-    if (write_all(fd, header, sizeof header) && (size == 0 || write_all(fd, buffer, size))) {
+    if (write_fully(fd, header, sizeof header) == B_OK && write_fully(fd, buffer, size) == B_OK) {
         bool answered = wait_readable(fd, timeout == B_INFINITE_TIMEOUT ? -1 : timeout + kAnswerGrace);
         uint8 answer[4];
         if (!answered)
@@ -624,17 +603,9 @@ port_id create_port(int32 capacity, const char* name)
     port->socketPath = socket_path(folder, id);
     port->namePath = name_path(folder, id);
 
-    // The name file appears whole (written aside, then renamed), and only
-    // once the socket listens: a name file always stands for a socket.
-    std::string temporary = port->namePath + ".new";
-    int nameFd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-    size_t nameLength = strlen(port->name);
-    bool written = nameFd >= 0
-        && write(nameFd, port->name, nameLength) == static_cast<ssize_t>(nameLength);
-    if (nameFd >= 0)
-        close(nameFd);
-    if (!written || rename(temporary.c_str(), port->namePath.c_str()) != 0) {
-        unlink(temporary.c_str());
+    // The name file appears whole, and only once the socket listens: a
+    // name file always stands for a socket.
+    if (replace_file(port->namePath.c_str(), port->name, strlen(port->name), 0600) != B_OK) {
         unlink(port->socketPath.c_str());
         close(fd);
         return B_NO_MORE_PORTS;

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -72,7 +74,22 @@ struct MappedImage {
     std::string path;
     const void* base;
     bool system;
+    // The loaded segments that hold code and writable data; where an
+    // image has several of a kind, the span from the first to the last.
+    uintptr_t text = 0, textEnd = 0;
+    uintptr_t data = 0, dataEnd = 0;
 };
+
+void widen(uintptr_t& begin, uintptr_t& end, uintptr_t segment, uintptr_t segmentEnd)
+{
+    if (begin == end) {
+        begin = segment;
+        end = segmentEnd;
+    } else {
+        begin = std::min(begin, segment);
+        end = std::max(end, segmentEnd);
+    }
+}
 
 int collect_image(dl_phdr_info* info, size_t, void* data)
 {
@@ -88,6 +105,16 @@ int collect_image(dl_phdr_info* info, size_t, void* data)
         image.path = image.system ? info->dlpi_name : absolute_path(info->dlpi_name);
     } else {
         return 0;
+    }
+    for (ElfW(Half) i = 0; i < info->dlpi_phnum; i++) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_LOAD)
+            continue;
+        const uintptr_t begin = info->dlpi_addr + segment.p_vaddr;
+        if (segment.p_flags & PF_X)
+            widen(image.text, image.textEnd, begin, begin + segment.p_memsz);
+        else if (segment.p_flags & PF_W)
+            widen(image.data, image.dataEnd, begin, begin + segment.p_memsz);
     }
     images->push_back(image);
     return 0;
@@ -203,8 +230,26 @@ status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, siz
         record.node = st.st_ino;
     }
     strncpy(record.name, mapped.path.c_str(), sizeof record.name - 1);
-    record.text = const_cast<void*>(mapped.base);
+    record.text = reinterpret_cast<void*>(mapped.text);
+    record.text_size = static_cast<int32>(mapped.textEnd - mapped.text);
+    record.data = reinterpret_cast<void*>(mapped.data);
+    record.data_size = static_cast<int32>(mapped.dataEnd - mapped.data);
     memcpy(info, &record, size < sizeof record ? size : sizeof record);
     ++*cookie;
     return B_OK;
+}
+
+status_t _get_image_info(image_id image, image_info* info, size_t size)
+{
+    if (!info || size < offsetof(image_info, text))
+        return B_BAD_VALUE;
+    int32 cookie = 0;
+    image_info record;
+    while (_get_next_image_info(0, &cookie, &record, sizeof record) == B_OK) {
+        if (record.id == image) {
+            memcpy(info, &record, size < sizeof record ? size : sizeof record);
+            return B_OK;
+        }
+    }
+    return B_BAD_IMAGE_ID;
 }

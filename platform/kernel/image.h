@@ -31,8 +31,8 @@ typedef struct {
     dev_t device;
     ino_t node;
     char name[PATH_MAX];   // absolute path of the image file
-    void* text;
-    void* data;
+    void* text;            // where its code is mapped, text_size bytes
+    void* data;            // where its writable data is mapped, data_size bytes
     int32 text_size;
     int32 data_size;
 } image_info;
@@ -59,3 +59,8 @@ status_t get_image_symbol(image_id image, const char* name, int32 symbolType, vo
 status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, size_t size);
 #define get_next_image_info(team, cookie, info) \
     _get_next_image_info((team), (cookie), (info), sizeof(*(info)))
+
+// The record of one image of this process, as the walk above gives it.
+// B_OK, B_BAD_VALUE, or B_BAD_IMAGE_ID when no mapped image has that id.
+status_t _get_image_info(image_id image, image_info* info, size_t size);
+#define get_image_info(image, info) _get_image_info((image), (info), sizeof(*(info)))

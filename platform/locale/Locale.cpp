@@ -1,5 +1,6 @@
 #include "Locale.h"
 
+#include <FileIO.h>
 #include <Message.h>
 #include <UTF8.h>
 #include <WindowList.h>
@@ -119,21 +120,14 @@ bool BLocale::ReadDictionary(const std::string& path, std::map<std::string, std:
         close(fd);
         return false;
     }
-    std::string content;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        content.append(buffer, static_cast<size_t>(n));
-        if (content.size() > static_cast<size_t>(kMaxFileSize)) {
-            close(fd);
-            return false;
-        }
-    }
+    // What the file held when it was opened; a file that grows meanwhile
+    // is cut there.
+    std::string content(static_cast<size_t>(st.st_size), '\0');
+    const ssize_t n = read_fully(fd, content.data(), content.size());
     close(fd);
+    if (n < 0)
+        return false;
+    content.resize(static_cast<size_t>(n));
     if (content.compare(0, 3, "\xEF\xBB\xBF") == 0)
         content.erase(0, 3);
     size_t start = 0;

@@ -8,6 +8,7 @@
 
 #include "Entry.h"
 #include "EntryRef.h"
+#include "FileIO.h"
 #include "Path.h"
 
 namespace {
@@ -68,7 +69,7 @@ ssize_t BFile::Read(void* buffer, size_t size)
 {
     if (Descriptor() < 0)
         return B_NO_INIT;
-    ssize_t n = ::read(Descriptor(), buffer, size);
+    ssize_t n = read_fully(Descriptor(), buffer, size);
     return n < 0 ? io_error(errno) : n;
 }
 
@@ -76,15 +77,17 @@ ssize_t BFile::Write(const void* buffer, size_t size)
 {
     if (Descriptor() < 0)
         return B_NO_INIT;
-    ssize_t n = ::write(Descriptor(), buffer, size);
-    return n < 0 ? io_error(errno) : n;
+    status_t status = write_fully(Descriptor(), buffer, size);
+    return status == B_OK ? ssize_t(size) : status;
 }
 
 ssize_t BFile::ReadAt(off_t position, void* buffer, size_t size)
 {
     if (Descriptor() < 0)
         return B_NO_INIT;
-    ssize_t n = ::pread(Descriptor(), buffer, size, position);
+    if (position < 0)
+        return B_BAD_VALUE;
+    ssize_t n = read_fully(Descriptor(), buffer, size, position);
     return n < 0 ? io_error(errno) : n;
 }
 
@@ -92,8 +95,10 @@ ssize_t BFile::WriteAt(off_t position, const void* buffer, size_t size)
 {
     if (Descriptor() < 0)
         return B_NO_INIT;
-    ssize_t n = ::pwrite(Descriptor(), buffer, size, position);
-    return n < 0 ? io_error(errno) : n;
+    if (position < 0)
+        return B_BAD_VALUE;
+    status_t status = write_fully(Descriptor(), buffer, size, position);
+    return status == B_OK ? ssize_t(size) : status;
 }
 
 off_t BFile::Seek(off_t position, uint32 whence)

@@ -33,6 +33,8 @@ public:
     bool IsReadable() const;
     bool IsWritable() const;
 
+    // Whole transfers (FileIO.h): a read comes back short only at the end
+    // of the file, a write writes everything or gives the error.
     ssize_t Read(void* buffer, size_t size);
     ssize_t Write(const void* buffer, size_t size);
     ssize_t ReadAt(off_t position, void* buffer, size_t size);

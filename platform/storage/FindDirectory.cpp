@@ -1,11 +1,14 @@
 #include "FindDirectory.h"
 #include "Path.h"
 
+#include <image.h>
+
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -101,6 +104,48 @@ status_t find_directory(directory_which which, BPath* path, bool createIt, BVolu
         return B_BAD_VALUE;
     char buffer[B_PATH_NAME_LENGTH];
     const status_t status = find_directory(which, -1, createIt, buffer, sizeof buffer);
+    if (status != B_OK) {
+        path->Unset();
+        return status;
+    }
+    return path->SetTo(buffer);
+}
+
+status_t find_path(const void* codePointer, path_base_directory baseDirectory, const char* subPath,
+                   char* pathBuffer, size_t bufferSize)
+{
+    if (!pathBuffer || bufferSize == 0 || subPath)
+        return B_BAD_VALUE;
+    if (baseDirectory != B_FIND_PATH_IMAGE_PATH)
+        return B_UNSUPPORTED;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(codePointer);
+    int32 cookie = 0;
+    image_info info;
+    while (get_next_image_info(0, &cookie, &info) == B_OK) {
+        const uintptr_t text = reinterpret_cast<uintptr_t>(info.text);
+        const bool wanted = codePointer == B_APP_IMAGE_SYMBOL
+            ? info.type == B_APP_IMAGE
+            : address >= text && address - text < static_cast<uintptr_t>(info.text_size);
+        if (!wanted)
+            continue;
+        if (info.name[0] != '/')
+            return B_ENTRY_NOT_FOUND;
+        const size_t length = strlen(info.name);
+        if (length >= bufferSize)
+            return B_NAME_TOO_LONG;
+        memcpy(pathBuffer, info.name, length + 1);
+        return B_OK;
+    }
+    return B_ENTRY_NOT_FOUND;
+}
+
+status_t find_path(const void* codePointer, path_base_directory baseDirectory, const char* subPath,
+                   BPath* path)
+{
+    if (!path)
+        return B_BAD_VALUE;
+    char buffer[B_PATH_NAME_LENGTH];
+    const status_t status = find_path(codePointer, baseDirectory, subPath, buffer, sizeof buffer);
     if (status != B_OK) {
         path->Unset();
         return status;

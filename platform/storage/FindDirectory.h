@@ -1,4 +1,5 @@
-// Storage kit: the well-known folders of the user.
+// Storage kit: the well-known folders of the user, and where an image
+// (the running program, a library or an add-on) lies.
 //
 //   B_USER_DIRECTORY           $HOME
 //   B_USER_LIB_DIRECTORY       $HOME/.local/lib
@@ -37,3 +38,28 @@ status_t find_directory(directory_which which, BPath* path, bool createIt = fals
 // Makes a folder and any missing parents with the given mode; an existing
 // folder is fine. B_OK or the reason.
 status_t create_directory(const char* path, mode_t mode);
+
+// The file of an image, as Haiku's find_path tells it. codePointer picks
+// the image: B_APP_IMAGE_SYMBOL the running program, B_CURRENT_IMAGE_SYMBOL
+// the image whose code uses the macro (so a library or an add-on finds its
+// own file, whatever other images are loaded), or any address inside an
+// image's code.
+typedef enum {
+    B_FIND_PATH_IMAGE_PATH = 1000,
+} path_base_directory;
+
+// One copy in each image that includes this header: its address lies in
+// that image's code.
+static inline void _find_path_image_symbol() {}
+
+#define B_APP_IMAGE_SYMBOL (static_cast<const void*>(nullptr))
+#define B_CURRENT_IMAGE_SYMBOL (reinterpret_cast<const void*>(&_find_path_image_symbol))
+
+// The absolute path of the image file, links resolved. subPath must be
+// null (an image is a file). B_OK, B_BAD_VALUE, B_ENTRY_NOT_FOUND (no
+// image holds the address), B_UNSUPPORTED (another base), or
+// B_NAME_TOO_LONG.
+status_t find_path(const void* codePointer, path_base_directory baseDirectory, const char* subPath,
+                   char* pathBuffer, size_t bufferSize);
+status_t find_path(const void* codePointer, path_base_directory baseDirectory, const char* subPath,
+                   BPath* path);

@@ -1,5 +1,6 @@
 #include "FrameworkTestSupport.h"
 
+#include <Installation.h>
 #include <TestSupport.h>
 #include <UsingLibMonkeysAudio.h>
 
@@ -45,14 +46,42 @@ protected:
     image_id image = -1;
 };
 
-TEST_F(BindingTest, TheOnlyPlaceIsTheUserLibraryFolder)
+TEST_F(BindingTest, OutsideAnInstallationTheOnlyPlaceIsTheUserLibraryFolder)
 {
+    // This test program lies in the build tree, in no installation.
+    EXPECT_EQ(own_installation_prefix(), "");
+    EXPECT_EQ(path_name_lib_monkeys_audio(), "");
+    home.InstallFakeLibrary("complete");
     EXPECT_EQ(path_name_lib_monkeys_audio(), (home / ".local/lib/libMonkeysAudio.so").c_str());
     // A library anywhere else, even on the loader's path, is not found.
-    ScopedEnv libraryPath("LD_LIBRARY_PATH", (home.Path()).c_str());
-    copy_file(fake_library("complete"), home / "libMonkeysAudio.so");
+    TempHome other;
+    ScopedEnv otherHome("HOME", other.Path().c_str());
+    ScopedEnv libraryPath("LD_LIBRARY_PATH", (other.Path()).c_str());
+    copy_file(fake_library("complete"), other / "libMonkeysAudio.so");
     EXPECT_EQ(load_lib_monkeys_audio(&image), -1);
     EXPECT_LT(image, 0);
+}
+
+TEST(Installation, KnownByTheFolderItPutsAnImageIn)
+{
+    const std::string app = SUITE_INSTALL_APP_DIR;
+    const struct {
+        std::string image;
+        const char* prefix;
+    } cases[] = {
+        {"/opt/suite/" + app + "/Fennick/Fennick", "/opt/suite/"},
+        {"/" + app + "/Fennick/Fennick", "/"},
+        {"/opt/suite/" + app + "/ApePlayer/add-ons/Orvane.so", "/opt/suite/"},
+        {std::string("/opt/suite/") + SUITE_INSTALL_GST_PLUGIN_DIR + "/libgstorvane.so",
+         "/opt/suite/"},
+        {"/opt/suite/build/apps/Fennick/Fennick", ""},
+        {"/opt/suite/my" + app + "/Fennick/Fennick", ""},
+        {"/opt/suite/" + app + "/Fennick", ""},
+        {app + "/Fennick/Fennick", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(installation_prefix(c.image.c_str()), c.prefix) << c.image;
 }
 
 TEST_F(BindingTest, NoLibraryLeavesANegativeHandleAndUnloadDoesNothing)
@@ -167,7 +196,7 @@ TEST(BindingVersion, NeedsAResolvedTable)
 TEST(BindingPath, EmptyWithoutAnyHome)
 {
     ScopedEnv home("HOME", "/nonexistent-home");
-    EXPECT_EQ(path_name_lib_monkeys_audio(), "/nonexistent-home/.local/lib/libMonkeysAudio.so");
+    EXPECT_EQ(path_name_lib_monkeys_audio(), "");
     image_id image = 0;
     EXPECT_EQ(load_lib_monkeys_audio(&image), -1);
     EXPECT_LT(image, 0);

@@ -18,8 +18,14 @@ const std::string kProbeDir = VELPROBE_DIR;
 const std::string kProbe = kProbeDir + "/Velprobe";
 
 const char kRawBanner[] = "\nVelprobe    Ver 0.90\nCopyright (C) 2026 VELMOR\n\n";
-const char kRawLibraryInfo[] =
-    "Fake Monkey's Audio    Ver 1.50\nCopyright (C) the test suite\nComponents: none (a fake)\n\n";
+// The library lines, the file it was loaded from last.
+std::string raw_library_info(const TempHome& home, const std::string& version = "Ver 1.50")
+{
+    return "Fake Monkey's Audio    " + version +
+        "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
+        "@Lib_Monkeys_Audio_File " +
+        home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
+}
 const char kRawUsage[] =
     "@Probe_Overview Velprobe@\n"
     "\n"
@@ -71,7 +77,9 @@ TEST_F(MainTest, VerboseRunPrintsBannerAndLibraryBeforeItsWork)
 {
     home.InstallFakeLibrary("complete");
     const ProgramResult r = RunRaw({"-V", "a.ape"});
-    EXPECT_EQ(r.out, std::string(kRawBanner) + kRawLibraryInfo + "Probe file: a.ape\n@Probe_Done@\n");
+    EXPECT_EQ(r.out,
+              std::string(kRawBanner) + raw_library_info(home) +
+                  "Probe file: a.ape\n@Probe_Done@\n");
     EXPECT_EQ(r.status, 0);
     const ProgramResult quiet = RunRaw({"a.ape"});
     EXPECT_EQ(quiet.out, "Probe file: a.ape\n@Probe_Done@\n");
@@ -92,7 +100,7 @@ TEST_F(MainTest, HelpPrintsBannerAndUsageAndFails)
     EXPECT_EQ(none.status, 1);
     // Help and verbose together: all three.
     const ProgramResult all = RunRaw({"-V", "-?"});
-    EXPECT_EQ(all.out, std::string(kRawBanner) + kRawLibraryInfo + kRawUsage);
+    EXPECT_EQ(all.out, std::string(kRawBanner) + raw_library_info(home) + kRawUsage);
     EXPECT_EQ(all.status, 1);
 }
 
@@ -115,10 +123,9 @@ TEST_F(MainTest, LibraryErrors)
 
     home.InstallFakeLibrary("v139");
     r = RunRaw({"-V", "a.ape"});
-    EXPECT_EQ(r.out, std::string(kRawBanner)
-                         + "Fake Monkey's Audio    Ver 1.39\nCopyright (C) the test suite\n"
-                           "Components: none (a fake)\n\n"
-                           "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
+    EXPECT_EQ(r.out,
+              std::string(kRawBanner) + raw_library_info(home, "Ver 1.39") +
+                  "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
     EXPECT_EQ(r.status, 1);
 
     home.InstallFakeLibrary("vbad");

@@ -122,8 +122,14 @@ protected:
 };
 
 const char kBanner[] = "\nTestprog    Ver 9.99\n(C) VELMOR and VELMOR\n\n";
-const char kLibraryInfo[] =
-    "Fake Monkey's Audio    Ver 1.50\nCopyright (C) the test suite\nComponents: none (a fake)\n\n";
+// The library lines, the file it was loaded from last.
+std::string library_info(const TempHome& home, const std::string& version = "Ver 1.50")
+{
+    return "Fake Monkey's Audio    " + version +
+        "\nCopyright (C) the test suite\nComponents: none (a fake)\n"
+        "@Lib_Monkeys_Audio_File " +
+        home.LibraryFolder() + "/libMonkeysAudio.so@\n\n";
+}
 
 TEST_F(StartupTest, QuietRunWithALibraryPrintsNothing)
 {
@@ -139,7 +145,7 @@ TEST_F(StartupTest, VerboseGivesBannerThenLibraryInformation)
     TOption options;
     options.verbose = true;
     options.Calc();
-    EXPECT_EQ(Run(options, 0), std::string(kBanner) + kLibraryInfo);
+    EXPECT_EQ(Run(options, 0), std::string(kBanner) + library_info(home));
 }
 
 TEST_F(StartupTest, HelpGivesBannerAndUsageButNoLibraryInformation)
@@ -151,7 +157,7 @@ TEST_F(StartupTest, HelpGivesBannerAndUsageButNoLibraryInformation)
     EXPECT_EQ(Run(options, -1), std::string(kBanner) + "USAGE\n");
     options.verbose = options.lma_info = true;
     unload_lib_monkeys_audio(&gAppPrivacy.lib_image);
-    EXPECT_EQ(Run(options, -1), std::string(kBanner) + kLibraryInfo + "USAGE\n");
+    EXPECT_EQ(Run(options, -1), std::string(kBanner) + library_info(home) + "USAGE\n");
 }
 
 TEST_F(StartupTest, HelpWithoutALibraryEndsWithTheLoadError)
@@ -179,10 +185,9 @@ TEST_F(StartupTest, OldLibraryIsReportedAfterTheLibraryInformation)
     TOption options;
     options.verbose = options.help = true;
     options.Calc();
-    const std::string info = "Fake Monkey's Audio    Ver 1.39\nCopyright (C) the test suite\n"
-                             "Components: none (a fake)\n\n";
-    EXPECT_EQ(Run(options, -1), std::string(kBanner) + info
-                                    + "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
+    EXPECT_EQ(Run(options, -1),
+              std::string(kBanner) + library_info(home, "Ver 1.39") +
+                  "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
     unload_lib_monkeys_audio(&gAppPrivacy.lib_image);
     EXPECT_EQ(Run(TOption(), -1), "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
 }

@@ -1,15 +1,23 @@
 #include <Entry.h>
+#include <FileIO.h>
 #include <FindDirectory.h>
 #include <Path.h>
+#include <ReplacementFile.h>
 #include <TestSupport.h>
+#include <image.h>
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 using namespace suite_test;
 
@@ -238,6 +246,140 @@ TEST(Path, MakesAbsoluteNormalizedTexts)
     EXPECT_EQ(BPath("/a", "/b").InitCheck(), B_BAD_VALUE);
     EXPECT_TRUE(BPath("/a/b") == "/a/b");
     EXPECT_TRUE(BPath("/a/./b") == BPath("/a/b"));
+}
+
+TEST(ReplacementFile, TwoProcessesReplacingOneFileAtOnceNeverLeaveATornFile)
+{
+    TempDir dir;
+    const std::string file = dir / "settings";
+    // Each writer its own letter and length, in two writes with a pause
+    // between, so that a mix would show.
+    const std::string contents[2] = {std::string(150000, 'a'), std::string(230000, 'b')};
+    for (const std::string& content : contents) {
+        if (fork() != 0)
+            continue;
+        const size_t half = content.size() / 2;
+        for (int i = 0; i < 40; i++) {
+            BReplacementFile replacement;
+            bool ok = replacement.SetTo(file.c_str()) == B_OK &&
+                replacement.Write(content.data(), half) >= 0;
+            usleep(200);
+            if (!ok || replacement.Write(content.data() + half, content.size() - half) < 0 ||
+                replacement.Commit() != B_OK)
+                _exit(1);
+        }
+        _exit(0);
+    }
+    int torn = 0, ended = 0, status = 0;
+    while (ended < 2) {
+        const std::string seen = file_exists(file) ? read_file(file) : contents[0];
+        torn += seen != contents[0] && seen != contents[1];
+        for (; waitpid(-1, &status, WNOHANG) > 0; ended++)
+            EXPECT_EQ(status, 0);
+    }
+    EXPECT_EQ(torn, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1)
+        << "left beside it";
+}
+
+TEST(ReplacementFile, AKeptTargetStaysAndAFileNotCommittedLeavesNothing)
+{
+    TempDir dir;
+    write_file(dir / "taken", "old");
+    {
+        BReplacementFile file;
+        ASSERT_EQ(file.SetTo((dir / "taken").c_str(), 0644, B_KEEP_EXISTING), B_OK);
+        EXPECT_EQ(file.Write("new", 3), 3);
+        EXPECT_EQ(file.Commit(), B_FILE_EXISTS);
+        ASSERT_EQ(file.SetTo((dir / "dropped").c_str()), B_OK);
+    }
+    EXPECT_EQ(read_file(dir / "taken"), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1);
+}
+
+void ignore_signal(int) {}
+
+TEST(FileIO, WholeTransfersSurviveSignalsAndShortCountsAndAGonePeerGivesAnError)
+{
+    // A pipe moves at most its capacity at a time, and a signal every
+    // millisecond (without SA_RESTART) interrupts both ends.
+    struct sigaction action = {}, old;
+    action.sa_handler = ignore_signal;
+    ASSERT_EQ(sigaction(SIGALRM, &action, &old), 0);
+    const itimerval every = {{0, 1000}, {0, 1000}}, off = {};
+    setitimer(ITIMER_REAL, &every, nullptr);
+    std::string sent(4 << 20, '\0');
+    for (size_t i = 0; i < sent.size(); i++)
+        sent[i] = char(i * 7 + i / 4096);
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    if (fork() == 0) {
+        setitimer(ITIMER_REAL, &every, nullptr); // timers do not pass to a child
+        close(fds[0]);
+        _exit(write_fully(fds[1], sent.data(), sent.size()) == B_OK ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string received(sent.size() + 1, '\0');
+    received.resize(
+        size_t(std::max<ssize_t>(read_fully(fds[0], received.data(), received.size()), 0)));
+    setitimer(ITIMER_REAL, &off, nullptr);
+    sigaction(SIGALRM, &old, nullptr);
+    close(fds[0]);
+    int status = -1;
+    wait(&status);
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(received == sent) << received.size() << " bytes";
+
+    int pair[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, pair), 0);
+    close(pair[1]);
+    EXPECT_EQ(write_fully(pair[0], "x", 1), B_BUSTED_PIPE);
+    close(pair[0]);
+}
+
+std::string image_path(const void* codePointer)
+{
+    BPath path;
+    if (find_path(codePointer, B_FIND_PATH_IMAGE_PATH, nullptr, &path) != B_OK)
+        return "(failed)";
+    return path.Path();
+}
+
+TEST(FindPath, EveryImageFindsItsOwnFile)
+{
+    const std::string self = std::filesystem::canonical("/proc/self/exe");
+    EXPECT_EQ(image_path(B_APP_IMAGE_SYMBOL), self);
+    EXPECT_EQ(image_path(B_CURRENT_IMAGE_SYMBOL), self);
+    // Two copies of a library, the one loaded first in a folder named like
+    // the other's file: each finds its own file, through a link too.
+    TempDir dir;
+    make_dirs(dir / "Probe.so-folder");
+    copy_file(IMAGE_PATH_PROBE, dir / "Probe.so-folder/decoy.so");
+    copy_file(IMAGE_PATH_PROBE, dir / "Probe.so");
+    make_symlink("Probe.so", dir / "link.so");
+    using ProbeFn = const char*();
+    std::vector<image_id> images;
+    for (const char* file : {"Probe.so-folder/decoy.so", "link.so"}) {
+        const image_id image = load_add_on((dir / file).c_str());
+        ASSERT_GT(image, 0) << file;
+        images.push_back(image);
+        void* probe = nullptr;
+        ASSERT_EQ(get_image_symbol(image, "image_path_probe", B_SYMBOL_TYPE_TEXT, &probe), B_OK);
+        EXPECT_EQ(reinterpret_cast<ProbeFn*>(probe)(),
+                  std::filesystem::canonical(dir / file).string());
+    }
+    for (image_id image : images)
+        unload_add_on(image);
+
+    int onTheStack = 0;
+    EXPECT_EQ(image_path(&onTheStack), "(failed)");
+    char small[4];
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, small, sizeof small),
+              B_NAME_TOO_LONG);
+    BPath path;
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, "x", &path), B_BAD_VALUE);
+    EXPECT_EQ(find_path(B_APP_IMAGE_SYMBOL, static_cast<path_base_directory>(0), nullptr, &path),
+              B_UNSUPPORTED);
 }
 
 } // namespace

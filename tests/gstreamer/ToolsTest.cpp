@@ -95,7 +95,8 @@ TEST_F(GstTools, FilesAndSetUpsThatCannotPlayGiveClearErrors)
         {"another encoder's APE", {"filesrc", "location=" + fHome / "mac.ape"}, {}, "", "(application/x-ape)",
             false},
         {"no codec library", {"filesrc", "location=" + s.ape}, {{"HOME", noLibrary.Path()}}, "",
-            "The codec library " + noLibrary / ".local/lib/libMonkeysAudio.so is missing", true},
+            "The codec library libMonkeysAudio.so is missing: not at " + noLibrary / ".local/lib/libMonkeysAudio.so",
+            true},
     };
     for (const Case& c : cases) {
         const ProgramResult r = Launch(c.source, c.env, c.input);

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "Programs.h"
 
 namespace {
 
@@ -83,18 +86,25 @@ TEST(Completion, OptionsValuesAndFiles)
         write_file(folder / name, "");
     make_dirs(folder / "music");
 
+    const std::vector<std::string> programs = built_programs();
     std::vector<std::string> argv{"bash", "--norc", "--noprofile", "-c", kDriver, "driver"};
-    for (const char* program : {"Fennick", "Dovrell", "Tarvin", "Lumbrel", "ApePlayer", "VelmorPrefs"})
+    for (const std::string& program : programs)
         argv.push_back(std::string(MANUAL_DIR) + "/completions/" + program);
     argv.push_back("--");
-    for (const Case& c : kCases)
-        argv.push_back(c.line);
+    std::vector<const Case*> cases;
+    for (const Case& c : kCases) {
+        const std::string program = std::string(c.line).substr(0, std::string(c.line).find(' '));
+        if (std::find(programs.begin(), programs.end(), program) != programs.end()) {
+            cases.push_back(&c);
+            argv.push_back(c.line);
+        }
+    }
     ProgramResult r = run_program(argv, {}, folder.Path());
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> replies = split_lines(r.out);
-    ASSERT_EQ(replies.size(), std::size(kCases)) << r.out << r.err;
+    ASSERT_EQ(replies.size(), cases.size()) << r.out << r.err;
     for (size_t i = 0; i < replies.size(); ++i)
-        EXPECT_EQ(replies[i], kCases[i].replies) << "completing \"" << kCases[i].line << "\"";
+        EXPECT_EQ(replies[i], cases[i]->replies) << "completing \"" << cases[i]->line << "\"";
 }
 
 } // namespace

@@ -14,11 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "Programs.h"
+
 namespace {
 
 using namespace suite_test;
 
-const char* const kPrograms[] = {"Fennick", "Dovrell", "Tarvin", "Lumbrel", "ApePlayer", "VelmorPrefs"};
+const std::vector<std::string> kPrograms = built_programs();
 
 // The indented block after the marker of that name, without its indent.
 std::vector<std::string> readme_block(const std::string& name)
@@ -177,8 +179,8 @@ TEST_F(Readme, ManFindsThePagesAndBashTheCompletions)
         if (language.lang)
             env["LANG"] = language.lang;
         env["MANWIDTH"] = "80";
-        for (const char* program : kPrograms) {
-            SCOPED_TRACE(std::string(program) + " " + language.folder);
+        for (const std::string& program : kPrograms) {
+            SCOPED_TRACE(program + " " + language.folder);
             ProgramResult r = run_program({"man", "-w", program}, env);
             EXPECT_EQ(r.out, fHome / ".local/share/man/" + language.folder + "/" + program + ".1\n") << r.err;
             // Shown as man shows it, without a word from groff.
@@ -195,12 +197,12 @@ TEST_F(Readme, ManFindsThePagesAndBashTheCompletions)
     if (!file_exists("/usr/share/bash-completion/bash_completion"))
         GTEST_SKIP() << "needs bash-completion (scripts/packages.txt)";
     std::string script = "source /usr/share/bash-completion/bash_completion\n";
-    for (const char* program : kPrograms)
-        script += std::string("_completion_loader ") + program + "; complete -p " + program + "\n";
+    for (const std::string& program : kPrograms)
+        script += "_completion_loader " + program + "; complete -p " + program + "\n";
     ProgramResult r = run_program({"bash", "--norc", "--noprofile", "-c", script}, Env());
     std::string expected;
-    for (const char* program : kPrograms)
-        expected += std::string("complete -F _velmor_") + program + " " + program + "\n";
+    for (const std::string& program : kPrograms)
+        expected += "complete -F _velmor_" + program + " " + program + "\n";
     EXPECT_EQ(r.out, expected) << r.err;
 }
 

@@ -1,7 +1,9 @@
 // BApplication and BRoster within one process: registration, messengers by
 // signature, Broadcast to oneself, Launch and B_ALREADY_RUNNING, documents
 // through xdg-open.
-#include "TestSupport.h"
+#include <TestSupport.h>
+
+#include "MessagingTestSupport.h"
 
 #include <Application.h>
 #include <EntryRef.h>
@@ -21,8 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using messaging_test::eventually;
 using messaging_test::runtime_dir;
+using suite_test::eventually;
 
 namespace {
 

@@ -2,7 +2,9 @@
 // by a writer, capacity, a port whose owner was killed, garbage written to
 // an application's port, Broadcast reaching three applications, a reply
 // coming back from another process.
-#include "TestSupport.h"
+#include <TestSupport.h>
+
+#include "MessagingTestSupport.h"
 
 #include <Application.h>
 #include <Handler.h>
@@ -24,9 +26,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using messaging_test::eventually;
 using messaging_test::Helper;
 using messaging_test::runtime_dir;
+using suite_test::eventually;
 
 namespace {
 

@@ -2,7 +2,9 @@
 // and at the edges: order per sender, filters applied once, posting to
 // oneself, quitting with messages pending, redirection, replies, locks of
 // a looper that has gone.
-#include "TestSupport.h"
+#include <TestSupport.h>
+
+#include "MessagingTestSupport.h"
 
 #include <Handler.h>
 #include <Looper.h>
@@ -19,7 +21,7 @@
 #include <thread>
 #include <vector>
 
-using messaging_test::eventually;
+using suite_test::eventually;
 
 namespace {
 

@@ -1,6 +1,8 @@
 // Ports within one process: the rules of capacity, blocking, time-outs,
 // sizes and deletion, and the private folder they live in.
-#include "TestSupport.h"
+#include <TestSupport.h>
+
+#include "MessagingTestSupport.h"
 
 #include <OS.h>
 
@@ -89,7 +91,7 @@ public:
     ~PortThread() { Join(); }
     bool Reaches(thread_state state)
     {
-        return messaging_test::eventually([&] {
+        return suite_test::eventually([&] {
             thread_info info;
             return get_thread_info(fThread, &info) == B_OK && info.state == state;
         });

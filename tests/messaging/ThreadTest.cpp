@@ -1,6 +1,6 @@
 // Kernel threads: created suspended, really suspended, killed, ended by
 // exit_thread, exit hooks, priorities, names and states.
-#include "TestSupport.h"
+#include "MessagingTestSupport.h"
 
 #include <OS.h>
 
@@ -14,7 +14,7 @@
 #include <cstring>
 #include <vector>
 
-using messaging_test::eventually;
+using suite_test::eventually;
 
 namespace {
 

@@ -98,20 +98,39 @@ uint64_t le(const std::vector<uint8_t>& b, size_t at, int bytes)
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall)
 {
     std::vector<uint8_t> out;
+    decode_all(apePath, out, blocksPerCall);
+    return out;
+}
+
+int decode_all(const std::string& apePath, std::vector<uint8_t>& out, int blocksPerCall)
+{
+    out.clear();
     int error = 0;
     IAPEDecompress* d = lib().create(apePath.c_str(), &error);
     if (!d)
-        return out;
+        return error;
     const int align = int(d->GetInfo(APE_INFO_BLOCK_ALIGN));
     std::vector<char> buffer(size_t(align) * size_t(blocksPerCall));
     for (;;) {
         int got = 0;
-        if (d->GetData(buffer.data(), blocksPerCall, &got) != 0 || got == 0)
+        if ((error = d->GetData(buffer.data(), blocksPerCall, &got)) != 0 || got == 0)
             break;
         out.insert(out.end(), buffer.begin(), buffer.begin() + got * align);
     }
     delete d;
-    return out;
+    return error;
+}
+
+std::string md5sum(const std::string& path)
+{
+    std::string cmd = "md5sum '" + path + "'";
+    FILE* p = popen(cmd.c_str(), "r");
+    char hex[33] = {};
+    if (!p || std::fscanf(p, "%32s", hex) != 1)
+        hex[0] = 0;
+    if (p)
+        pclose(p);
+    return hex;
 }
 
 } // namespace codectest

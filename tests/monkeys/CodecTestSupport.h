@@ -65,5 +65,10 @@ inline uint32_t reference_crc(const uint8_t* data, size_t size) { return suite_t
 
 // Decodes the whole file with a decompressor, as PCM bytes.
 std::vector<uint8_t> decode_all(const std::string& apePath, int blocksPerCall = 4096);
+// The same, returning the first failure (opening or reading), 0 if none.
+int decode_all(const std::string& apePath, std::vector<uint8_t>& pcm, int blocksPerCall = 4096);
+
+// The MD5 of a file as md5sum prints it (32 hex digits).
+std::string md5sum(const std::string& path);
 
 } // namespace codectest

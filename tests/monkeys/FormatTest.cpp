@@ -2,28 +2,9 @@
 // can check our files: MD5 as md5sum computes it, CRC-32 as zlib does.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "CodecTestSupport.h"
 
 using namespace codectest;
-
-namespace {
-
-std::string md5sum(const std::string& path)
-{
-    std::string cmd = "md5sum '" + path + "'";
-    FILE* p = popen(cmd.c_str(), "r");
-    char hex[33] = {};
-    if (!p || std::fscanf(p, "%32s", hex) != 1)
-        hex[0] = 0;
-    if (p)
-        pclose(p);
-    return hex;
-}
-
-} // namespace
 
 TEST(Format, StoredChecksAreStandard)
 {

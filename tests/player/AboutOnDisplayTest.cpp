@@ -4,6 +4,8 @@
 
 #include <InterfaceDefs.h>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <sstream>
 
@@ -144,18 +146,25 @@ TEST_F(AboutBox, OneWindowWithTheIconThatFollowsTheLanguageAndHidesOnEnter)
     EXPECT_EQ(player.Wait(), 0) << "the player goes once its about box is hidden";
 }
 
-TEST_F(AboutBox, AnAddOnCopiedUnderAnotherNameFindsNoDictionaryAndNoIcon)
+TEST_F(AboutBox, AnAddOnUnderAnotherNameFindsItsOwnFileWhateverElseHoldsItsName)
 {
+    // The player in a folder whose name holds the add-on's, the add-on in
+    // a file that does not: the add-on still reads its dictionary and its
+    // icon from its own file.
     suite_test::TempDir folder("player-about");
+    suite_test::make_dirs(folder / "OrvaneFans");
+    suite_test::copy_file(player_test::player(), folder / "OrvaneFans/ApePlayer");
+    chmod((folder / "OrvaneFans/ApePlayer").c_str(), 0755);
     suite_test::copy_file(addon_file(), folder / "Decoder.so");
     suite_test::make_dirs(folder / "Language/Dictionaries");
     for (const char* lang : {"en", "ja"})
         suite_test::copy_file(suite_test::source_dir() + "/dictionaries/Orvane." + lang,
             folder / (std::string("Language/Dictionaries/Orvane.") + lang));
-    Child player({player_test::player(), "-About", "-AddOns=" + folder.Path()}, player_env(fHome));
-    ASSERT_TRUE(player.WaitFor("Text: @Status_Ready@\n")) << player.Seen();
+    Child player({folder / "OrvaneFans/ApePlayer", "-About", "-AddOns=" + folder.Path()},
+                 player_env(fHome));
+    ASSERT_TRUE(player.WaitFor(kEnglish)) << player.Seen();
     const unsigned long id = OnScreen();
     ASSERT_NE(id, 0u);
     Shot shot;
-    Capture(id, "", &shot, [](const Shot&) { return true; });
+    Capture(id, icon_of(addon_file()), &shot, [](const Shot&) { return true; });
 }

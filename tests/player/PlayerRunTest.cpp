@@ -2,7 +2,11 @@
 // temporary home, its add-on and the real codec library.
 #include <gtest/gtest.h>
 
+#include <AppDefs.h>
+#include <Messenger.h>
+
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "PlayerTestSupport.h"
 
@@ -59,6 +63,25 @@ TEST_F(PlayerRun, PrintsTheFileInformationAndDecodesWholeOrInParts)
     EXPECT_EQ(wave_data(fDir / "whole.wav"), s.pcm);
 }
 
+TEST_F(PlayerRun, RefusesAnUnknownOptionOrABadValueBeforeDoingAnything)
+{
+    const std::string file = sample("Mono").ape;
+    // The first argument refused is named; nothing after it counts.
+    auto refused = [&](std::vector<std::string> args, const std::string& bad) {
+        args.push_back(file);
+        ProgramResult r = Player(args);
+        EXPECT_EQ(r.status, 1) << bad;
+        EXPECT_EQ(r.out, "ERROR: Unknown option or bad value: " + bad + " (see -Help)\n");
+    };
+    for (const char* bad :
+         {"-V", "-Info=", "-Play:x", "-Seconds=-1", "-Seek=5+", "-PauseAt=5", "-Decode=", "-"})
+        refused({bad}, bad);
+    refused({"-Info", "-Play"}, "-Play");
+    refused({"-bogus=1", "-help"}, "-bogus=1");
+    EXPECT_EQ(Player({"-Help=x", "-bogus"}).status, 0);
+    EXPECT_EQ(Player({"-info", "-SECONDS:0.5", "-Seek=1,2+3", "-pauseat:1:2", file}).status, 0);
+}
+
 TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
 {
     suite_test::TempHome bare;
@@ -70,7 +93,8 @@ TEST_F(PlayerRun, WithoutTheCodecLibraryNoFileIsTakenAndTheAboutBoxSaysWhy)
 
     env["SUITE_OFFSCREEN"] = "1";
     Child about({player(), "-About"}, env);
-    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is missing from ~/.local/lib.\n"))
+    EXPECT_TRUE(about.WaitFor("Text: libMonkeysAudio.so (1.4 or later) is in neither ~/.local/lib "
+                              "nor the suite's installation.\n"))
         << about.Seen();
 }
 
@@ -94,6 +118,85 @@ TEST_F(PlayerRun, PlaysThePcmThroughTheSoundOutputWithPauseAndSeek)
     EXPECT_EQ(wave_data(fDir / "tenth.wav"), s.Frames(0, 4410));
 }
 
+TEST_F(PlayerRun, AFileNotPlayedWholeIsNamedLeavesNoWaveFileAndFailsTheRun)
+{
+    const Sample& s = sample_of_three_codec_frames();
+    const std::string bytes = suite_test::read_file(s.ape);
+    const std::string wave = fDir / "out.wav";
+    auto sound = [&](const std::string& name) {
+        suite_test::Environment env = player_env(fHome);
+        env["SDL_AUDIODRIVER"] = "disk";
+        env["SDL_DISKAUDIOFILE"] = fDir / name;
+        env["SDL_DISKAUDIODELAY"] = "1";
+        return env;
+    };
+    auto damaged = [](const std::string& file) {
+        return "ERROR: " + file + " is damaged: its audio stops before its end.\n";
+    };
+
+    // At rest: one bit flipped in the first, second or last codec frame,
+    // or the file cut short; into a WAVE file either way. (The sound
+    // output and the window come below.)
+    std::vector<std::pair<std::string, std::string>> files; // the file, its error
+    for (size_t at : {bytes.size() / 5, bytes.size() / 2, bytes.size() - 100}) {
+        std::string copy = bytes;
+        copy[at] = char(copy[at] ^ 0x08);
+        files.emplace_back(fDir / ("flipped-at-" + std::to_string(at) + ".ape"), copy);
+    }
+    files.emplace_back(fDir / "cut.ape", bytes.substr(0, bytes.size() * 2 / 3));
+    for (auto& [file, content] : files) {
+        suite_test::write_file(file, content);
+        content =
+            file.ends_with("cut.ape") ? "ERROR: No add-on can play " + file + ".\n" : damaged(file);
+        for (const auto& args : {std::vector<std::string> {"-Decode=" + wave, file},
+                                 {"-Play", "-Output=" + wave, file}}) {
+            ProgramResult r = Player(args);
+            EXPECT_EQ(r.status, 1) << file << " " << args[0];
+            EXPECT_TRUE(r.out.ends_with(content)) << args[0] << ": " << r.out;
+            EXPECT_FALSE(suite_test::file_exists(wave)) << file << " " << args[0];
+        }
+    }
+
+    // While it plays, paused long after the first refill: a file cut then
+    // is damaged; one removed then plays whole from the open file.
+    const std::string shrinking = fDir / "shrinking.ape";
+    const std::string removed = fDir / "removed.ape";
+    suite_test::write_file(shrinking, bytes);
+    suite_test::write_file(removed, bytes);
+    Child cut({player(), "-Play", "-PauseAt=1000:2000", shrinking}, sound("cut.raw"));
+    Child gone({player(), "-Play", "-PauseAt=1000:2000", removed}, sound("gone.raw"));
+    ASSERT_TRUE(cut.WaitFor("Playing: ") && gone.WaitFor("Playing: "));
+    ASSERT_EQ(truncate(shrinking.c_str(), off_t(bytes.size() / 2)), 0);
+    ASSERT_EQ(unlink(removed.c_str()), 0);
+    EXPECT_TRUE(cut.WaitFor(damaged(shrinking))) << cut.Seen();
+    EXPECT_EQ(cut.Wait(), 1);
+    EXPECT_EQ(gone.Wait(), 0);
+    const std::string played = suite_test::read_file(fDir / "gone.raw");
+    EXPECT_EQ(without_silence(std::vector<uint8_t>(played.begin(), played.end()), s.FrameSize()),
+              s.pcm);
+
+    // The window tells it in its status line (and on the terminal), goes
+    // on to the next file, and the run ends with status 1.
+    suite_test::Environment env = sound("window.raw");
+    env["SUITE_OFFSCREEN"] = "1";
+    const Sample& next = sample_without_zero_bytes();
+    Child window({player(), files[1].first, next.ape}, env);
+    EXPECT_TRUE(window.WaitFor(files[1].second)) << window.Seen();
+    EXPECT_TRUE(suite_test::eventually(
+        [&] {
+            const std::string raw = suite_test::read_file(fDir / "window.raw");
+            const std::vector<uint8_t> heard =
+                without_silence(std::vector<uint8_t>(raw.begin(), raw.end()), 2);
+            return heard.size() >= next.pcm.size() &&
+                std::equal(next.pcm.begin(), next.pcm.end(), heard.end() - long(next.pcm.size()));
+        },
+        30))
+        << "the next file was not played";
+    suite_test::ScopedEnv runtime("XDG_RUNTIME_DIR", (fHome / "run").c_str());
+    EXPECT_EQ(BMessenger("application/x-vnd.VELMOR-ApePlayer").SendMessage(B_QUIT_REQUESTED), B_OK);
+    EXPECT_EQ(window.Wait(), 1);
+}
+
 TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
 {
     suite_test::TempDir prefix("player-prefix");
@@ -108,6 +211,15 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
     EXPECT_EQ(info.status, 0) << info.out;
     EXPECT_NE(info.out.find("Add-on: APE (Monkey's Audio) decoder (" + addOns + "/Orvane.so)\n"), std::string::npos)
         << info.out;
+    // A user's own add-on of the same name comes first.
+    const std::string userAddOns = home / ".local/lib/velmor/ApePlayer/add-ons";
+    suite_test::make_dirs(userAddOns);
+    suite_test::copy_file(addon_file(), userAddOns + "/Orvane.so");
+    info = run_program({prefix / "bin/ApePlayer", "-Info", sample("Mono").ape}, player_env(home));
+    EXPECT_NE(
+        info.out.find("Add-on: APE (Monkey's Audio) decoder (" + userAddOns + "/Orvane.so)\n"),
+        std::string::npos)
+        << info.out;
 
     // The icon and version record are in the file's bytes: the install and
     // a plain copy keep them.
@@ -119,4 +231,31 @@ TEST(PlayerInstall, InstalledPlayerLoadsItsAddOnWhoseResourcesSurviveACopy)
         EXPECT_EQ(icon_of(file), built) << file;
         EXPECT_EQ(version_text_of(file), "SoundPlay Orvane") << file;
     }
+}
+
+TEST(PlayerInstall, TheUserInstallTeachesTheDesktopTheFilesAndOffersThePlayer)
+{
+    if (run_program({"/bin/sh", "-c", "command -v xdg-mime && command -v gio"}).status != 0)
+        GTEST_SKIP() << "needs xdg-mime and gio (xdg-utils, libglib2.0-bin: scripts/packages.txt)";
+    suite_test::TempHome home;
+    ProgramResult install = run_program(
+        {SUITE_CMAKE, "--install", suite_test::build_dir(), "--prefix", home / ".local"});
+    ASSERT_EQ(install.status, 0) << install.out << install.err;
+    // As a file manager sees them (GIO): by their first bytes, under any
+    // name that no other type claims alone; the other APE format's files
+    // stay its own.
+    suite_test::Environment desktop = home.Env();
+    desktop["XDG_CURRENT_DESKTOP"] = "GNOME";
+    const std::string ours = sample("Mono").ape;
+    suite_test::write_file(home / "other.ape", "MAC " + std::string(60, 'x'));
+    for (const char* name : {"song", "song.ape", "Track 01.dat"}) {
+        suite_test::copy_file(ours, home / name);
+        EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / name}, desktop).out,
+                  "audio/x-velmor-ape\n")
+            << name;
+    }
+    EXPECT_EQ(run_program({"xdg-mime", "query", "filetype", home / "other.ape"}, desktop).out,
+              "audio/x-ape\n");
+    EXPECT_EQ(run_program({"xdg-mime", "query", "default", "audio/x-velmor-ape"}, desktop).out,
+              "velmor-apeplayer.desktop\n");
 }

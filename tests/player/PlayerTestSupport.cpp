@@ -103,21 +103,36 @@ const Sample& sample(const std::string& kind)
     throw std::runtime_error("no sample " + kind);
 }
 
+namespace {
+
+// 16-bit samples with both bytes at least 1.
+std::vector<int32_t> without_zero_bytes(std::vector<int32_t> signal)
+{
+    for (int32_t& v : signal) {
+        uint16_t u = uint16_t(v);
+        if ((u & 0xFF) == 0)
+            u |= 0x01;
+        if ((u >> 8) == 0)
+            u |= 0x0100;
+        v = int16_t(u);
+    }
+    return signal;
+}
+
+} // namespace
+
 const Sample& sample_without_zero_bytes()
 {
-    static const Sample made = [] {
-        std::vector<int32_t> signal = codectest::noise(22050 * 2, 16, 7);
-        for (int32_t& v : signal) {
-            // Both bytes of every sample at least 1.
-            uint16_t u = uint16_t(v);
-            if ((u & 0xFF) == 0)
-                u |= 0x01;
-            if ((u >> 8) == 0)
-                u |= 0x0100;
-            v = int16_t(u);
-        }
-        return make_sample(folder().Path(), "NoZeroBytes", 2, 16, 44100, 22050, signal);
-    }();
+    static const Sample made = make_sample(folder().Path(), "NoZeroBytes", 2, 16, 44100, 22050,
+                                           without_zero_bytes(codectest::noise(22050 * 2, 16, 7)));
+    return made;
+}
+
+const Sample& sample_of_three_codec_frames()
+{
+    static const Sample made =
+        make_sample(folder().Path(), "ThreeCodecFrames", 1, 16, 44100, 160000,
+                    without_zero_bytes(codectest::tones(160000, 1, 16)));
     return made;
 }
 

@@ -36,6 +36,10 @@ const Sample& sample(const std::string& kind);
 // silence an output adds can be told from the file's own samples.
 const Sample& sample_without_zero_bytes();
 
+// Mono 16-bit CD audio over three of the codec's frames, no byte 0:
+// damage in a later frame leaves the audio before it.
+const Sample& sample_of_three_codec_frames();
+
 // A copy of the sample's APE file at path, with these tag fields.
 void tagged_copy(const Sample& from, const std::string& path, const std::map<std::string, std::string>& fields);
 

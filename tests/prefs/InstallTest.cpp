@@ -1,6 +1,11 @@
 // VelmorPrefs as a user installs and starts it: through its link in
-// ~/.local/bin, with its dictionaries beside it.
+// ~/.local/bin, with its dictionaries beside it; and facing a window whose
+// program takes nothing.
 #include <gtest/gtest.h>
+
+#include <OS.h>
+
+#include <IAPs.h>
 
 #include "PrefsTestSupport.h"
 
@@ -29,6 +34,29 @@ TEST(VelmorPrefsInstalled, RunsThroughItsLinkInEitherLanguage)
     // Nothing to close is no error.
     r = suite_test::run_program({"VelmorPrefs", "--close"}, env);
     EXPECT_EQ(r.status, 0) << r.out;
+}
+
+TEST(VelmorPrefs, SaysItCannotReachAWindowWhoseProgramTakesNothing)
+{
+    // The window's port, full, and nothing reads it: its program hangs.
+    PrivateSession session;
+    const port_id port = create_port(100, kIAPPortName);
+    ASSERT_GE(port, 0);
+    while (write_port_etc(port, 0, "", 0, B_RELATIVE_TIMEOUT, 0) == B_OK) {
+    }
+    suite_test::Environment env = session.Env();
+    env["SUITE_OFFSCREEN"] = "1";
+    suite_test::RunOptions options;
+    options.env = env;
+    options.timeout_seconds = 60;
+    suite_test::ProgramResult r = suite_test::run_program({velmor_prefs_program()}, options);
+    EXPECT_FALSE(r.timed_out) << "the write to the port never gave up";
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(
+        r.out,
+        "ERROR: Could not reach the preferences window: the program that has it open does not "
+        "answer, or has ended.\n");
+    delete_port(port);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 //                     requests, to the window's port
 //   save LIMIT VALUE  saves VALUE as the accelerator format with the file
 //                     size limited to LIMIT bytes; exit status 0 on success
-//   save-loop         saves two long formats in turn until killed
 #include <Application.h>
 #include <Message.h>
 #include <OS.h>
@@ -170,15 +169,6 @@ int save(const char* limit, const char* value)
     return item.SaveString(value) == B_OK ? 0 : 1;
 }
 
-int save_loop()
-{
-    TIAPItemAccKeyFormat item;
-    item.SetAppSignatureRef(kSignature);
-    const std::string values[2] = {std::string(100000, 'a'), std::string(120000, 'b')};
-    for (int i = 0;; i++)
-        item.SaveString(values[i % 2]);
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -195,8 +185,6 @@ int main(int argc, char** argv)
         return garbage();
     if (mode == "save" && argc == 4)
         return save(argv[2], argv[3]);
-    if (mode == "save-loop")
-        return save_loop();
-    std::fprintf(stderr, "usage: prefs_helper listen LOG | garbage | save LIMIT VALUE | save-loop\n");
+    std::fprintf(stderr, "usage: prefs_helper listen LOG | garbage | save LIMIT VALUE\n");
     return 2;
 }

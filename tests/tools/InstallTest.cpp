@@ -1,7 +1,9 @@
 // The user install: `cmake --install build --prefix "$HOME/.local"` gives
 // each program a folder of its own with its dictionaries, a link in
 // $HOME/.local/bin that works from anywhere, and the codec library in
-// $HOME/.local/lib, the one place the programs look.
+// $HOME/.local/lib, where the programs look first. An install anywhere
+// else serves every user: its programs take its own codec library when
+// the user has none, with or without a home.
 #include "ToolsTestSupport.h"
 
 #include <filesystem>
@@ -68,6 +70,30 @@ TEST_F(ToolTest, UserInstallWorksThroughTheLinks)
     // Installing again over the first install is fine.
     install(prefix);
     expect_layout(prefix);
+}
+
+TEST_F(ToolTest, AnInstallationServesEveryUserAndTheUsersOwnLibraryComesFirst)
+{
+    TempDir prefix("suite-prefix");
+    install(prefix.Path());
+    const std::string own = fs::canonical(prefix / "lib/libMonkeysAudio.so");
+    ASSERT_EQ(
+        run_program({"/usr/bin/python3", TOOLS_SAMPLE_SCRIPT, InWork("song.wav"), "--seconds", "1"})
+            .status,
+        0);
+    const Environment noHome {{"HOME", "/nonexistent"}};
+    ProgramResult r = Run(prefix / "bin/Fennick", {"-V", "song.wav"}, noHome);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find("\nLibrary file: " + own + "\n\n"), std::string::npos) << r.out;
+    r = Run(prefix / "bin/Dovrell", {"song.ape", "back.wav"}, noHome);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(read_file(InWork("back.wav")) == read_file(InWork("song.wav")));
+
+    fHome.InstallFakeLibrary("complete");
+    r = Run(prefix / "bin/Tarvin", {"-V", "song.ape"});
+    EXPECT_NE(r.out.find("\nLibrary file: " + fHome.LibraryFolder() + "/libMonkeysAudio.so\n\n"),
+              std::string::npos)
+        << r.out;
 }
 
 TEST_F(ToolTest, StagedInstallWithDestdir)

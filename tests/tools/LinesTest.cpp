@@ -26,9 +26,12 @@ Lines banner(const std::string& program)
     return {"", program + "    " + version, "Copyright (C) 2003-2026 VELMOR", ""};
 }
 
-Lines library_lines(const std::string& version = "Ver 1.50")
+// The library lines, the file it was loaded from last.
+Lines library_lines(const suite_test::TempHome& home, const std::string& version = "Ver 1.50")
 {
-    return {"Fake Monkey's Audio    " + version, "Copyright (C) the test suite", "Components: none (a fake)", ""};
+    return {"Fake Monkey's Audio    " + version, "Copyright (C) the test suite",
+            "Components: none (a fake)",
+            "@Lib_Monkeys_Audio_File " + home.LibraryFolder() + "/libMonkeysAudio.so@", ""};
 }
 
 // The usage text, the empty text after its last line end included.
@@ -119,8 +122,11 @@ TEST_F(BareLines, VerboseRunShowsBannerAndLibraryFirst)
         args.insert(args.end(), job.args.begin(), job.args.end());
         ProgramResult r = Run(Bare(job.program), args, {{"FAKE_APE_PROGRESS", "100000"}});
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(lines(r.out), concat({banner(job.program), library_lines(),
-                                        {job.announcement, "\r@" + job.progressKey + " 100 0@ ", job.success, ""}}));
+        EXPECT_EQ(
+            lines(r.out),
+            concat({banner(job.program),
+                    library_lines(fHome),
+                    {job.announcement, "\r@" + job.progressKey + " 100 0@ ", job.success, ""}}));
     }
 }
 
@@ -144,7 +150,7 @@ TEST_F(BareLines, HelpWithVerboseAddsTheLibraryLines)
 {
     for (const char* program : kPrograms) {
         SCOPED_TRACE(program);
-        const Lines expected = concat({banner(program), library_lines(), usage(program)});
+        const Lines expected = concat({banner(program), library_lines(fHome), usage(program)});
         for (const std::vector<std::string>& args :
              std::vector<std::vector<std::string>>{{"-V", "-HELP"}, {"-HELP", "-v", "a.wav"}, {"-verbose", "-?"}}) {
             ProgramResult r = Run(Bare(program), args);
@@ -273,8 +279,11 @@ TEST_F(ToolTest, LibraryProblemsAreReportedAndNothingIsCalled)
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.out, "ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@\n");
         r = Run(program, {"-V", job.args[0]});
-        EXPECT_EQ(lines(r.out), concat({banner(job.program), library_lines("Ver 1.39"),
-                                        {"ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@", ""}}));
+        EXPECT_EQ(
+            lines(r.out),
+            concat({banner(job.program),
+                    library_lines(fHome, "Ver 1.39"),
+                    {"ERROR: @Err_Check_Lib_Monkeys_Audio_Version libMonkeysAudio.so@", ""}}));
 
         // Every program needs all eleven entries, VerifyFile included.
         fHome.InstallFakeLibrary("no_verify");

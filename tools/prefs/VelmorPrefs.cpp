@@ -7,15 +7,14 @@
 // comes to the front with these items added, and this program ends.
 // --close asks the window, wherever it is, to close as Cancel does.
 #include <Application.h>
+#include <FindDirectory.h>
 #include <Locale.h>
 #include <OS.h>
+#include <Path.h>
 #include <Window.h>
 
 #include <IAPs.h>
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -45,17 +44,21 @@ private:
 
 std::string program_folder()
 {
-    char path[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0)
+    BPath self;
+    if (find_path(B_APP_IMAGE_SYMBOL, B_FIND_PATH_IMAGE_PATH, nullptr, &self) != B_OK)
         return ".";
-    std::string self(path, size_t(length));
-    return self.substr(0, self.rfind('/'));
+    const std::string text(self.Path());
+    return text.substr(0, text.rfind('/'));
 }
 
 void print(const BString& text)
 {
     std::printf("%s\n", text.String());
+}
+
+void print_error(const BString& text)
+{
+    print(be_locale->GetString("ERROR: ") << text);
 }
 
 // The window is only ever hidden; once it is, the program is done. The
@@ -94,8 +97,7 @@ int main(int argc, char** argv)
             return 0;
         } else {
             BString error = be_locale->GetString("@VelmorPrefs_Unknown_Option %Option%@");
-            error.ReplaceAll("%Option%", argv[i]);
-            print(be_locale->GetString("ERROR: ") << error);
+            print_error(error.ReplaceAll("%Option%", argv[i]));
             print(be_locale->GetString("@VelmorPrefs_Usage@"));
             return 1;
         }
@@ -105,13 +107,22 @@ int main(int argc, char** argv)
     prefs.SetAppSignatureRef(kSignature);
     prefs.AddItem(new TIAPItemAccKeyFormat());
     prefs.AddItem(new TIAPItemFlatToolBar());
-    if (close)
-        return prefs.CloseWindow(true) == B_OK ? 0 : 1;
+    if (close) {
+        if (prefs.CloseWindow(true) == B_OK)
+            return 0;
+        print_error(be_locale->GetString("@VelmorPrefs_No_Window@"));
+        return 1;
+    }
 
     PrefsApp app(&prefs);
     if (app.InitCheck() != B_OK)
         return 1;
-    prefs.ShowWindow(BRect(100, 100, 400, 200));
+    // A window whose program is stopped or hangs takes nothing: after the
+    // write's time-out this program says so rather than wait with it.
+    if (prefs.ShowWindow(BRect(100, 100, 400, 200)) != B_OK) {
+        print_error(be_locale->GetString("@VelmorPrefs_No_Window@"));
+        return 1;
+    }
     if (!prefs.IsWindowOwner() || app.CountWindows() == 0)
         return 0;
     BWindow* window = app.WindowAt(0);

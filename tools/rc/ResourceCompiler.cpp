@@ -1,17 +1,22 @@
 // velmor-rc: makes the resources a program or add-on carries in its file
 // from a resource definition (docs/resources.md):
 //
-//   velmor-rc -o OUTPUT DEFINITION
+//   velmor-rc -o OUTPUT [-icon large|mini] DEFINITION
 //
 // An OUTPUT ending in ".cpp" is a C++ source that puts the container in
-// the section ".rsrc" of whatever it is linked into; any other OUTPUT is
-// a plain resource file. Icon files named by the definition are read
-// relative to the definition's folder.
+// the section ".rsrc" of whatever it is linked into; with -icon, OUTPUT is
+// that icon as a PNG picture, in the colours the file's own icon shows
+// (for the desktop's icon themes); any other OUTPUT is a plain resource
+// file. Icon files named by the definition are read relative to the
+// definition's folder.
 #include <AppFileInfo.h>
 #include <File.h>
 #include <GraphicsDefs.h>
 #include <Resources.h>
 
+#include <cairo.h>
+
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -189,20 +194,54 @@ void write_cpp(const std::string& path, const std::string& source, const std::ve
         throw Failure{"cannot write " + path};
 }
 
+// The icon as a PNG picture: each B_CMAP8 pixel in its palette colour,
+// the transparent index fully transparent.
+void write_png(const std::string& path, const BResources& resources, bool large)
+{
+    const int size = large ? 32 : 16;
+    size_t bytes = 0;
+    const auto* pixels = static_cast<const uint8*>(
+        resources.LoadResource(large ? kLargeIconType : kMiniIconType, kIconId, &bytes));
+    if (pixels == nullptr || bytes != size_t(size) * size_t(size))
+        throw Failure {std::string("the definition has no ") + (large ? "large" : "mini") +
+                       " icon"};
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, size, size);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    for (int y = 0; y < size; y++) {
+        auto* row = reinterpret_cast<uint32_t*>(data + y * cairo_image_surface_get_stride(surface));
+        for (int x = 0; x < size; x++) {
+            const uint8 index = pixels[y * size + x];
+            const rgb_color c = system_colors()->color_list[index];
+            const uint32_t opaque =
+                0xff000000u | uint32_t(c.red) << 16 | uint32_t(c.green) << 8 | c.blue;
+            row[x] = index == B_TRANSPARENT_MAGIC_CMAP8 ? 0 : opaque;
+        }
+    }
+    cairo_surface_mark_dirty(surface);
+    const cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
+    cairo_surface_destroy(surface);
+    if (status != CAIRO_STATUS_SUCCESS)
+        throw Failure {"cannot write " + path};
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc != 4 || strcmp(argv[1], "-o") != 0) {
-        fprintf(stderr, "usage: velmor-rc -o OUTPUT DEFINITION\n");
+    const bool icon = argc == 6 && strcmp(argv[3], "-icon") == 0 &&
+        (strcmp(argv[4], "large") == 0 || strcmp(argv[4], "mini") == 0);
+    if ((argc != 4 && !icon) || strcmp(argv[1], "-o") != 0) {
+        fprintf(stderr, "usage: velmor-rc -o OUTPUT [-icon large|mini] DEFINITION\n");
         return 2;
     }
     const std::string output = argv[2];
     try {
         BResources resources;
-        compile(argv[3], resources);
-        if (output.size() > 4 && output.compare(output.size() - 4, 4, ".cpp") == 0) {
-            write_cpp(output, argv[3], resources.Flatten());
+        compile(argv[argc - 1], resources);
+        if (icon) {
+            write_png(output, resources, strcmp(argv[4], "large") == 0);
+        } else if (output.size() > 4 && output.compare(output.size() - 4, 4, ".cpp") == 0) {
+            write_cpp(output, argv[argc - 1], resources.Flatten());
         } else {
             BFile file(output.c_str(), B_WRITE_ONLY | B_CREATE_FILE | B_ERASE_FILE);
             if (file.InitCheck() != B_OK || resources.WriteTo(&file) != B_OK)

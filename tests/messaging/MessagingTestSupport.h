@@ -1,8 +1,8 @@
 // Shared pieces of the messaging tests: a private port folder for the
-// test process, the helper program, and waiting without timing rules.
+// test process and the helper program. (Waiting for a condition is the
+// shared fixture's eventually, tests/support/TestSupport.h.)
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,15 +14,12 @@ namespace messaging_test {
 // fresh private folder before any test runs, and inherited by helpers).
 std::string runtime_dir();
 
-// Waits until pred() holds, for at most a generous time; false if never.
-bool eventually(const std::function<bool()>& pred);
-
 // A helper process (tests/messaging/MessagingHelper.cpp) whose standard
 // output is read line by line.
 class Helper {
 public:
     explicit Helper(const std::vector<std::string>& args);
-    ~Helper();   // kills it if it still runs
+    ~Helper(); // kills it if it still runs
 
     pid_t Pid() const { return fPid; }
     // The next line of output (without the line end); empty at the end of

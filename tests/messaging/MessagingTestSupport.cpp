@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "MessagingTestSupport.h"
 
 #include <TestSupport.h>
 
@@ -20,8 +20,7 @@ namespace messaging_test {
 namespace {
 
 // Generous: the tests never rely on speed, only on things happening.
-constexpr int kPatienceSeconds = 60;
-constexpr auto kPatience = std::chrono::seconds(kPatienceSeconds);
+constexpr auto kPatience = std::chrono::seconds(60);
 
 std::string make_runtime_dir()
 {
@@ -51,11 +50,6 @@ RuntimeDir gRuntimeDir;
 std::string runtime_dir()
 {
     return gRuntimeDir.path;
-}
-
-bool eventually(const std::function<bool()>& pred)
-{
-    return suite_test::eventually(pred, kPatienceSeconds);
 }
 
 Helper::Helper(const std::vector<std::string>& args) : fPid(-1), fOutput(-1), fWaited(false)

@@ -1,0 +1,722 @@
+#!/usr/bin/env python3
+"""A decoder of the APE format, version 1, written from the format document
+in this folder alone: a reader's companion to it. Each function follows one
+section of the document, named in its first comment line; read the two
+side by side. Python 3 standard library only; slow, but exact.
+
+usage:
+  ape_decode.py IN.ape OUT.wav          write the WAVE file the APE file holds
+  ape_decode.py --md5 IN.ape...         print the MD5 of each file's PCM
+  ape_decode.py --check-manifest DIR    decode every vector of DIR/manifest.txt
+                                        to its MD5, or refuse it with its code
+
+A file that does not decode is refused: exit status 1, with the reason and
+the name of the result code.
+"""
+import hashlib
+import os
+import sys
+import time
+from operator import add, mul, sub
+
+# container.md#reading-a-file: the result codes
+CODE_NAMES = {
+    0: "APE_OK",
+    3000: "APE_ERROR_NOT_APE",
+    3001: "APE_ERROR_FOREIGN_APE",
+    3002: "APE_ERROR_UNSUPPORTED_VERSION",
+    3003: "APE_ERROR_BAD_HEADER",
+    3004: "APE_ERROR_TRUNCATED",
+    3005: "APE_ERROR_FRAME_CRC",
+    3006: "APE_ERROR_FRAME_CORRUPT",
+    3007: "APE_ERROR_MD5",
+    3009: "APE_ERROR_WAVE_PARTS_CRC",
+}
+NOT_APE, FOREIGN_APE, UNSUPPORTED_VERSION, BAD_HEADER, TRUNCATED = 3000, 3001, 3002, 3003, 3004
+FRAME_CRC, FRAME_CORRUPT, MD5_MISMATCH, WAVE_PARTS_CRC = 3005, 3006, 3007, 3009
+
+
+class Refused(Exception):
+    """README.md#conventions: refuse with X = stop, give X, write no output."""
+
+    def __init__(self, code, reason):
+        super().__init__(reason)
+        self.code, self.reason = code, reason
+
+    def __str__(self):
+        return f"{CODE_NAMES[self.code]} ({self.code}): {self.reason}"
+
+
+def refuse(code, reason):
+    raise Refused(code, reason)
+
+
+def corrupt(reason):
+    """frame.md#what-a-frame-decoder-refuses: every payload refusal."""
+    refuse(FRAME_CORRUPT, reason)
+
+
+# ======================================================================
+# README.md#conventions
+
+def s32(v):
+    """v modulo 2^32, as a signed 32-bit number."""
+    v &= 0xFFFFFFFF
+    return v - (1 << 32) if v >= 1 << 31 else v
+
+
+def clamp(v, lo, hi):
+    return lo if v < lo else hi if v > hi else v
+
+
+def u16(data, at):
+    return int.from_bytes(data[at:at + 2], "little")
+
+
+def u32(data, at):
+    return int.from_bytes(data[at:at + 4], "little")
+
+
+def u64(data, at):
+    return int.from_bytes(data[at:at + 8], "little")
+
+
+# ======================================================================
+# container.md
+
+# container.md#crc-32: the document's bit-by-bit CRC, a byte at a time
+CRC32_TABLE = []
+for _n in range(256):
+    for _ in range(8):
+        _n = (_n >> 1) ^ 0xEDB88320 if _n & 1 else _n >> 1
+    CRC32_TABLE.append(_n)
+
+
+def crc32(data):
+    # container.md#crc-32
+    c = 0xFFFFFFFF
+    for byte in data:
+        c = (c >> 8) ^ CRC32_TABLE[(c ^ byte) & 0xFF]
+    return c ^ 0xFFFFFFFF
+
+
+MAGIC = b"VAPE\r\n\x1a\n"
+LEVELS = (1000, 2000, 3000, 4000)
+TWO_64 = 1 << 64
+
+
+class FileHeader:
+    # container.md#file-header: the fields at offsets 12 to 127
+    def __init__(self, f, header_size):
+        self.header_size = header_size
+        self.level, self.channels, self.bits, self.flags = (u16(f, at) for at in (12, 14, 16, 18))
+        self.sample_rate, self.blocks_per_frame = u32(f, 20), u32(f, 24)
+        (self.total_blocks, self.frame_count, self.wave_header_offset, self.wave_header_size,
+         self.seek_table_offset, self.frames_offset, self.trailer_offset, self.trailer_size,
+         self.audio_end) = (u64(f, at) for at in range(28, 100, 8))
+        self.md5 = bytes(f[100:116])
+        self.wave_header_crc, self.trailer_crc, self.seek_table_crc = (u32(f, at) for at in (116, 120, 124))
+        self.block_align = self.channels * self.bits // 8
+
+    def broken_rules(self):
+        """container.md#file-header: the fields that break their rule (the
+        table's last column but the file's size); no sum may reach 2^64."""
+        bpf, count = self.blocks_per_frame, self.frame_count
+        frames_end = self.frames_offset + 24 * count
+        rules = {
+            "level": self.level in LEVELS,
+            "channels": 1 <= self.channels <= 32,
+            "bitsPerSample": self.bits in (8, 16, 24, 32),
+            "flags": self.flags == (1 if self.bits == 8 else 0),
+            "sampleRate": self.sample_rate != 0,
+            "blocksPerFrame": bpf != 0 and bpf * self.channels <= 1 << 20,
+            "totalBlocks": self.total_blocks * self.block_align < TWO_64,
+            "frameCount": bpf != 0 and count == -(-self.total_blocks // bpf) and count < 1 << 32,
+            "waveHeaderOffset": self.wave_header_offset == self.header_size,
+            "waveHeaderSize": self.wave_header_offset + self.wave_header_size < TWO_64,
+            "seekTableOffset": self.seek_table_offset == self.wave_header_offset + self.wave_header_size,
+            "framesOffset": self.frames_offset == self.seek_table_offset + 8 * count < TWO_64,
+            "trailerOffset": frames_end <= self.trailer_offset and frames_end < TWO_64,
+            "trailerSize": self.trailer_offset + self.trailer_size < TWO_64,
+            "audioEnd": self.audio_end == self.trailer_offset + self.trailer_size,
+        }
+        return [name for name, holds in rules.items() if not holds]
+
+    def blocks(self, i):
+        # container.md#seek-table: the blocks of frame i
+        return min(self.blocks_per_frame, self.total_blocks - i * self.blocks_per_frame)
+
+
+def pcm_bytes(samples, bits):
+    # container.md#the-pcm-and-its-md5
+    if bits == 8:
+        return bytes(v + 128 for v in samples)        # unsigned, as WAVE keeps 8 bits
+    size = bits // 8
+    return b"".join(v.to_bytes(size, "little", signed=True) for v in samples)
+
+
+def decode_file(f):
+    """container.md#reading-a-file: the whole file, checked in the
+    document's order; gives the WAVE file (header + PCM + trailer) and the
+    PCM's MD5, or raises Refused."""
+    if f[0:4] == b"MAC ":
+        refuse(FOREIGN_APE, "a file of another APE encoder")
+    if f[0:8] != MAGIC:
+        refuse(NOT_APE, "no magic")
+    if len(f) < 12:
+        refuse(TRUNCATED, "the file ends before its header's size")
+    version, header_size = u16(f, 8), u16(f, 10)
+    if version != 1:
+        refuse(UNSUPPORTED_VERSION, f"format version {version}")
+    if not 132 <= header_size <= 4096:
+        refuse(BAD_HEADER, f"a header size of {header_size}")
+    if len(f) < header_size:
+        refuse(TRUNCATED, "the file ends inside its header")
+    if u32(f, header_size - 4) != crc32(f[0:header_size - 4]):
+        refuse(BAD_HEADER, "the header's CRC-32 does not match")
+    h = FileHeader(f, header_size)
+    broken = h.broken_rules()
+    if broken:
+        refuse(BAD_HEADER, "header fields out of their rules: " + ", ".join(broken))
+    if h.audio_end > len(f):
+        refuse(TRUNCATED, "the file ends before its audio part does")
+    seek_table = f[h.seek_table_offset:h.frames_offset]
+    if crc32(seek_table) != h.seek_table_crc:
+        refuse(BAD_HEADER, "the seek table's CRC-32 does not match")
+    if h.frame_count > 0 and seek_entry(f, h, 0) != h.frames_offset:
+        refuse(BAD_HEADER, "the first frame is not at the frames' offset")
+    wave_header = f[h.wave_header_offset:h.seek_table_offset]
+    if crc32(wave_header) != h.wave_header_crc:
+        refuse(WAVE_PARTS_CRC, "the stored WAVE header's CRC-32 does not match")
+    md5 = hashlib.md5()
+    pcm = []
+    for i in range(h.frame_count):
+        part = pcm_bytes(decode_frame(f, h, i), h.bits)
+        md5.update(part)
+        pcm.append(part)
+    if md5.digest() != h.md5:
+        refuse(MD5_MISMATCH, "the PCM's MD5 does not match")
+    trailer = f[h.trailer_offset:h.audio_end]
+    if crc32(trailer) != h.trailer_crc:
+        refuse(WAVE_PARTS_CRC, "the stored WAVE trailer's CRC-32 does not match")
+    return b"".join([wave_header] + pcm + [trailer]), md5.hexdigest()
+
+
+def seek_entry(f, h, i):
+    # container.md#seek-table: where frame i begins; the last one ends at the trailer
+    return h.trailer_offset if i == h.frame_count else u64(f, h.seek_table_offset + 8 * i)
+
+
+def decode_frame(f, h, i):
+    """container.md#frames: frame i's header checked, its payload decoded
+    by its coding variant; gives its samples, interleaved."""
+    blocks = h.blocks(i)
+    start, end = seek_entry(f, h, i), seek_entry(f, h, i + 1)
+    if start < h.frames_offset or end > h.trailer_offset or end < start + 24:
+        corrupt(f"frame {i} is misplaced")
+    if end - start - 24 > 5 * blocks * h.channels + 4096:
+        corrupt(f"frame {i} is longer than any {blocks} blocks may take")
+    frame = f[start:end]
+    if frame[0:4] != b"VFRM":
+        corrupt(f"frame {i} has no sync")
+    if u32(frame, 20) != crc32(frame[0:20] + frame[24:]):
+        refuse(FRAME_CRC, f"frame {i}'s CRC-32 does not match")
+    if u32(frame, 4) != i:
+        corrupt(f"frame {i} says it is frame {u32(frame, 4)}")
+    if u32(frame, 16) != end - start - 24:
+        corrupt(f"frame {i}'s payload size is not its place in the seek table")
+    if u32(frame, 8) != blocks:
+        corrupt(f"frame {i} says {u32(frame, 8)} blocks, not {blocks}")
+    if u16(frame, 12) not in LEVELS:
+        corrupt(f"frame {i} has level {u16(frame, 12)}")
+    variant = u16(frame, 14)
+    if variant not in VARIANTS:                       # README.md#versions-and-variants
+        refuse(UNSUPPORTED_VERSION, f"frame {i} is of coding variant {variant}, which this decoder does not know")
+    try:
+        return VARIANTS[variant](frame[24:], h.channels, h.bits, blocks)
+    except Refused as refusal:
+        refusal.reason = f"frame {i}: {refusal.reason}"
+        raise
+
+
+# ======================================================================
+# frame.md
+
+def decode_payload_variant_0(payload, channels, bits, blocks):
+    # frame.md#variant-0: byte 0 is the method
+    if len(payload) == 0:
+        corrupt("an empty payload")
+    if payload[0] == 0:
+        return decode_verbatim(payload[1:], channels, bits, blocks)
+    if payload[0] == 1:
+        return decode_predicted(payload[1:], channels, bits, blocks)
+    corrupt(f"method {payload[0]}")
+
+
+# README.md#versions-and-variants: the payload decoder of each coding
+# variant. A new variant is one more entry, with its section in frame.md.
+VARIANTS = {
+    0: decode_payload_variant_0,
+}
+
+
+def decode_verbatim(rest, channels, bits, blocks):
+    # frame.md#verbatim-frames: signed samples, 8-bit ones included
+    size = bits // 8
+    if len(rest) != blocks * channels * size:
+        corrupt(f"a verbatim payload of {len(rest)} bytes for {blocks * channels} samples")
+    return [int.from_bytes(rest[at:at + size], "little", signed=True)
+            for at in range(0, len(rest), size)]
+
+
+class ByteReader:
+    """Reads the parameter block; a payload that ends inside it is refused."""
+
+    def __init__(self, data):
+        self.data, self.at = data, 0
+
+    def take(self, size):
+        if self.at + size > len(self.data):
+            corrupt("the payload ends inside the parameters")
+        self.at += size
+        return self.data[self.at - size:self.at]
+
+    def u8(self):
+        return self.take(1)[0]
+
+    def u16(self):
+        return int.from_bytes(self.take(2), "little")
+
+    def i16(self):
+        return int.from_bytes(self.take(2), "little", signed=True)
+
+    def rest(self):
+        return self.data[self.at:]
+
+
+class Stage:
+    def __init__(self, N, F, D):
+        self.N, self.F, self.D = N, F, D
+
+
+class Channel:
+    def __init__(self):
+        self.silent, self.wasted, self.k, self.lpc, self.q = False, 0, [], [], 0
+
+
+class Parameters:
+    def __init__(self):
+        self.E, self.c, self.stages, self.mid_side, self.channels = 0, 0, [], [], []
+
+
+def parse_parameters(reader, channels):
+    """frame.md#parameter-block: every parameter checked as it is read."""
+    p = Parameters()
+    p.E, p.c = reader.u8(), reader.u8()
+    if p.E > 2:
+        corrupt(f"entropy coder {p.E}")
+    if p.c > 32:
+        corrupt(f"pre-emphasis {p.c}")
+    S = reader.u8()
+    if S > 4:
+        corrupt(f"{S} adaptive stages")
+    for _ in range(S):
+        p.stages.append(Stage(reader.u16(), reader.u8(), reader.u8()))
+    pairs = channels // 2
+    flags = reader.take((pairs + 7) // 8)
+    p.mid_side = [bool(flags[pair // 8] >> (pair % 8) & 1) for pair in range(pairs)]
+    for _ in range(channels):
+        ch = Channel()
+        W = reader.u8()
+        ch.silent, ch.wasted = bool(W & 0x80), W & 0x7F
+        if ch.wasted > 31:
+            corrupt(f"{ch.wasted} wasted bits")
+        ch.k = list(reader.take(S))
+        for stage, k in zip(p.stages, ch.k):
+            check_stage(stage, k)
+        P = reader.u8()
+        if P > 32:
+            corrupt(f"a fixed predictor of order {P}")
+        if P > 0:
+            ch.q = reader.u8()
+            if ch.q > 15:
+                corrupt(f"a predictor of {ch.q} fraction bits")
+            ch.lpc = [reader.i16() for _ in range(P)]
+        p.channels.append(ch)
+    return p
+
+
+def check_stage(stage, k):
+    # frame.md#parameter-block: the stage rule
+    if not (16 <= stage.N <= 2048 and stage.N % 16 == 0):
+        corrupt(f"a stage of {stage.N} taps")
+    if stage.F > 24:
+        corrupt(f"a stage of {stage.F} fraction bits")
+    if stage.D > 10:
+        corrupt(f"a stage of direction resolution {stage.D}")
+    if k > 24 or k > stage.F:
+        corrupt(f"an input shift of {k} for {stage.F} fraction bits")
+
+
+def decode_predicted(rest, channels, bits, blocks):
+    """frame.md#the-cascade: codes -> undo stage S-1 ... stage 0 -> undo the
+    predictor -> de-emphasis -> left/right -> wasted bits back."""
+    reader = ByteReader(rest)
+    p = parse_parameters(reader, channels)
+    residuals = decode_residuals(p, reader.rest(), blocks)
+    planes = []
+    for ch, x in zip(p.channels, residuals):
+        if ch.silent:                     # zeros through every stage give zeros
+            planes.append(x)
+            continue
+        for stage, k in reversed(list(zip(p.stages, ch.k))):
+            x = lms_undo(x, stage.N, stage.F, stage.D, k)
+        x = lpc_undo(x, ch.lpc, ch.q)
+        x = deemphasis(x, p.c)
+        planes.append(x)
+    for pair, flagged in enumerate(p.mid_side):
+        if flagged:
+            planes[2 * pair], planes[2 * pair + 1] = left_right(planes[2 * pair], planes[2 * pair + 1])
+    return restore_wasted_bits(planes, p.channels, bits)
+
+
+def decode_residuals(p, data, blocks):
+    """frame.md#parameter-block, the table of E: each channel's residuals;
+    a silent channel's are zeros."""
+    coded = [i for i, ch in enumerate(p.channels) if not ch.silent]
+    decoded = ENTROPY_CODERS[p.E](data, len(coded), blocks)
+    residuals = [[0] * blocks for _ in p.channels]
+    for i, values in zip(coded, decoded):
+        residuals[i] = values
+    return residuals
+
+
+def left_right(mids, sides):
+    # frame.md#channel-decorrelation: mid/side
+    ls, rs = [], []
+    for m, s in zip(mids, sides):
+        r = s32(m - (s >> 1))
+        ls.append(s32(s + r))
+        rs.append(r)
+    return ls, rs
+
+
+def restore_wasted_bits(planes, channels, bits):
+    """frame.md#channel-decorrelation: wasted bits back, last; then the
+    range of every sample; interleaved."""
+    lo, hi = -(1 << (bits - 1)), (1 << (bits - 1)) - 1
+    shifted = []
+    for ch, plane in zip(channels, planes):
+        shifted.append([s32(v << ch.wasted) for v in plane])
+        if min(shifted[-1], default=0) < lo or max(shifted[-1], default=0) > hi:
+            corrupt(f"a sample outside {bits} bits")
+    return [v for block in zip(*shifted) for v in block]
+
+
+# ======================================================================
+# prediction.md
+
+def deemphasis(e, c):
+    # prediction.md#de-emphasis
+    if c == 0:
+        return e
+    x, prev = [], 0
+    for v in e:
+        prev = s32(v + ((c * prev) >> 5))
+        x.append(prev)
+    return x
+
+
+def lpc_undo(e, a, q):
+    """prediction.md#fixed-linear-predictor. The samples are kept behind P
+    zeros, so the warm-up needs no case of its own: x[i-m] before the
+    frame reads as 0. a is reversed to line up with the window."""
+    P = len(a)
+    if P == 0:
+        return e
+    a_oldest_first = a[::-1]
+    x = [0] * P + [0] * len(e)
+    for i, residual in enumerate(e):
+        acc = sum(map(mul, a_oldest_first, x[i:i + P]))     # exact
+        x[P + i] = s32(residual + (acc >> q))
+    return x[P:]
+
+
+def lms_undo(e, N, F, D, k):
+    """prediction.md#adaptive-stage-sign-error-lms, the four steps per sample.
+
+    Laid out for speed, the arithmetic unchanged: h and d keep every
+    input's 16-bit copy and direction behind N zeros (the inputs before the
+    frame), the input of sample t at N + t; weights[j] is W_L with
+    L = N - j, so it lines up with h[t + j], the input L samples back. The
+    lists' sums and maps run at C speed, and `reach` bounds the weights'
+    magnitudes, so that they are searched for saturation only when one
+    could have left 16 bits."""
+    r = F - k
+    rnd = 1 << (r - 1) if r > 0 else 0
+    dmax = 1 << (D + 2)
+    h = [0] * (N + len(e))
+    d = [0] * (N + len(e))
+    weights = [0] * N
+    reach = 0
+    avg16, sign = 16, 0
+    x = []
+    for t, residual in enumerate(e):
+        # 1. update: W_L moves by sign × d[t-1-L], the direction at index t - 1 + j
+        if sign:
+            weights = list(map(add if sign > 0 else sub, weights, d[t - 1:t - 1 + N]))
+            reach += dmax
+            if reach > 32767:
+                reach = max(max(weights), -min(weights))
+                if reach > 32767:
+                    weights = [clamp(w, -32768, 32767) for w in weights]
+                    reach = 32768
+        # 2. predict
+        dot = s32(sum(map(mul, weights, h[t:t + N])))
+        pred = s32(dot + rnd) >> r
+        # 3. undo
+        v = s32(residual + pred)
+        sign = (residual > 0) - (residual < 0)
+        # 4. feed
+        hv = clamp(v >> k, -32768, 32767)
+        mag = abs(hv)
+        step = min((mag << D) >> (avg16 >> 4).bit_length(), dmax)
+        h[N + t] = hv
+        d[N + t] = -step if hv < 0 else step
+        avg16 = avg16 + mag - (avg16 >> 4)
+        x.append(v)
+    return x
+
+
+# ======================================================================
+# entropy.md
+
+def unzigzag(u):
+    # entropy.md#zigzag-numbers
+    return (u >> 1) ^ -(u & 1)
+
+
+class BitReader:
+    """entropy.md#bit-streams: most significant bit first; bits past the
+    end read as zeros and are remembered (overran). The stream is held as
+    text of '0' and '1', so that a run of zeros is found at C speed."""
+
+    def __init__(self, data):
+        self.bits = "".join(map("{:08b}".format, data))
+        self.pos = 0
+
+    def read(self, n):                     # n = 0 .. 32
+        chunk = self.bits[self.pos:self.pos + n]
+        self.pos += n
+        return int(chunk.ljust(n, "0"), 2) if n else 0
+
+    def zeros_then_one(self, most):
+        """Reads zero bits up to a one bit (read too), or `most` zeros."""
+        one = self.bits.find("1", self.pos, self.pos + most)
+        if one < 0:
+            self.pos += most
+            return most
+        zeros, self.pos = one - self.pos, one + 1
+        return zeros
+
+    def overran(self):
+        return self.pos > len(self.bits)
+
+
+class Mean:
+    # entropy.md#the-running-mean
+    def __init__(self):
+        self.sum = 256
+
+    def mean(self):
+        return self.sum >> 4
+
+    def update(self, u):
+        self.sum = self.sum + min(u, 1 << 27) - (self.sum >> 4)
+
+
+def rice_channel(reader, blocks):
+    # entropy.md#rice-code
+    mean, out = Mean(), []
+    for _ in range(blocks):
+        k = max(mean.mean(), 1).bit_length() - 1
+        zeros = reader.zeros_then_one(24)
+        u = reader.read(32) if zeros == 24 else (zeros << k) | reader.read(k)
+        mean.update(u)
+        out.append(unzigzag(u))
+    return out
+
+
+class RangeDecoder:
+    # entropy.md#decoder
+    def __init__(self, data):
+        self.data, self.at, self.fetched_past_end = data, 0, False
+        self.range, self.code = 0xFFFFFFFF, 0
+        for _ in range(5):                 # the first byte falls out of the 32 bits
+            self.code = ((self.code << 8) | self.next_byte()) & 0xFFFFFFFF
+
+    def next_byte(self):
+        if self.at < len(self.data):
+            self.at += 1
+            return self.data[self.at - 1]
+        self.fetched_past_end = True
+        return 0
+
+    def bit(self, model, i):
+        p = model[i]
+        bound = (self.range >> 12) * p
+        if self.code >= bound:
+            self.code -= bound
+            self.range -= bound
+            model[i] = p - (p >> 5)
+            b = 1
+        else:
+            self.range = bound
+            model[i] = p + ((4096 - p) >> 5)
+            b = 0
+        while self.range < 1 << 24:
+            self.range <<= 8
+            self.code = ((self.code << 8) | self.next_byte()) & 0xFFFFFFFF
+        return b
+
+
+def golomb_channel(rc, raw, blocks):
+    # entropy.md#adaptive-golomb-code-on-the-range-coder
+    unary = [[2048] * 16 for _ in range(100)]
+    top = [[2048] * 3 for _ in range(100)]
+    mean, out = Mean(), []
+    for _ in range(blocks):
+        v = mean.mean()
+        k = v.bit_length() - 1 if v > 0 else 0
+        frac = (v >> (k - 2)) & 3 if k >= 2 else 2 * (v & 1) if k == 1 else 0
+        ctx = min(k, 24) * 4 + frac
+        q = 0
+        while q < 20 and rc.bit(unary[ctx], min(q, 15)) == 1:
+            q += 1
+        if q < 20:
+            u = q << k
+            if k > 0:
+                u |= rc.bit(top[ctx], min(q, 2)) << (k - 1)
+                u |= raw.read(k - 1)
+        else:                              # an escape: u's length, then u
+            n = raw.read(6)
+            if not 1 <= n <= 32:
+                corrupt(f"a range-coded escape of length {n}")
+            u = (1 << (n - 1)) | raw.read(n - 1)
+        mean.update(u)
+        out.append(unzigzag(u))
+    return out
+
+
+def entropy_coder_0(data, m, blocks):
+    # entropy.md#entropy-coder-0-one-rice-stream
+    reader = BitReader(data)
+    out = [rice_channel(reader, blocks) for _ in range(m)]
+    if reader.overran():
+        corrupt("the Rice stream read past the payload's end")
+    return out
+
+
+def entropy_coder_1(data, m, blocks):
+    # entropy.md#entropy-coder-1-range-coded-golomb-codes
+    if len(data) < 4:
+        corrupt("no room for the range-coded data's length")
+    L = u32(data, 0)
+    if L > len(data) - 4:
+        corrupt(f"range-coded data of {L} bytes where {len(data) - 4} are left")
+    rc = RangeDecoder(data[4:4 + L])       # its five bytes even when m = 0
+    raw = BitReader(data[4 + L:])
+    out = [golomb_channel(rc, raw, blocks) for _ in range(m)]
+    if rc.fetched_past_end:
+        corrupt("the range decoder fetched past its data's end")
+    if raw.overran():
+        corrupt("the raw bits read past the payload's end")
+    return out
+
+
+def entropy_coder_2(data, m, blocks):
+    # entropy.md#entropy-coder-2-a-rice-stream-a-channel
+    if m == 0:
+        return []
+    table = 4 * (m - 1)
+    if len(data) < table:
+        corrupt("no room for the Rice streams' lengths")
+    lengths = [u32(data, 4 * i) for i in range(m - 1)]
+    at, out = table, []
+    for i in range(m):
+        end = at + lengths[i] if i < m - 1 else len(data)
+        if end > len(data):
+            corrupt(f"Rice stream {i} is longer than what is left of the payload")
+        reader = BitReader(data[at:end])
+        out.append(rice_channel(reader, blocks))
+        if reader.overran():
+            corrupt(f"Rice stream {i} read past its end")
+        at = end
+    return out
+
+
+ENTROPY_CODERS = {0: entropy_coder_0, 1: entropy_coder_1, 2: entropy_coder_2}
+
+
+# ======================================================================
+# The command line
+
+def read_file(path):
+    with open(path, "rb") as src:
+        return src.read()
+
+
+def check_manifest(folder):
+    """vectors/README.md#the-manifest: every vector gives its code, and a
+    good one its PCM's MD5; every .ape file of the folder is listed."""
+    failures, listed, started = 0, set(), time.monotonic()
+    with open(os.path.join(folder, "manifest.txt"), encoding="utf-8") as manifest:
+        lines = [line.split(" ", 4) for line in manifest if line.strip() and not line.startswith("#")]
+    for name, code, code_name, md5, _ in lines:
+        listed.add(name)
+        want = (int(code), md5)
+        try:
+            got = (0, decode_file(read_file(os.path.join(folder, name)))[1])
+            told = got[1]
+        except Refused as refusal:
+            got, told = (refusal.code, "-"), str(refusal)
+        ok = got == want and CODE_NAMES.get(want[0]) == code_name
+        failures += not ok
+        print(f"{'ok  ' if ok else 'FAIL'} {name}: {told}" + ("" if ok else f" (expected {code_name} {md5})"))
+    unlisted = sorted(set(n for n in os.listdir(folder) if n.endswith(".ape")) - listed)
+    for name in unlisted:
+        print(f"FAIL {name}: not in the manifest")
+    failures += len(unlisted)
+    print(f"{len(lines)} vectors, {failures} failed, {time.monotonic() - started:.1f} s")
+    return 1 if failures else 0
+
+
+def main(argv):
+    prog = os.path.basename(argv[0])
+    args, source = argv[1:], None
+    try:
+        if len(args) == 2 and args[0] == "--check-manifest":
+            return check_manifest(args[1])
+        if len(args) >= 2 and args[0] == "--md5":
+            for path in args[1:]:
+                source = path
+                print(f"{decode_file(read_file(path))[1]}  {path}")
+            return 0
+        if len(args) == 2 and not args[0].startswith("--"):
+            source = args[0]
+            wave = decode_file(read_file(source))[0]
+            with open(args[1], "xb") as out:      # as Dovrell: never over an existing file
+                out.write(wave)
+            return 0
+    except Refused as refusal:
+        print(f"{prog}: {source}: refused: {refusal}", file=sys.stderr)
+        return 1
+    except OSError as error:
+        print(f"{prog}: {error}", file=sys.stderr)
+        return 1
+    print(__doc__.split("\n\n", 1)[1].rstrip(), file=sys.stderr)
+    return 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
