@@ -26,7 +26,7 @@ set(SUITE_MANUAL_DIR ${CMAKE_BINARY_DIR}/manual)
 set(SUITE_MANUAL_TOOL ${CMAKE_SOURCE_DIR}/cmake/manual_page.py)
 # The parts pages take in with @include (docs/manual/<part>.part): a page
 # is made again when one of them changes.
-set(SUITE_MANUAL_PARTS arguments common-options environment files format threads)
+set(SUITE_MANUAL_PARTS arguments common-options environment files format pipes threads)
 
 function(suite_manual_page name)
   cmake_parse_arguments(SM "EXACT_OPTIONS" "" "OPTIONS_FROM" ${ARGN})

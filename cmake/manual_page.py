@@ -327,10 +327,11 @@ COMPLETION = r"""# bash completion for {program}; made from docs/manual/{program
     complete -F {function} {program}
 """
 
-FILES = r"""    # The first file named, or a later one.
+FILES = r"""    # The first file named, or a later one; a lone "-" names a standard
+    # stream, which counts as a file.
     local i files=0
     for ((i = 1; i < cword; i++)); do
-        [[ ${{words[i]}} == -* ]] || files=$((files + 1))
+        [[ ${{words[i]}} == -?* ]] || files=$((files + 1))
     done
     if ((files == 0)); then
         {first}

@@ -56,6 +56,44 @@ using CreateCAPETag2Fn = CAPETag*(const char* apePath, int* error);
 using DestroyCAPETagFn = void(CAPETag* tag);
 using LibTextFn = const char*();
 
+// Beyond the eleven: the same calls on streams (a named file, an open
+// descriptor or the caller's callbacks), for pipes and for any source or
+// destination a program has. A stream is given by the first of path, fd
+// and the callbacks that is set.
+struct APEStream {
+    const char* path;   // a named file, with the file calls' rules
+    int fd;             // an open descriptor (-1 for none), used from its offset, never closed
+    void* context;      // handed to the callbacks
+    // Reads up to bytes: the count, 0 at the end, -1 on an error.
+    int64_t (*read)(void* context, void* buffer, int64_t bytes);
+    // Writes all bytes: 0, -1 on an error, -2 where the reader has gone.
+    int (*write)(void* context, const void* buffer, int64_t bytes);
+    // Moves to an offset from where the stream began: 0 or -1. Null where
+    // the stream cannot seek: it is then read or written front to back.
+    int (*seek)(void* context, int64_t offset);
+    // The stream's length in bytes, -1 when unknown; null for unknown.
+    int64_t (*size)(void* context);
+};
+
+// Raw integer PCM given to CompressStream instead of a WAVE file; the APE
+// file then stores a canonical WAVE header made for it (RIFF, or RF64 past
+// 4 GiB).
+struct APEPcmFormat {
+    int channels;         // 1 to 32
+    int bitsPerSample;    // of the container: 8 (unsigned), 16, 24 or 32 (signed, little-endian)
+    int validBits;        // bits that carry the signal, 0 for all of them
+    int sampleRate;       // in Hz
+    uint32_t channelMask; // WAVE speaker positions, 0 for none
+};
+
+// pcm: null when wave holds a WAVE file (RIFF, RF64 or Wave64).
+using CompressStreamFn = int(const APEStream* wave, const APEStream* ape, int level, const APEPcmFormat* pcm,
+                             int* progress, ProgressCallback* callback, int* kill);
+using DecompressStreamFn = int(const APEStream* ape, const APEStream* wave, int* progress,
+                               ProgressCallback* callback, int* kill);
+using VerifyStreamFn = int(const APEStream* ape, int* progress, ProgressCallback* callback, int* kill);
+using CreateIAPEDecompressStreamFn = IAPEDecompress*(const APEStream* ape, int* error);
+
 #ifdef LIBMONKEYSAUDIO_BUILD
 // Exported whatever the library's default visibility.
 #pragma GCC visibility push(default)
@@ -71,6 +109,10 @@ LibTextFn lib_monkeys_audio_name;
 LibTextFn lib_monkeys_audio_version;   // "Ver " then a decimal number
 LibTextFn lib_monkeys_audio_copyright;
 LibTextFn lib_monkeys_audio_components;
+CompressStreamFn CompressStream;
+DecompressStreamFn DecompressStream;
+VerifyStreamFn VerifyStream;
+CreateIAPEDecompressStreamFn CreateIAPEDecompressStream;
 }
 #pragma GCC visibility pop
 #endif
@@ -93,6 +135,8 @@ enum APEResult {
     APE_ERROR_KILLED = 1009,             // the caller's kill flag was set
     APE_ERROR_BAD_ARGUMENT = 1010,       // null path and the like
     APE_ERROR_CODER_MISMATCH = 1011,     // a coded frame failed the encoder's own check
+    APE_ERROR_OUTPUT_CLOSED = 1012,      // the output's reader has gone (a closed pipe)
+    APE_ERROR_NOT_SEEKABLE = 1013,       // a seek back on a stream that cannot seek
 
     // WAVE input
     APE_ERROR_NOT_WAVE = 2000,           // not a RIFF WAVE file

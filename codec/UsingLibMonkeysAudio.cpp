@@ -23,10 +23,18 @@
     X(DecompressFileFn, decompress_file, "DecompressFile") \
     X(VerifyFileFn, verify_file, "VerifyFile")
 
+// The stream entries, which a library may lack.
+#define LIB_MONKEYS_AUDIO_STREAM_ENTRIES(X) \
+    X(CompressStreamFn, compress_stream, "CompressStream") \
+    X(DecompressStreamFn, decompress_stream, "DecompressStream") \
+    X(VerifyStreamFn, verify_stream, "VerifyStream") \
+    X(CreateIAPEDecompressStreamFn, create_iapedecompress_stream, "CreateIAPEDecompressStream")
+
 #define DEFINE_POINTER(type, name, symbol) type* name = nullptr;
 
 namespace lib_monkeys_audio_entries {
 LIB_MONKEYS_AUDIO_ENTRIES(DEFINE_POINTER)
+LIB_MONKEYS_AUDIO_STREAM_ENTRIES(DEFINE_POINTER)
 } // namespace lib_monkeys_audio_entries
 
 const char* const kLibMonkeysAudioFileName = "libMonkeysAudio.so";
@@ -35,12 +43,14 @@ namespace {
 
 struct EntryTable {
     LIB_MONKEYS_AUDIO_ENTRIES(DEFINE_POINTER)
+    LIB_MONKEYS_AUDIO_STREAM_ENTRIES(DEFINE_POINTER)
 };
 
 void install(const EntryTable& table)
 {
 #define INSTALL_POINTER(type, name, symbol) lib_monkeys_audio_entries::name = table.name;
     LIB_MONKEYS_AUDIO_ENTRIES(INSTALL_POINTER)
+    LIB_MONKEYS_AUDIO_STREAM_ENTRIES(INSTALL_POINTER)
 #undef INSTALL_POINTER
 }
 
@@ -141,6 +151,9 @@ int get_lib_monkeys_audio_entries(image_id image)
 #undef RESOLVE_POINTER
     if (!complete)
         return -1;
+#define RESOLVE_OPTIONAL(type, name, symbol) resolve(image, symbol, table.name);
+    LIB_MONKEYS_AUDIO_STREAM_ENTRIES(RESOLVE_OPTIONAL)
+#undef RESOLVE_OPTIONAL
     install(table);
     return 0;
 }

@@ -27,6 +27,12 @@ extern CompressFileFn* compress_file;
 extern CreateIAPEDecompressFn* create_iapedecompress;
 extern DecompressFileFn* decompress_file;
 extern VerifyFileFn* verify_file;
+// Beyond the eleven, resolved with them where the library has them (null
+// where it has not): the same calls on streams, for "-" and pipes.
+extern CompressStreamFn* compress_stream;
+extern DecompressStreamFn* decompress_stream;
+extern VerifyStreamFn* verify_stream;
+extern CreateIAPEDecompressStreamFn* create_iapedecompress_stream;
 } // namespace lib_monkeys_audio_entries
 
 using lib_monkeys_audio_entries::create_capetag_1;
@@ -40,6 +46,10 @@ using lib_monkeys_audio_entries::compress_file;
 using lib_monkeys_audio_entries::create_iapedecompress;
 using lib_monkeys_audio_entries::decompress_file;
 using lib_monkeys_audio_entries::verify_file;
+using lib_monkeys_audio_entries::compress_stream;
+using lib_monkeys_audio_entries::decompress_stream;
+using lib_monkeys_audio_entries::verify_stream;
+using lib_monkeys_audio_entries::create_iapedecompress_stream;
 
 // The library's file name, as the error messages show it.
 extern const char* const kLibMonkeysAudioFileName;   // "libMonkeysAudio.so"
@@ -53,7 +63,8 @@ BString path_name_lib_monkeys_audio();
 int load_lib_monkeys_audio(image_id* image);
 
 // Fills the whole table, or leaves it as it was: the entries are taken
-// into use only when all eleven text symbols were found.
+// into use only when all eleven text symbols were found (the stream
+// entries with them, each where it was found).
 int get_lib_monkeys_audio_entries(image_id image);
 
 // Compares the number after the first four characters of the library's

@@ -14,6 +14,8 @@ namespace {
 const char kDictionaryFolder[] = "Language/Dictionaries";
 const char kSharedDictionary[] = "Halbrook";
 
+std::ostream* gConsole = &std::cout;
+
 // Library texts may be null from a careless library; print them as empty.
 const char* lib_text(LibTextFn* entry)
 {
@@ -28,6 +30,17 @@ void exp_err_lib(const char* key)
 
 
 } // namespace
+
+std::ostream& console()
+{
+    return *gConsole;
+}
+
+void print_to_standard_error()
+{
+    std::cout << std::flush;
+    gConsole = &std::cerr;
+}
 
 void TOption::Calc()
 {
@@ -67,7 +80,7 @@ BString get_text(const char* key, std::initializer_list<std::pair<const char*, B
 
 void exp_err(const BString& message)
 {
-    std::cout << get_text("ERROR: ") << message << std::endl;
+    console() << get_text("ERROR: ") << message << std::endl;
 }
 
 void exp_err_load_lib_monkeys_audio()
@@ -105,7 +118,7 @@ void exp_progress(const char* key, int32 done, int64 elapsed)
         // Nothing done yet, so no estimate: "?" rather than a gap.
         remain = "?";
     }
-    std::cout << '\r' << get_text(key, {{"%Done%", percent}, {"%Remain%", remain}}) << ' '
+    console() << '\r' << get_text(key, {{"%Done%", percent}, {"%Remain%", remain}}) << ' '
               << std::flush;
 }
 
@@ -115,28 +128,28 @@ void exp_app_info(const TOption& options)
         return;
     BString copyright(gCright);
     copyright.ReplaceAll("%AppAuthor%", get_text(gAppAuthorE).String());
-    std::cout << '\n' << gAppName << "    " << gAppVer << '\n' << copyright << "\n\n" << std::flush;
+    console() << '\n' << gAppName << "    " << gAppVer << '\n' << copyright << "\n\n" << std::flush;
 }
 
 void exp_lma_info(const TOption& options)
 {
     if (!options.lma_info)
         return;
-    std::cout << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version)
+    console() << lib_text(lib_monkeys_audio_name) << "    " << lib_text(lib_monkeys_audio_version)
               << '\n'
               << lib_text(lib_monkeys_audio_copyright) << '\n'
               << lib_text(lib_monkeys_audio_components) << '\n';
     // Which of the places the library was taken from.
     image_info library;
     if (get_image_info(gAppPrivacy.lib_image, &library) == B_OK)
-        std::cout << get_text("@Lib_Monkeys_Audio_File %Path%@", {{"%Path%", library.name}})
+        console() << get_text("@Lib_Monkeys_Audio_File %Path%@", {{"%Path%", library.name}})
                   << '\n';
-    std::cout << '\n' << std::flush;
+    console() << '\n' << std::flush;
 }
 
 void exp_usage_common_opt()
 {
-    std::cout << "  "
+    console() << "  "
               << get_text("@Usage_Help %Option1% %Option2%@",
                           {{"%Option1%", capitalize("-HELP")}, {"%Option2%", "-?"}})
               << '\n'
@@ -165,7 +178,7 @@ int startup(const TOption& options, float version)
         }
         if (options.help) {
             exp_usage();
-            std::cout << std::flush;
+            console() << std::flush;
             throw -1;
         }
     } catch (int) {
@@ -218,7 +231,7 @@ int run_main(int argc, char* argv[], const char* ownDictionary, TOption& options
     } catch (...) {
         status = 1;
     }
-    std::cout << std::flush;
+    console() << std::flush;
     unload_lib_monkeys_audio(&gAppPrivacy.lib_image);
     return status;
 }

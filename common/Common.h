@@ -1,6 +1,7 @@
 // The command-line framework: the option record and its parsing, the
 // dictionary texts and the console output, and the common start of every
-// program's main. All output goes to standard output.
+// program's main. All output goes to standard output, or to standard error
+// for a run whose standard output carries its data.
 //
 // Results are 0 for success and -1 for failure. A failure prints its own
 // reason before it returns -1 (or, inside main's work, throws the int -1).
@@ -13,6 +14,7 @@
 
 #include <functional>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 
 class TOption {
@@ -33,6 +35,12 @@ public:
 
 // Applies a common option, or reports arg as unknown and returns -1.
 int parse_opt_common(int32 id, const BString& arg, TOption& options);
+
+// Where everything is printed: standard output, or standard error once
+// print_to_standard_error() was called, for a run whose standard output
+// carries its data (a "-" destination).
+std::ostream& console();
+void print_to_standard_error();
 
 // The dictionary text of key, looked up now.
 BString get_text(const char* key);

@@ -6,27 +6,31 @@
 #include <memory>
 #include <string>
 
+#include "ElementTask.h"
 #include "OrvaneFile.h"
+#include "PadStream.h"
 
 GST_DEBUG_CATEGORY_STATIC(orvane_dec_debug);
 #define GST_CAT_DEFAULT orvane_dec_debug
 
 namespace {
 
-// Frames a buffer; the add-on hands out at most the rest of its refill at
-// a time, so a buffer may hold fewer.
+// Frames a buffer at the most.
 const guint64 kFramesPerBuffer = 4096;
 
 }  // namespace
 
-// The streaming task runs on the sink pad. Streaming state is changed by
-// it and by seeks, both under the sink pad's stream lock; what the queries
-// read is also written under the object lock.
+// The streaming task is the element's own, so that it can wait for the
+// bytes upstream pushes on its own thread. Streaming state is changed by it
+// and by seeks, both under the task's stream lock; what the queries read is
+// also written under the object lock.
 struct _GstOrvaneDec {
     GstElement parent;
 
     GstPad* sinkpad;
     GstPad* srcpad;         // added once the file is open
+    TPadStream* stream;     // the sink pad's bytes, as the codec library reads them
+    TElementTask* task;
 
     TOrvaneFile* file;      // null until opened
     gboolean failed;        // the open failed and was reported
@@ -99,32 +103,38 @@ GstAudioFormat sample_format(int32 bytesPerSample)
     }
 }
 
-// The local file upstream reads; false, with the error posted, when the
-// stream is no local file.
-bool upstream_file(GstOrvaneDec* self, std::string* path)
+// How the messages name the stream: the local file upstream reads, the
+// URI it reads, or neither.
+std::string stream_name(GstOrvaneDec* self)
 {
     GstQuery* query = gst_query_new_uri();
     gchar* uri = nullptr;
     if (gst_pad_peer_query(self->sinkpad, query))
         gst_query_parse_uri(query, &uri);
     gst_query_unref(query);
-    if (uri == nullptr) {
-        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ,
-            ("orvanedec plays local files only, and this stream does not come from a file"),
-            ("upstream answers no URI query"));
-        return false;
-    }
-    gchar* name = g_filename_from_uri(uri, nullptr, nullptr);
-    if (name == nullptr) {
-        GST_ELEMENT_ERROR(self, RESOURCE, OPEN_READ,
-            ("orvanedec plays local files only, and %s is not a local file", uri), (nullptr));
-        g_free(uri);
-        return false;
-    }
-    *path = name;
-    g_free(name);
+    if (uri == nullptr)
+        return "The stream";
+    gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
+    std::string name = path != nullptr ? path : uri;
+    g_free(path);
     g_free(uri);
-    return true;
+    return name;
+}
+
+// Posts an error of the task until the element is stopped, a few times at
+// most: a decodebin drops the errors of an element until it has connected
+// it, and the element started streaming before. What upstream still pushes
+// is not needed then. True when the element was stopped.
+template <typename Post>
+bool report(GstOrvaneDec* self, Post post)
+{
+    self->stream->Done();
+    for (int attempt = 0; attempt < 3; attempt++) {
+        post();
+        if (self->stream->WaitForStop(G_USEC_PER_SEC / 2))
+            return true;
+    }
+    return false;
 }
 
 void post_open_error(GstOrvaneDec* self, TOpenFault fault, const std::string& message)
@@ -132,7 +142,6 @@ void post_open_error(GstOrvaneDec* self, TOpenFault fault, const std::string& me
     const char* text = message.c_str();
     switch (fault) {
     case TOpenFault::kNoCodecLibrary:
-    case TOpenFault::kNoAddOn:
         GST_ELEMENT_ERROR(self, LIBRARY, INIT, ("%s", text), (nullptr));
         break;
     case TOpenFault::kUnreadable:
@@ -140,9 +149,6 @@ void post_open_error(GstOrvaneDec* self, TOpenFault fault, const std::string& me
         break;
     case TOpenFault::kNotOurs:
         GST_ELEMENT_ERROR(self, STREAM, WRONG_TYPE, ("%s", text), (nullptr));
-        break;
-    case TOpenFault::kBadFormat:
-        GST_ELEMENT_ERROR(self, STREAM, FORMAT, ("%s", text), (nullptr));
         break;
     default:
         GST_ELEMENT_ERROR(self, STREAM, DECODE, ("%s", text), (nullptr));
@@ -177,34 +183,33 @@ void add_src_pad(GstOrvaneDec* self)
     gst_element_no_more_pads(GST_ELEMENT(self));
 }
 
-// Opens the file upstream reads, once; false when it cannot be played
-// (reported once).
+// Opens the file on the sink pad's bytes, once; false when it cannot be
+// played (reported once) or the opening was interrupted.
 bool ensure_open(GstOrvaneDec* self)
 {
     if (self->file != nullptr)
         return true;
-    if (self->failed)
-        return false;
-    self->failed = TRUE;
-    std::string path;
-    if (!upstream_file(self, &path))
+    if (self->failed || !self->stream->Open())
         return false;
     TOpenFault fault;
     std::string message;
-    std::unique_ptr<TOrvaneFile> file = TOrvaneFile::Open(path, &fault, &message);
+    const std::string name = stream_name(self);
+    std::unique_ptr<TOrvaneFile> file = TOrvaneFile::Open(self->stream->Stream(), name, &fault, &message);
     if (file == nullptr) {
-        post_open_error(self, fault, message);
+        if (self->stream->Interrupted())
+            return false;
+        self->failed = TRUE;
+        report(self, [&] { post_open_error(self, fault, message); });
         return false;
     }
-    const TAudioFileInfo& info = file->Info();
     GstAudioInfo audio;
-    gst_audio_info_set_format(&audio, sample_format(info.bytesPerSample), gint(info.sampleRate), info.channels,
-        channel_positions(info.channels));
-    GST_INFO_OBJECT(self, "%s: %" G_GUINT64_FORMAT " frames of %d channels, %d bytes a sample, at %d Hz",
-        path.c_str(), file->Frames(), info.channels, info.bytesPerSample, gint(info.sampleRate));
+    gst_audio_info_set_format(&audio, sample_format(file->BytesPerSample()), file->SampleRate(), file->Channels(),
+        channel_positions(file->Channels()));
+    GST_INFO_OBJECT(self, "%s: %" G_GUINT64_FORMAT " frames of %d channels, %d bytes a sample, at %d Hz, %s",
+        name.c_str(), file->Frames(), file->Channels(), file->BytesPerSample(), file->SampleRate(),
+        self->stream->Stream().seek != nullptr ? "seekable" : "front to back");
 
     GST_OBJECT_LOCK(self);
-    self->failed = FALSE;
     self->info = audio;
     self->frames = file->Frames();
     self->end = self->frames;
@@ -217,7 +222,7 @@ bool ensure_open(GstOrvaneDec* self)
 
 void close_file(GstOrvaneDec* self)
 {
-    GST_PAD_STREAM_LOCK(self->sinkpad);
+    g_rec_mutex_lock(self->task->Lock());
     if (self->srcpad != nullptr) {
         gst_pad_set_active(self->srcpad, FALSE);
         gst_element_remove_pad(GST_ELEMENT(self), self->srcpad);
@@ -238,7 +243,7 @@ void close_file(GstOrvaneDec* self)
     self->discont = TRUE;
     GST_OBJECT_UNLOCK(self);
     delete file;
-    GST_PAD_STREAM_UNLOCK(self->sinkpad);
+    g_rec_mutex_unlock(self->task->Lock());
 }
 
 void add_text(GstTagList* list, const char* tag, const std::string& value)
@@ -260,7 +265,7 @@ GstTagList* file_tags(const TOrvaneFile& file)
     add_text(list, GST_TAG_ALBUM, tags.album);
     add_text(list, GST_TAG_COMMENT, tags.comment);
     add_text(list, GST_TAG_GENRE, tags.genre);
-    add_text(list, GST_TAG_AUDIO_CODEC, file.Info().typeDescription);
+    add_text(list, GST_TAG_AUDIO_CODEC, "Monkey's Audio");
     // A year, or a date written as ISO 8601 ("2003", "2003-05-17").
     if (GstDateTime* date = tags.year.empty() ? nullptr : gst_date_time_new_from_iso8601_string(tags.year.c_str())) {
         gst_tag_list_add(list, GST_TAG_MERGE_APPEND, GST_TAG_DATE_TIME, date, nullptr);
@@ -298,7 +303,7 @@ void push_eos(GstOrvaneDec* self)
 void pause_streaming(GstOrvaneDec* self, GstFlowReturn flow)
 {
     GST_DEBUG_OBJECT(self, "pausing: %s", gst_flow_get_name(flow));
-    gst_pad_pause_task(self->sinkpad);
+    self->task->Pause();
     if (flow == GST_FLOW_EOS && self->segmentSeek) {
         const GstClockTime stop = frame_time(self, self->end);
         GstMessage* message = gst_message_new_segment_done(GST_OBJECT(self), GST_FORMAT_TIME, gint64(stop));
@@ -318,7 +323,7 @@ void pause_streaming(GstOrvaneDec* self, GstFlowReturn flow)
 void stream_loop(GstOrvaneDec* self)
 {
     if (!ensure_open(self)) {
-        gst_pad_pause_task(self->sinkpad);   // reported
+        self->task->Pause();   // reported, or interrupted
         return;
     }
     if (self->sendSegment) {
@@ -332,6 +337,9 @@ void stream_loop(GstOrvaneDec* self)
         self->sendTags = FALSE;
     }
     if (self->next >= self->end) {
+        // Past the audio the stream holds only the tag: not needed.
+        if (self->end == self->frames)
+            self->stream->Done();
         pause_streaming(self, GST_FLOW_EOS);
         return;
     }
@@ -341,23 +349,33 @@ void stream_loop(GstOrvaneDec* self)
     GstBuffer* buffer = gst_buffer_new_allocate(nullptr, gsize(want * frameSize), nullptr);
     GstMapInfo map;
     gst_buffer_map(buffer, &map, GST_MAP_WRITE);
-    const int32 read = self->file->Decoder().Read(map.data, guint32(want * frameSize));
+    guint32 read = 0;
+    const int result = self->file->Read(map.data, guint32(want), &read);
     gst_buffer_unmap(buffer, &map);
-    // The add-on's read gives 0 at the end and also when the library fails
-    // a frame: short of the file's length, the data stopped early.
-    if (read <= 0 || guint64(read) > want) {
+    if (result != 0 || read == 0 || read > want) {
         gst_buffer_unref(buffer);
-        if (read < 0 || guint64(read) > want) {
-            GST_ELEMENT_ERROR(self, STREAM, DECODE,
-                ("The Orvane add-on returned %d frames where at most %" G_GUINT64_FORMAT " were asked for",
-                    read, want), (nullptr));
-        } else {
-            GST_ELEMENT_ERROR(self, STREAM, DECODE,
-                ("The file is damaged: its audio stops at frame %" G_GUINT64_FORMAT " of %" G_GUINT64_FORMAT,
-                    self->next, self->frames), (nullptr));
-        }
-        gst_pad_pause_task(self->sinkpad);
-        push_eos(self);
+        self->task->Pause();
+        // A seek or the end of streaming stopped the reading: no fault.
+        if (self->stream->Interrupted())
+            return;
+        const std::string name = stream_name(self);
+        const bool stopped = report(self, [&] {
+            if (result == APE_ERROR_READ) {
+                GST_ELEMENT_ERROR(self, RESOURCE, READ,
+                    ("%s cannot be read: its audio stops at frame %" G_GUINT64_FORMAT " of %" G_GUINT64_FORMAT,
+                        name.c_str(), self->next, self->frames), (nullptr));
+            } else if (result == APE_ERROR_TRUNCATED) {
+                GST_ELEMENT_ERROR(self, STREAM, DECODE,
+                    ("%s is cut short: its audio stops at frame %" G_GUINT64_FORMAT " of %" G_GUINT64_FORMAT,
+                        name.c_str(), self->next, self->frames), (nullptr));
+            } else {
+                GST_ELEMENT_ERROR(self, STREAM, DECODE,
+                    ("The file is damaged: its audio stops at frame %" G_GUINT64_FORMAT " of %" G_GUINT64_FORMAT,
+                        self->next, self->frames), ("codec library error %d", result));
+            }
+        });
+        if (!stopped)
+            push_eos(self);
         return;
     }
 
@@ -381,12 +399,13 @@ void stream_loop(GstOrvaneDec* self)
         pause_streaming(self, flow);
 }
 
-gboolean start_streaming(GstOrvaneDec* self)
+gboolean start_streaming(GstOrvaneDec* self, bool pull)
 {
+    self->stream->Start(pull);
     GST_OBJECT_LOCK(self);
     self->streaming = TRUE;
     GST_OBJECT_UNLOCK(self);
-    return gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
+    return self->task->Start();
 }
 
 void stop_streaming(GstOrvaneDec* self)
@@ -394,7 +413,8 @@ void stop_streaming(GstOrvaneDec* self)
     GST_OBJECT_LOCK(self);
     self->streaming = FALSE;
     GST_OBJECT_UNLOCK(self);
-    gst_pad_stop_task(self->sinkpad);
+    self->stream->Stop();
+    self->task->Stop();
 }
 
 // Where a seek leads in the open file: the segment, the first frame and
@@ -416,8 +436,9 @@ bool seek_target(GstOrvaneDec* self, GstEvent* event, GstSegment* segment, guint
     *end = GST_CLOCK_TIME_IS_VALID(segment->stop) ? MIN(MAX(frame_at(self, segment->stop), *first), self->frames)
                                                   : self->frames;
     segment->position = frame_time(self, *first);
-    // The add-on seeks to 32-bit frame numbers.
-    return *first <= G_MAXUINT32;
+    // A stream read front to back is played from its start; the
+    // decompressor seeks to 31-bit frame numbers.
+    return self->stream->Stream().seek != nullptr && *first <= G_MAXINT32;
 }
 
 gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
@@ -448,10 +469,13 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
     }
     bool done = false;
     if (possible) {
-        gst_pad_pause_task(self->sinkpad);
-        GST_PAD_STREAM_LOCK(self->sinkpad);
+        // The task may wait for upstream's bytes: it is woken first.
+        self->stream->Interrupt();
+        self->task->Pause();
+        g_rec_mutex_lock(self->task->Lock());
+        self->stream->Resume();
         done = ensure_open(self) && seek_target(self, event, &segment, &first, &end)
-            && self->file->Decoder().Seek(guint32(first)) == 0;
+            && self->file->Seek(first) == 0;
         if (done) {
             GST_DEBUG_OBJECT(self, "seek to frame %" G_GUINT64_FORMAT ", stop before %" G_GUINT64_FORMAT, first,
                 end);
@@ -480,8 +504,8 @@ gboolean perform_seek(GstOrvaneDec* self, GstEvent* event)
         const gboolean streaming = self->streaming;
         GST_OBJECT_UNLOCK(self);
         if (streaming)
-            gst_pad_start_task(self->sinkpad, GstTaskFunction(stream_loop), self, nullptr);
-        GST_PAD_STREAM_UNLOCK(self->sinkpad);
+            self->task->Start();
+        g_rec_mutex_unlock(self->task->Lock());
     }
     if (srcpad != nullptr)
         gst_object_unref(srcpad);
@@ -535,7 +559,8 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query)
         gst_query_parse_seeking(query, &format, nullptr, nullptr, nullptr);
         if (open) {
             const bool time = format == GST_FORMAT_TIME;
-            gst_query_set_seeking(query, format, time, 0, time ? gint64(frame_time(self, self->frames)) : -1);
+            gst_query_set_seeking(query, format, time && self->stream->Stream().seek != nullptr, 0,
+                time ? gint64(frame_time(self, self->frames)) : -1);
             done = TRUE;
         }
         break;
@@ -558,21 +583,22 @@ gboolean src_query(GstPad* pad, GstObject* parent, GstQuery* query)
     return done;
 }
 
-// The file is read by name; what upstream sends is not needed.
-GstFlowReturn sink_chain(GstPad*, GstObject*, GstBuffer* buffer)
+// Push mode: upstream's bytes are queued for the task, and the events
+// about them kept in mind; nothing of upstream's goes further downstream.
+GstFlowReturn sink_chain(GstPad*, GstObject* parent, GstBuffer* buffer)
 {
-    gst_buffer_unref(buffer);
-    return GST_FLOW_OK;
+    return GST_ORVANE_DEC(parent)->stream->Chain(buffer);
 }
 
-gboolean sink_event(GstPad*, GstObject*, GstEvent* event)
+gboolean sink_event(GstPad*, GstObject* parent, GstEvent* event)
 {
+    GST_ORVANE_DEC(parent)->stream->Event(event);
     gst_event_unref(event);
     return TRUE;
 }
 
-// Pull mode when upstream offers it, so that upstream reads nothing;
-// otherwise its buffers are dropped.
+// Pull mode when upstream offers it with seeks, so that the file is read
+// where it is needed; otherwise upstream pushes it.
 gboolean sink_activate(GstPad* pad, GstObject*)
 {
     GstQuery* query = gst_query_new_scheduling();
@@ -584,11 +610,11 @@ gboolean sink_activate(GstPad* pad, GstObject*)
     return gst_pad_activate_mode(pad, GST_PAD_MODE_PUSH, TRUE);
 }
 
-gboolean sink_activate_mode(GstPad*, GstObject* parent, GstPadMode, gboolean active)
+gboolean sink_activate_mode(GstPad*, GstObject* parent, GstPadMode mode, gboolean active)
 {
     GstOrvaneDec* self = GST_ORVANE_DEC(parent);
     if (active)
-        return start_streaming(self);
+        return start_streaming(self, mode == GST_PAD_MODE_PULL);
     stop_streaming(self);
     return TRUE;
 }
@@ -597,6 +623,13 @@ gboolean sink_activate_mode(GstPad*, GstObject* parent, GstPadMode, gboolean act
 
 static GstStateChangeReturn gst_orvane_dec_change_state(GstElement* element, GstStateChange transition)
 {
+    // Without the codec library the element cannot work: it says so
+    // before it takes any stream.
+    std::string message;
+    if (transition == GST_STATE_CHANGE_NULL_TO_READY && !load_codec_library(&message)) {
+        GST_ELEMENT_ERROR(element, LIBRARY, INIT, ("%s", message.c_str()), (nullptr));
+        return GST_STATE_CHANGE_FAILURE;
+    }
     const GstStateChangeReturn result
         = GST_ELEMENT_CLASS(gst_orvane_dec_parent_class)->change_state(element, transition);
     // The pads are inactive now and the task has ended.
@@ -605,15 +638,24 @@ static GstStateChangeReturn gst_orvane_dec_change_state(GstElement* element, Gst
     return result;
 }
 
+static void gst_orvane_dec_finalize(GObject* object)
+{
+    GstOrvaneDec* self = GST_ORVANE_DEC(object);
+    delete self->task;
+    delete self->stream;
+    G_OBJECT_CLASS(gst_orvane_dec_parent_class)->finalize(object);
+}
+
 static void gst_orvane_dec_class_init(GstOrvaneDecClass* klass)
 {
     GstElementClass* element = GST_ELEMENT_CLASS(klass);
+    G_OBJECT_CLASS(klass)->finalize = gst_orvane_dec_finalize;
     element->change_state = gst_orvane_dec_change_state;
-    GST_DEBUG_CATEGORY_INIT(orvane_dec_debug, "orvanedec", 0, "APE files through the Orvane add-on");
+    GST_DEBUG_CATEGORY_INIT(orvane_dec_debug, "orvanedec", 0, "APE files through the codec library");
     gst_element_class_add_static_pad_template(element, &sink_template);
     gst_element_class_add_static_pad_template(element, &src_template);
     gst_element_class_set_static_metadata(element, "Orvane APE decoder", "Codec/Decoder/Audio",
-        "Decodes the VELMOR suite's lossless APE files (made by Fennick) through the Orvane add-on",
+        "Decodes the VELMOR suite's lossless APE files (made by Fennick) from any source, through the codec library",
         "VELMOR");
 }
 
@@ -625,6 +667,8 @@ static void gst_orvane_dec_init(GstOrvaneDec* self)
     gst_pad_set_chain_function(self->sinkpad, sink_chain);
     gst_pad_set_event_function(self->sinkpad, sink_event);
     gst_element_add_pad(GST_ELEMENT(self), self->sinkpad);
+    self->stream = new TPadStream(self->sinkpad);
+    self->task = new TElementTask(GstTaskFunction(stream_loop), self);
 
     gst_audio_info_init(&self->info);
     close_file(self);

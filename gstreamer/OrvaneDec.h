@@ -1,9 +1,9 @@
 // orvanedec: the decoder element of the GStreamer plug-in. It takes the
 // suite's APE files (caps audio/x-velmor-ape, found by the plug-in's type
-// finder), asks upstream for the local file they come from, and plays that
-// file through the Orvane add-on: raw integer PCM with exact timestamps,
-// duration and position queries, flushing and accurate TIME seeks, and the
-// file's tags.
+// finder) from any source, pulled or pushed, and decodes them through the
+// codec library: raw integer PCM with exact timestamps, duration and
+// position queries, flushing and accurate TIME seeks where upstream can
+// seek, and the file's tags.
 #pragma once
 
 #include <gst/gst.h>

@@ -1,11 +1,10 @@
-// One APE file opened for the GStreamer element. Its PCM comes from the
-// Orvane add-on, loaded through the player's add-on loader exactly as the
-// player loads it; only what the add-on does not report, the exact length
-// in frames and the tag fields, is read from the codec library's
-// description of the file. Nothing here knows GStreamer.
+// One APE file read through the codec library's decompressor on a stream
+// (the element's sink pad): its format, its exact length in frames, its tag
+// fields, its PCM and sample-exact seeks. Nothing here knows GStreamer.
 #pragma once
 
-#include <AddOnLoader.h>
+#include <MonkeysAudioLib.h>
+#include <SupportDefs.h>
 
 #include <memory>
 #include <string>
@@ -13,43 +12,50 @@
 // Why a file could not be opened.
 enum class TOpenFault {
     kNone,
-    kNoCodecLibrary,   // libMonkeysAudio.so missing, incomplete or too old
-    kNoAddOn,          // the add-on file missing or not a player add-on
-    kUnreadable,       // the file cannot be read
+    kNoCodecLibrary,   // libMonkeysAudio.so missing, incomplete, too old or without streams
+    kUnreadable,       // the stream cannot be read
     kNotOurs,          // not an APE file of this codec
     kDamaged,          // ours, but damaged or cut short
-    kBadFormat,        // the add-on took it but reports a format no one can play
 };
 
 struct TFileTags {
     std::string title, artist, album, comment, year, genre, track;
 };
 
+// The codec library, loaded once for the process; false with a message
+// for the user when it cannot be used (tried again on the next call).
+bool load_codec_library(std::string* message);
+
 class TOrvaneFile {
 public:
-    // The add-on the element loads: $ORVANE_ADDON when set, else the first
-    // there is of the one the user install puts beside the player
-    // (~/.local/lib/velmor/ApePlayer/add-ons/Orvane.so) and the one of the
-    // installation the plug-in belongs to; empty when there is none.
-    static std::string AddOnPath();
+    // Null, with the fault and a message for the user naming the file as
+    // name, when the stream cannot be played.
+    static std::unique_ptr<TOrvaneFile> Open(const APEStream& stream, const std::string& name, TOpenFault* fault,
+        std::string* message);
+    ~TOrvaneFile();
 
-    // Null, with the fault and a message for the user, when the file
-    // cannot be played.
-    static std::unique_ptr<TOrvaneFile> Open(const std::string& path, TOpenFault* fault, std::string* message);
-
-    const TAudioFileInfo& Info() const { return fInfo; }
-    uint32 FrameSize() const { return fInfo.FrameSize(); }
+    int32 Channels() const { return fChannels; }
+    int32 BytesPerSample() const { return fBytesPerSample; }
+    int32 SampleRate() const { return fSampleRate; }
+    uint32 FrameSize() const { return uint32(fChannels * fBytesPerSample); }
     // The length in frames, as the file's header gives it.
     uint64 Frames() const { return fFrames; }
+    // Empty where the stream cannot seek to the tag at its end.
     const TFileTags& Tags() const { return fTags; }
-    // The add-on's decoder of this file; its calls must not overlap.
-    TAddOnDecoder& Decoder() { return *fDecoder; }
+
+    // Decodes up to count frames into buffer; *got tells how many. Returns
+    // the library's result, 0 on success.
+    int Read(void* buffer, uint32 count, uint32* got);
+    // Makes frame the next one Read decodes.
+    int Seek(uint64 frame);
 
 private:
     TOrvaneFile() = default;
 
-    std::unique_ptr<TAddOnDecoder> fDecoder;
-    TAudioFileInfo fInfo;
+    IAPEDecompress* fDecompressor = nullptr;
+    int32 fChannels = 0;
+    int32 fBytesPerSample = 0;
+    int32 fSampleRate = 0;
     uint64 fFrames = 0;
     TFileTags fTags;
 };

@@ -1,8 +1,9 @@
 // The GStreamer plug-in "orvane": a type finder that knows the suite's APE
-// files by their first eight bytes, and the decoder element orvanedec that
-// plays them through the Orvane add-on. The caps are the suite's own, so no
-// other format's elements are offered these files, and the element ranks
-// primary, so that decodebin and playbin pick it.
+// files by their first eight bytes, the decoder element orvanedec that
+// plays them from any source, and the encoder element orvaneenc that makes
+// them, both through the codec library. The caps are the suite's own, so no
+// other format's elements are offered these files, and the elements rank
+// primary, so that decodebin, playbin and encodebin pick them.
 #include <gst/gst.h>
 
 #include <cstring>
@@ -11,6 +12,7 @@
 #define PACKAGE "velmor-ape-suite"
 
 #include "OrvaneDec.h"
+#include "OrvaneEnc.h"
 
 namespace {
 
@@ -34,11 +36,12 @@ gboolean plugin_init(GstPlugin* plugin)
     GstCaps* caps = gst_caps_new_empty_simple(ORVANE_APE_CAPS);
     const gboolean found = gst_type_find_register(plugin, "velmor-ape", kTypeFindRank, find_type, "ape", caps,
         caps, GDestroyNotify(gst_caps_unref));
-    return found && gst_element_register(plugin, "orvanedec", GST_RANK_PRIMARY, GST_TYPE_ORVANE_DEC);
+    return found && gst_element_register(plugin, "orvanedec", GST_RANK_PRIMARY, GST_TYPE_ORVANE_DEC)
+        && gst_element_register(plugin, "orvaneenc", GST_RANK_PRIMARY, GST_TYPE_ORVANE_ENC);
 }
 
 }  // namespace
 
 GST_PLUGIN_DEFINE(GST_VERSION_MAJOR, GST_VERSION_MINOR, orvane,
-    "Plays the VELMOR suite's APE files (made by Fennick) through the Orvane add-on of ApePlayer",
+    "Plays and makes the VELMOR suite's APE files (those of Fennick) through its codec library",
     plugin_init, "1.0", "unknown", "VELMOR APE suite", "Unknown package origin")

@@ -18,19 +18,19 @@ intptr_t IAPEDecompress::GetInfo(int, intptr_t, intptr_t) { return 0; }
 
 namespace monkeys {
 
-int Decompressor::open(const char* path, Decompressor*& out)
+int Decompressor::open(const APEStream& stream, Decompressor*& out)
 {
     out = nullptr;
     Decompressor* d = new (std::nothrow) Decompressor;
     if (!d)
         return APE_ERROR_NO_MEMORY;
-    struct stat st;
-    int rc = open_source(path, d->fd_, st);
+    int rc = open_input(stream, d->in_);
     if (rc == APE_OK)
-        rc = d->reader_.open(d->fd_.get(), uint64_t(st.st_size));
+        rc = d->reader_.open(*d->in_, nullptr);
     if (rc == APE_OK) {
         try {
-            d->path_ = path;
+            if (stream.path)
+                d->path_ = stream.path;
             d->samples_.resize(d->reader_.frameSamples());
         } catch (const std::bad_alloc&) {
             rc = APE_ERROR_NO_MEMORY;
@@ -46,6 +46,21 @@ int Decompressor::open(const char* path, Decompressor*& out)
 
 Decompressor::~Decompressor() { delete tag_; }
 
+CAPETag* Decompressor::OpenTag()
+{
+    const int64_t audioEnd = int64_t(reader_.header().audioEnd);
+    if (!path_.empty())
+        return open_file_tag(path_.c_str(), audioEnd, nullptr);
+    // A stream's tag is read where the stream can go to its end; a stream
+    // read front to back has none to give.
+    if (!in_->seekable() || in_->size() < 0)
+        return new (std::nothrow) CAPETag;
+    Input& in = *in_;
+    return read_tag([&](int64_t offset, void* data, size_t size) {
+        return in.readAt(uint64_t(offset), data, size) == APE_OK;
+    }, in.size(), audioEnd);
+}
+
 int Decompressor::GetData(char* buffer, int blocks, int* blocksRetrieved)
 {
     if (blocksRetrieved)
@@ -60,7 +75,9 @@ int Decompressor::GetData(char* buffer, int blocks, int* blocksRetrieved)
         uint64_t frame = position_ / h.blocksPerFrame;
         if (int64_t(frame) != decodedFrame_) {
             decodedFrame_ = -1;
-            int rc = reader_.decodeFrame(frame, samples_.data());
+            int rc = reader_.readFrame(frame, frame_);
+            if (rc == APE_OK)
+                rc = reader_.decodeFrame(frame, frame_, samples_.data());
             if (rc != APE_OK)
                 return rc;
             decodedFrame_ = int64_t(frame);
@@ -97,7 +114,7 @@ intptr_t Decompressor::GetInfo(int field, intptr_t, intptr_t)
     case APE_INFO_LENGTH_MS: return intptr_t(h.totalBlocks * 1000 / h.sampleRate);
     case APE_INFO_TAG:
         if (!tag_)
-            tag_ = open_file_tag(path_.c_str(), int64_t(h.audioEnd), nullptr);
+            tag_ = OpenTag();
         return reinterpret_cast<intptr_t>(tag_);
     case APE_DECOMPRESS_CURRENT_MS: return intptr_t(position_ * 1000 / h.sampleRate);
     case APE_DECOMPRESS_TOTAL_BLOCKS: return intptr_t(h.totalBlocks);

@@ -13,15 +13,6 @@
 
 namespace monkeys {
 
-FileHandle::~FileHandle() { reset(); }
-
-void FileHandle::reset(int fd)
-{
-    if (fd_ >= 0)
-        ::close(fd_);
-    fd_ = fd;
-}
-
 int open_source(const char* path, FileHandle& fd, struct stat& st)
 {
     if (!path || !*path)
@@ -46,73 +37,6 @@ int open_source(const char* path, FileHandle& fd, struct stat& st)
     return APE_OK;
 }
 
-int read_at(int fd, uint64_t offset, void* data, size_t size)
-{
-    char* p = static_cast<char*>(data);
-    while (size > 0) {
-        ssize_t n = ::pread(fd, p, size, off_t(offset));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return APE_ERROR_READ;
-        }
-        if (n == 0)
-            return APE_ERROR_TRUNCATED;
-        p += n;
-        size -= size_t(n);
-        offset += uint64_t(n);
-    }
-    return APE_OK;
-}
-
-namespace {
-
-// Writes at the file's position when offset is negative.
-int write_whole(int fd, const void* data, size_t size, int64_t offset)
-{
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = offset < 0 ? ::write(fd, p, size) : ::pwrite(fd, p, size, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return APE_ERROR_WRITE;
-        p += n;
-        size -= size_t(n);
-        if (offset >= 0)
-            offset += n;
-    }
-    return APE_OK;
-}
-
-} // namespace
-
-int write_all(int fd, const void* data, size_t size) { return write_whole(fd, data, size, -1); }
-
-int write_at(int fd, uint64_t offset, const void* data, size_t size)
-{
-    return write_whole(fd, data, size, int64_t(offset));
-}
-
-int copy_range(int inFd, uint64_t offset, uint64_t size, uint32_t& crc, int outFd)
-{
-    uint8_t buffer[1 << 16];
-    while (size > 0) {
-        size_t n = size < sizeof buffer ? size_t(size) : sizeof buffer;
-        int rc = read_at(inFd, offset, buffer, n);
-        if (rc != APE_OK)
-            return rc;
-        crc = crc32(crc, buffer, n);
-        if (outFd >= 0 && (rc = write_all(outFd, buffer, n)) != APE_OK)
-            return rc;
-        offset += n;
-        size -= n;
-    }
-    return APE_OK;
-}
-
-namespace {
-
 std::string folder_of(const std::string& path)
 {
     size_t slash = path.find_last_of('/');
@@ -122,6 +46,8 @@ std::string folder_of(const std::string& path)
         return "/";
     return path.substr(0, slash);
 }
+
+namespace {
 
 // The process's umask, read without changing it (umask() would race with
 // other threads).
@@ -161,7 +87,7 @@ void OutputFile::discard()
     fd_.reset();
 }
 
-int OutputFile::create(const char* path, const struct stat& source)
+int OutputFile::create(const char* path, const struct stat* source)
 {
     if (!path || !*path)
         return APE_ERROR_BAD_ARGUMENT;
@@ -170,43 +96,40 @@ int OutputFile::create(const char* path, const struct stat& source)
         return APE_ERROR_DESTINATION_UNWRITABLE;
     struct stat st;
     // stat follows links: a link (or another name) to the source is the source.
-    if (::stat(path, &st) == 0 && st.st_dev == source.st_dev && st.st_ino == source.st_ino)
+    if (source && ::stat(path, &st) == 0 && st.st_dev == source->st_dev && st.st_ino == source->st_ino)
         return APE_ERROR_SAME_FILE;
     if (::lstat(path, &st) == 0)
         return APE_ERROR_DESTINATION_EXISTS;
-    std::string folder = folder_of(path_);
-    int f = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    size_t slash = path_.find_last_of('/');
+    int rc = open_unnamed(folder_of(path_), slash == std::string::npos ? path_ : path_.substr(slash + 1), fd_,
+                          tempPath_);
+    if (rc == APE_OK)
+        attach(fd_.get(), true);
+    return rc;
+}
+
+int open_unnamed(const std::string& folder, const std::string& base, FileHandle& fd, std::string& tempPath)
+{
+    tempPath.clear();
+    int f = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0666);
     if (f >= 0) {
-        fd_.reset(f);
+        fd.reset(f);
         return APE_OK;
     }
     if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
         return open_error(errno);
-    // No unnamed files here: a hidden temporary name beside the destination.
-    size_t slash = path_.find_last_of('/');
-    std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-    std::string temp = (folder == "/" ? "" : folder) + "/." + base + ".XXXXXX";
-    std::string buffer = temp;
+    // No unnamed files here: a hidden temporary name.
+    std::string buffer = (folder == "/" ? "" : folder) + "/." + base + ".XXXXXX";
     f = ::mkostemp(buffer.data(), O_CLOEXEC);
     if (f < 0)
         return open_error(errno);
-    tempPath_ = buffer;
-    fd_.reset(f);
+    tempPath = buffer;
+    fd.reset(f);
     ::fchmod(f, 0666 & ~current_umask());
     return APE_OK;
 }
 
-void Writeback::grew(uint64_t bytes)
-{
-    end_ += bytes;
-    if (fd_ < 0 || end_ - sent_ < kStep)
-        return;
-    // a hint: where it is refused, the final sync does it all
-    ::sync_file_range(fd_, off64_t(sent_), off64_t(end_ - sent_), SYNC_FILE_RANGE_WRITE);
-    sent_ = end_;
-}
-
-int OutputFile::commit()
+int OutputFile::finish()
 {
     int f = fd_.get();
     if (f < 0)

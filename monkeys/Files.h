@@ -1,78 +1,42 @@
-// File plumbing shared by the three file calls: opening a source,
-// reading and writing whole ranges, and an output file that appears
-// under its name only once it is complete.
+// Named files of the file calls: opening a source, and an output file that
+// appears under its name only once it is complete.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
 
 #include <sys/stat.h>
 
+#include "FileIo.h"
+#include "Stream.h"
+
 namespace monkeys {
-
-// Owns a file descriptor.
-class FileHandle {
-public:
-    FileHandle() = default;
-    explicit FileHandle(int fd) : fd_(fd) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle();
-    int get() const { return fd_; }
-    void reset(int fd = -1);
-
-private:
-    int fd_ = -1;
-};
 
 // Opens a regular file for reading. Returns an APEResult; on success
 // fills fd and st.
 int open_source(const char* path, FileHandle& fd, struct stat& st);
 
-// Reads exactly size bytes at offset: APE_OK, APE_ERROR_TRUNCATED when
-// the file ends first, APE_ERROR_READ on an error.
-int read_at(int fd, uint64_t offset, void* data, size_t size);
+// Opens an unnamed file for writing and reading in folder: O_TMPFILE, or
+// where the file system has none a hidden temporary file named after
+// base, whose name is given in tempPath (empty for an unnamed file).
+int open_unnamed(const std::string& folder, const std::string& base, FileHandle& fd, std::string& tempPath);
 
-// Writes all of data at the file's position or at offset: APE_OK or
-// APE_ERROR_WRITE.
-int write_all(int fd, const void* data, size_t size);
-// Sends an output to the disk as it grows, without waiting for it, so
-// that the sync before the output appears has little left to do.
-class Writeback {
-public:
-    // fd: the output (none below 0); start: where appending begins
-    Writeback(int fd, uint64_t start) : fd_(fd), end_(start) {}
-    // bytes were appended
-    void grew(uint64_t bytes);
+// The folder of a path ("." for a bare name).
+std::string folder_of(const std::string& path);
 
-private:
-    static constexpr uint64_t kStep = uint64_t(8) << 20;
-    int fd_;
-    uint64_t end_;
-    uint64_t sent_ = 0;
-};
-int write_at(int fd, uint64_t offset, const void* data, size_t size);
-
-// Passes the bytes [offset, offset + size) of inFd through crc (CRC-32),
-// writing them to outFd at its position unless outFd is -1.
-int copy_range(int inFd, uint64_t offset, uint64_t size, uint32_t& crc, int outFd);
-
+// The library's own way of replacing a file whole, as it links no kit.
 // The destination of CompressFile and DecompressFile. create() refuses
 // a destination that exists or is the source, and opens an unnamed (or,
 // where the file system has none, a hidden temporary) file in the
-// destination's folder; commit() gives it the destination's name without
-// ever replacing a file. Without commit() nothing is left behind.
-class OutputFile {
+// destination's folder; finish() gives it the destination's name without
+// ever replacing a file. Without finish() nothing is left behind.
+class OutputFile final : public FdOutput {
 public:
     OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
+    ~OutputFile() override;
 
-    int create(const char* path, const struct stat& source);
-    int fd() const { return fd_.get(); }
-    int commit();
+    // source: the input's file, for the same-file check (null: none)
+    int create(const char* path, const struct stat* source);
+    int finish() override;
 
 private:
     void discard();

@@ -54,8 +54,8 @@ int guarded(const FrameStep& step, uint64_t frame, size_t slot)
 
 class Pipeline {
 public:
-    Pipeline(uint64_t count, size_t slots, const FrameStep& work)
-        : count_(count), slots_(slots), work_(work), done_(slots, false), result_(slots, APE_OK)
+    Pipeline(uint64_t count, size_t slots, const FrameSteps& steps)
+        : count_(count), slots_(slots), steps_(steps), done_(slots, false), result_(slots, APE_OK)
     {
     }
 
@@ -64,8 +64,8 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             // A slot is free again once the frame that used it was emitted.
-            changed_.wait(lock, [&] { return stop_ || next_ >= count_ || next_ < emitted_ + slots_; });
-            if (stop_ || next_ >= count_)
+            changed_.wait(lock, [&] { return stop_ || !more() || next_ < emitted_ + slots_; });
+            if (stop_ || !more())
                 return;
             run_one(lock);
         }
@@ -79,7 +79,7 @@ public:
         size_t slot = size_t(frame % slots_);
         std::unique_lock<std::mutex> lock(mutex_);
         while (!done_[slot]) {
-            if (next_ < count_ && next_ < emitted_ + slots_) {
+            if (more() && next_ < emitted_ + slots_) {
                 run_one(lock);
                 continue;
             }
@@ -88,14 +88,27 @@ public:
         return result_[slot];
     }
 
-    // Takes the next frame and works on it without the lock.
+    // Takes the next frame, loads it in its turn and works on it, without
+    // the lock.
     void run_one(std::unique_lock<std::mutex>& lock)
     {
         uint64_t frame = next_++;
         size_t slot = size_t(frame % slots_);
-        lock.unlock();
-        int rc = guarded(work_, frame, slot);
-        lock.lock();
+        changed_.wait(lock, [&] { return loaded_ == frame; });
+        int rc = kNoMoreFrames;
+        if (!ended_) {
+            lock.unlock();
+            rc = guarded(steps_.load, frame, slot);
+            lock.lock();
+            ended_ = rc != APE_OK;
+        }
+        loaded_ = frame + 1;
+        changed_.notify_all();
+        if (rc == APE_OK) {
+            lock.unlock();
+            rc = guarded(steps_.work, frame, slot);
+            lock.lock();
+        }
         result_[slot] = rc;
         done_[slot] = true;
         changed_.notify_all();
@@ -117,24 +130,29 @@ public:
     }
 
 private:
+    // Frames are left to take: not all taken, and the input not ended.
+    bool more() const { return next_ < count_ && !ended_; }
+
     const uint64_t count_;
     const size_t slots_;
-    const FrameStep& work_;
+    const FrameSteps& steps_;
     std::mutex mutex_;
     std::condition_variable changed_;
     std::vector<bool> done_;
     std::vector<int> result_;
     uint64_t next_ = 0;
+    uint64_t loaded_ = 0;
     uint64_t emitted_ = 0;
+    bool ended_ = false;   // a load ended the frames, or failed
     bool stop_ = false;
 };
 
 } // namespace
 
-int run_frames(uint64_t count, const FramePlan& plan, const FrameStep& work, const FrameStep& emit)
+int run_frames(uint64_t count, const FramePlan& plan, const FrameSteps& steps)
 {
     std::vector<std::thread> workers;
-    Pipeline pipeline(count, plan.slots, work);
+    Pipeline pipeline(count, plan.slots, steps);
     if (plan.threads > 1 && count > 1) {
         try {
             // the calling thread is the last of them
@@ -148,19 +166,19 @@ int run_frames(uint64_t count, const FramePlan& plan, const FrameStep& work, con
     int rc = APE_OK;
     if (workers.empty()) {
         for (uint64_t i = 0; i < count && rc == APE_OK; ++i)
-            if ((rc = guarded(work, i, 0)) == APE_OK)
-                rc = guarded(emit, i, 0);
-        return rc;
+            if ((rc = guarded(steps.load, i, 0)) == APE_OK && (rc = guarded(steps.work, i, 0)) == APE_OK)
+                rc = guarded(steps.emit, i, 0);
+        return rc == kNoMoreFrames ? APE_OK : rc;
     }
     for (uint64_t i = 0; i < count; ++i) {
-        if ((rc = pipeline.await(i)) != APE_OK || (rc = guarded(emit, i, size_t(i % plan.slots))) != APE_OK)
+        if ((rc = pipeline.await(i)) != APE_OK || (rc = guarded(steps.emit, i, size_t(i % plan.slots))) != APE_OK)
             break;
         pipeline.release(i);
     }
     pipeline.stop();
     for (std::thread& t : workers)
         t.join();
-    return rc;
+    return rc == kNoMoreFrames ? APE_OK : rc;
 }
 
 } // namespace monkeys

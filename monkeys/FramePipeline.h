@@ -30,14 +30,28 @@ struct FramePlan {
 // of its own (what work needs only while it runs).
 FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes);
 
-// Runs work(frame, slot) for frames 0 .. count-1 on plan.threads threads
-// (the calling thread among them, between its emits; buffers of a work
-// step's own are best kept per thread, which touches less memory),
-// and emit(frame, slot) in frame order on the calling thread once that
-// frame's work is done. The slot (below plan.slots) names the buffers the
-// frame may use until its emit returns. Both return an APEResult; the
-// first one that is not APE_OK stops the run and is returned.
+// The steps of one frame. Each returns an APEResult; the first one that is
+// not APE_OK stops the run and is returned.
 using FrameStep = std::function<int(uint64_t frame, size_t slot)>;
-int run_frames(uint64_t count, const FramePlan& plan, const FrameStep& work, const FrameStep& emit);
+struct FrameSteps {
+    // Reads the frame's input, in frame order and one frame at a time (the
+    // input is read front to back); kNoMoreFrames ends the run after the
+    // frames before it.
+    FrameStep load;
+    // Codes or decodes the frame, on any thread (buffers of a work step's
+    // own are best kept per thread, which touches less memory).
+    FrameStep work;
+    // Writes it out, in frame order on the calling thread.
+    FrameStep emit;
+};
+constexpr int kNoMoreFrames = -1;
+// For a run whose frames are counted only by its input.
+constexpr uint64_t kUnknownFrames = UINT64_MAX;
+
+// Runs the steps for frames 0 .. count-1 (or until load ends them) on
+// plan.threads threads, the calling thread among them, between its emits.
+// The slot (below plan.slots) names the buffers a frame may use from its
+// load until its emit returns.
+int run_frames(uint64_t count, const FramePlan& plan, const FrameSteps& steps);
 
 } // namespace monkeys

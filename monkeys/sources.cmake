@@ -3,7 +3,7 @@
 # build them again with clang. Paths are relative to monkeys/.
 set(MONKEYS_CONTAINER_SOURCES
   ApeFormat.cpp ApeReader.cpp Checksum.cpp Decode.cpp Decompressor.cpp Encode.cpp FramePipeline.cpp
-  Exports.cpp Files.cpp Pcm.cpp Wave.cpp)
+  Exports.cpp Files.cpp Pcm.cpp Stream.cpp Wave.cpp)
 set(MONKEYS_CORE_SOURCES
   core/Channels.cpp core/Cpu.cpp core/FrameCodec.cpp core/FrameLayout.cpp core/GolombRange.cpp core/Lms.cpp
   core/Lpc.cpp core/Prediction.cpp core/Residual.cpp core/ResidualSection.cpp core/Rice.cpp core/Search.cpp)

@@ -30,6 +30,7 @@
 #include <unistd.h>
 
 #include "../ApeInfo.h"
+#include "../FileIo.h"
 #include "ApeTagFormat.h"
 
 using namespace monkeys::apetag;
@@ -64,62 +65,30 @@ namespace {
 // How long a reader or writer waits for another writer of the same file.
 constexpr int kLockWaitMs = 10000;
 
+class ReadSource final : public ByteSource {
+public:
+    ReadSource(const TagRead& read, int64_t size) : read_(read), size_(size) {}
+    int64_t size() const override { return size_; }
+    bool read(int64_t offset, void* buffer, size_t n) override { return read_(offset, buffer, n); }
+
+private:
+    const TagRead& read_;
+    int64_t size_;
+};
+
 class FdSource final : public ByteSource {
 public:
     FdSource(int fd, int64_t size) : fd_(fd), size_(size) {}
     int64_t size() const override { return size_; }
     bool read(int64_t offset, void* buffer, size_t n) override
     {
-        auto* p = static_cast<uint8_t*>(buffer);
-        while (n > 0) {
-            ssize_t got = ::pread(fd_, p, n, offset);
-            if (got < 0 && errno == EINTR)
-                continue;
-            if (got <= 0)
-                return false;
-            p += got;
-            n -= size_t(got);
-            offset += got;
-        }
-        return true;
+        return read_full(fd_, buffer, n, offset) == int64_t(n);
     }
 
 private:
     int fd_;
     int64_t size_;
 };
-
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);   // also releases the flock
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool write_all(int fd, const void* data, size_t n, int64_t offset)
-{
-    auto* p = static_cast<const uint8_t*>(data);
-    while (n > 0) {
-        ssize_t put = ::pwrite(fd, p, n, offset);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        p += put;
-        n -= size_t(put);
-        offset += put;
-    }
-    return true;
-}
 
 // Waits a bounded time for a flock, so that a stuck writer elsewhere turns
 // into an error instead of a hang.
@@ -163,6 +132,12 @@ public:
 
     // Reads the tag from the file; returns why it could not, or 0.
     int Load();
+    // Reads it from bytes that can never be written back.
+    void LoadReadOnly(ByteSource& src)
+    {
+        openError_ = APE_ERROR_TAG_READ_ONLY;
+        loadError_ = read_items(src, locate(src, audioEnd_), items_);
+    }
     int OpenError() const { return openError_; }
 
     int Save(int useOldId3) override;
@@ -189,7 +164,7 @@ int FileTag::Load()
     int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return openError_ = open_error(errno);
-    Fd file(fd);
+    FileHandle file(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0)
         return openError_ = APE_ERROR_SOURCE_UNREADABLE;
@@ -345,7 +320,7 @@ int FileTag::WriteTag()
             return APE_ERROR_TAG_READ_ONLY;
         return errno == ENOENT ? APE_ERROR_SOURCE_NOT_FOUND : APE_ERROR_TAG_WRITE;
     }
-    Fd file(fd);
+    FileHandle file(fd);
     struct stat st{};
     if (::fstat(fd, &st) != 0)
         return APE_ERROR_TAG_WRITE;
@@ -385,7 +360,7 @@ int FileTag::WriteTag()
         if (!fits_size_limit(newSize))
             return APE_ERROR_TAG_WRITE;
         std::vector<uint8_t> zeros(size_t(newSize - size));
-        if (!write_all(fd, zeros.data(), zeros.size(), size)) {
+        if (!write_full(fd, zeros.data(), zeros.size(), size)) {
             int ignored = ::ftruncate(fd, size);
             (void)ignored;
             return APE_ERROR_TAG_WRITE;
@@ -393,12 +368,12 @@ int FileTag::WriteTag()
     }
     if (tagBytes > 0) {
         static const uint8_t blank[kFrameBytes] = {};
-        if (!write_all(fd, blank, kFrameBytes, start) ||
-            !write_all(fd, bytes.data() + kFrameBytes, bytes.size() - kFrameBytes,
+        if (!write_full(fd, blank, kFrameBytes, start) ||
+            !write_full(fd, bytes.data() + kFrameBytes, bytes.size() - kFrameBytes,
                        start + int64_t(kFrameBytes)) ||
-            ::fdatasync(fd) != 0 || !write_all(fd, bytes.data(), kFrameBytes, start))
+            ::fdatasync(fd) != 0 || !write_full(fd, bytes.data(), kFrameBytes, start))
             return APE_ERROR_TAG_WRITE;
-    } else if (!bytes.empty() && !write_all(fd, bytes.data(), bytes.size(), start)) {
+    } else if (!bytes.empty() && !write_full(fd, bytes.data(), bytes.size(), start)) {
         return APE_ERROR_TAG_WRITE;
     }
     if (newSize < size && ::ftruncate(fd, newSize) != 0)
@@ -430,6 +405,18 @@ CAPETag* open_file_tag(const char* path, int64_t audioEnd, int* error)
 {
     try {
         return make_tag(path ? path : "", audioEnd, error);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+CAPETag* read_tag(const TagRead& read, int64_t size, int64_t audioEnd)
+{
+    try {
+        std::unique_ptr<FileTag> tag(new FileTag("", audioEnd));
+        ReadSource src(read, size);
+        tag->LoadReadOnly(src);
+        return tag.release();
     } catch (const std::bad_alloc&) {
         return nullptr;
     }

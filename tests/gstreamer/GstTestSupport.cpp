@@ -56,7 +56,6 @@ suite_test::Environment gst_env(const suite_test::TempHome& home)
     // sanitizer build load the plug-in.
     env["GST_REGISTRY_FORK"] = "no";
     env["GST_PLUGIN_PATH"] = GST_TEST_PLUGIN_DIR;
-    env["ORVANE_ADDON"] = player_test::addon_file();
     // The user's plug-in folder is the one in the home.
     env["XDG_DATA_HOME"] = std::nullopt;
     return env;
@@ -201,6 +200,18 @@ GstElement* Pipeline::Find(const char* factory) const
     g_value_unset(&item);
     gst_iterator_free(it);
     return found;
+}
+
+RangeServer::RangeServer(const std::string& folder)
+    : fServer({"/usr/bin/python3", GST_TEST_RANGE_SERVER, folder}, {})
+{
+    EXPECT_TRUE(fServer.WaitFor("\n")) << "the HTTP server did not start";
+    fPort = fServer.Seen().substr(0, fServer.Seen().find('\n'));
+}
+
+std::string RangeServer::Url(const std::string& name) const
+{
+    return "http://127.0.0.1:" + fPort + "/" + name;
 }
 
 suite_test::ProgramResult run_tool(const std::vector<std::string>& argv, const suite_test::TempHome& home,

@@ -71,6 +71,20 @@ private:
     GstElement* fPipeline = nullptr;
 };
 
+// An HTTP server on 127.0.0.1 serving one folder with byte ranges
+// (range_server.py: python's own server has none), for the network
+// source; stopped with the object.
+class RangeServer {
+public:
+    explicit RangeServer(const std::string& folder);
+    // The URL of a file in the folder.
+    std::string Url(const std::string& name) const;
+
+private:
+    player_test::Child fServer;
+    std::string fPort;
+};
+
 // A GStreamer tool run as a program in gst_env(home).
 suite_test::ProgramResult run_tool(const std::vector<std::string>& argv, const suite_test::TempHome& home,
     const suite_test::Environment& changes = {}, const std::string& input = {});

@@ -62,6 +62,8 @@ const Case kCases[] = {
     {"Fennick ", "LOUD.WAV|music|my song.wav|song.wav"},
     {"Fennick my", "my song.wav"},
     {"Fennick -L=H song.wav ", "music"},
+    // A lone "-" is standard input, a file: the destination comes next.
+    {"Fennick - ", "music"},
     {"Dovrell ", "music|old.ape"},
     {"Dovrell old.ape ", "music"},
     {"Tarvin old.ape ", "music|old.ape"},

@@ -1,4 +1,5 @@
-# Fails unless the library exports exactly the eleven entry points.
+# Fails unless the library exports exactly the eleven entry points and the
+# four stream entries.
 # cmake -DLIB=<path of libMonkeysAudio.so> -P CheckExports.cmake
 execute_process(COMMAND nm -D --defined-only ${LIB} OUTPUT_VARIABLE out RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -11,7 +12,8 @@ foreach(line ${lines})
   list(APPEND names ${name})
 endforeach()
 list(SORT names)
-set(expected CompressFile CreateIAPEDecompress DecompressFile VerifyFile create_capetag_1
+set(expected CompressFile CreateIAPEDecompress DecompressFile VerifyFile CompressStream
+  CreateIAPEDecompressStream DecompressStream VerifyStream create_capetag_1
   create_capetag_2 destroy_capetag lib_monkeys_audio_components lib_monkeys_audio_copyright
   lib_monkeys_audio_name lib_monkeys_audio_version)
 list(SORT expected)

@@ -45,6 +45,10 @@ const Library& lib()
         resolve(h, "lib_monkeys_audio_version", r.version, r.complete);
         resolve(h, "lib_monkeys_audio_copyright", r.copyright, r.complete);
         resolve(h, "lib_monkeys_audio_components", r.components, r.complete);
+        resolve(h, "CompressStream", r.compressStream, r.complete);
+        resolve(h, "DecompressStream", r.decompressStream, r.complete);
+        resolve(h, "VerifyStream", r.verifyStream, r.complete);
+        resolve(h, "CreateIAPEDecompressStream", r.createStream, r.complete);
         return r;
     }();
     return l;

@@ -14,7 +14,8 @@
 
 namespace codectest {
 
-// The eleven entries of the built library, resolved by name.
+// The eleven entries of the built library and its stream entries,
+// resolved by name.
 struct Library {
     CompressFileFn* compress = nullptr;
     DecompressFileFn* decompress = nullptr;
@@ -27,6 +28,10 @@ struct Library {
     LibTextFn* version = nullptr;
     LibTextFn* copyright = nullptr;
     LibTextFn* components = nullptr;
+    CompressStreamFn* compressStream = nullptr;
+    DecompressStreamFn* decompressStream = nullptr;
+    VerifyStreamFn* verifyStream = nullptr;
+    CreateIAPEDecompressStreamFn* createStream = nullptr;
     bool complete = false;
 };
 const Library& lib();

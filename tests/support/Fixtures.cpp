@@ -21,18 +21,32 @@ namespace suite_test {
 
 namespace {
 
-void put(Bytes& v, uint32_t x, int bytes)
+void put(Bytes& v, uint64_t x, int bytes)
 {
     for (int i = 0; i < bytes; ++i)
         v.push_back(uint8_t(x >> (8 * i)));
 }
 
-void chunk(Bytes& v, const std::string& id, const Bytes& body)
+// Wave64 names chunks by GUIDs: four letters and a common tail ("riff"
+// has its own).
+const uint8_t kWave64Tail[12] = {0xF3, 0xAC, 0xD3, 0x11, 0x8C, 0xD1, 0x00, 0xC0, 0x4F, 0x8E, 0xDB, 0x8A};
+const uint8_t kWave64Riff[16] = {'r', 'i', 'f', 'f', 0x2E, 0x91, 0xCF, 0x11,
+                                 0xA5, 0xD6, 0x28, 0xDB, 0x04, 0xC1, 0x00, 0x00};
+
+// A chunk whose size field says stated (the body's size when absent), at an
+// offset of v that is one of the file's chunk boundaries.
+void chunk(Bytes& v, WaveSpec::Container c, const std::string& id, const Bytes& body,
+           std::optional<uint64_t> stated = std::nullopt)
 {
     v.insert(v.end(), id.begin(), id.end());
-    put(v, uint32_t(body.size()), 4);
+    if (c == WaveSpec::Container::Wave64) {
+        v.insert(v.end(), kWave64Tail, kWave64Tail + 12);
+        put(v, stated ? *stated : body.size() + 24, 8);   // counts the chunk's header
+    } else {
+        put(v, stated.value_or(body.size()), 4);
+    }
     v.insert(v.end(), body.begin(), body.end());
-    if (body.size() & 1)
+    while (v.size() % (c == WaveSpec::Container::Wave64 ? 8 : 2) != 0)
         v.push_back(0);
 }
 
@@ -101,15 +115,35 @@ Bytes make_wave(const WaveSpec& s, const std::vector<int32_t>& samples)
     for (int32_t v : samples)
         put(data, bytes == 1 ? uint32_t(v + 128) : uint32_t(v), bytes);
 
-    Bytes body = {'W', 'A', 'V', 'E'};
-    for (auto& c : s.before)
-        chunk(body, c.first, c.second);
-    chunk(body, "fmt ", fmt);
-    chunk(body, "data", data);
-    for (auto& c : s.after)
-        chunk(body, c.first, c.second);
-    Bytes file = {'R', 'I', 'F', 'F'};
-    put(file, uint32_t(body.size()), 4);
+    using C = WaveSpec::Container;
+    const C c = s.container;
+    Bytes body;
+    for (auto& before : s.before)
+        chunk(body, c, before.first, before.second);
+    chunk(body, c, "fmt ", fmt);
+    // RF64 states the data's size in its ds64 chunk, first.
+    chunk(body, c, "data", data, c == C::Rf64 ? std::optional<uint64_t>(0xFFFFFFFF) : s.statedDataSize);
+    for (auto& after : s.after)
+        chunk(body, c, after.first, after.second);
+    Bytes file;
+    if (c == C::Wave64) {
+        file.assign(kWave64Riff, kWave64Riff + 16);
+        put(file, 40 + body.size(), 8);
+        file.insert(file.end(), {'w', 'a', 'v', 'e'});
+        file.insert(file.end(), kWave64Tail, kWave64Tail + 12);
+    } else if (c == C::Rf64) {
+        Bytes ds64;
+        put(ds64, 4 + 36 + body.size(), 8);
+        put(ds64, s.statedDataSize.value_or(data.size()), 8);
+        put(ds64, samples.size() / size_t(s.channels), 8);
+        put(ds64, 0, 4);
+        file = {'R', 'F', '6', '4', 0xFF, 0xFF, 0xFF, 0xFF, 'W', 'A', 'V', 'E'};
+        chunk(file, c, "ds64", ds64);
+    } else {
+        file = {'R', 'I', 'F', 'F'};
+        put(file, 4 + body.size(), 4);
+        file.insert(file.end(), {'W', 'A', 'V', 'E'});
+    }
     file.insert(file.end(), body.begin(), body.end());
     file.insert(file.end(), s.junk.begin(), s.junk.end());
     return file;

@@ -142,6 +142,12 @@ struct WaveSpec {
     std::vector<std::pair<std::string, Bytes>> before;   // chunks before fmt
     std::vector<std::pair<std::string, Bytes>> after;    // chunks after data
     Bytes junk;                                          // bytes after the RIFF chunk
+    // RIFF; RF64 (the data's size in a ds64 chunk); Sony's Wave64 (GUIDs,
+    // 64-bit sizes).
+    enum class Container { Riff, Rf64, Wave64 } container = Container::Riff;
+    // The data size the file states, as a streaming writer leaves it (0,
+    // all ones); the true size when absent.
+    std::optional<uint64_t> statedDataSize;
 };
 // samples: interleaved, in the signed range of spec.bits (8-bit is made
 // unsigned on the way out).

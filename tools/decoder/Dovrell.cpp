@@ -6,6 +6,8 @@
 #include <StringUtils.h>
 #include <UsingLibMonkeysAudio.h>
 
+#include <unistd.h>
+
 namespace {
 
 // Only the common options.
@@ -20,7 +22,7 @@ int parse_opt(int argc, char* argv[], TDecodeOption* options)
     init_option_map(optionMap);
     for (int i = 1; i < argc; ++i) {
         const BString arg(argv[i]);
-        if (arg.ByteAt(0) == '-') {
+        if (is_option(arg)) {
             if (parse_opt_common(find_option_id(optionMap, extract_opt_name(arg)), arg, *options) != 0)
                 return -1;
         } else if (options->ape_file.IsEmpty()) {
@@ -32,7 +34,8 @@ int parse_opt(int argc, char* argv[], TDecodeOption* options)
     if (options->ape_file.IsEmpty())
         options->help = true;
     if (options->wave_file.IsEmpty())
-        options->wave_file = reext(options->ape_file, "wav");
+        options->wave_file = is_standard_stream(options->ape_file) ? options->ape_file
+                                                                   : reext(options->ape_file, "wav");
     options->Calc();
     return 0;
 }
@@ -44,14 +47,21 @@ void progress_callback(int done)
 
 void decode(const TDecodeOption& options)
 {
+    const bool fromStdin = is_standard_stream(options.ape_file);
+    const bool toStdout = is_standard_stream(options.wave_file);
+    prepare_standard_streams(fromStdin, toStdout, decompress_stream != nullptr);
     run_codec_call(
         get_text("Decode file: %FileNameAPE% -> %FileNameWAVE%",
                  {{"%FileNameAPE%", options.ape_file}, {"%FileNameWAVE%", options.wave_file}}),
         [&](int* progress, int* kill) {
-            return decompress_file(options.ape_file.String(), options.wave_file.String(), progress,
-                                   progress_callback, kill);
+            if (!fromStdin && !toStdout)
+                return decompress_file(options.ape_file.String(), options.wave_file.String(), progress,
+                                       progress_callback, kill);
+            const APEStream ape = codec_stream(options.ape_file, STDIN_FILENO);
+            const APEStream wave = codec_stream(options.wave_file, STDOUT_FILENO);
+            return decompress_stream(&ape, &wave, progress, progress_callback, kill);
         },
-        "@Success@", "@Err_Decode_Failed@");
+        "@Success@", toStdout ? "@Err_Decode_Failed_Stream@" : "@Err_Decode_Failed@");
 }
 
 } // namespace
@@ -64,6 +74,8 @@ void exp_usage()
 
 int main(int argc, char* argv[])
 {
+    if (destination_is_standard_output(argc, argv))
+        print_to_standard_error();
     TDecodeOption options;
     return run_main(argc, argv, "Dovrell", options, [&] { return parse_opt(argc, argv, &options); },
                     [&] { decode(options); });

@@ -6,8 +6,9 @@
 #include <StringUtils.h>
 #include <UsingLibMonkeysAudio.h>
 
-#include <iostream>
 #include <map>
+
+#include <unistd.h>
 
 namespace {
 
@@ -61,7 +62,7 @@ int parse_opt(int argc, char* argv[], TEncodeOption* options)
                 exp_err_bad_option_value(arg);
                 return -1;
             }
-        } else if (arg.ByteAt(0) == '-') {
+        } else if (is_option(arg)) {
             if (parse_opt_common(id, arg, *options) != 0)
                 return -1;
         } else if (options->wave_file.IsEmpty()) {
@@ -73,7 +74,8 @@ int parse_opt(int argc, char* argv[], TEncodeOption* options)
     if (options->wave_file.IsEmpty())
         options->help = true;
     if (options->ape_file.IsEmpty())
-        options->ape_file = reext(options->wave_file, "ape");
+        options->ape_file = is_standard_stream(options->wave_file) ? options->wave_file
+                                                                   : reext(options->wave_file, "ape");
     options->Calc();
     return 0;
 }
@@ -85,14 +87,22 @@ void progress_callback(int done)
 
 void encode(const TEncodeOption& options)
 {
+    const bool fromStdin = is_standard_stream(options.wave_file);
+    const bool toStdout = is_standard_stream(options.ape_file);
+    prepare_standard_streams(fromStdin, toStdout, compress_stream != nullptr);
     run_codec_call(
         get_text("Encode file: %FileNameWAVE% -> %FileNameAPE%",
                  {{"%FileNameWAVE%", options.wave_file}, {"%FileNameAPE%", options.ape_file}}),
         [&](int* progress, int* kill) {
-            return compress_file(options.wave_file.String(), options.ape_file.String(),
-                                 options.compression_level, progress, progress_callback, kill);
+            if (!fromStdin && !toStdout)
+                return compress_file(options.wave_file.String(), options.ape_file.String(),
+                                     options.compression_level, progress, progress_callback, kill);
+            const APEStream wave = codec_stream(options.wave_file, STDIN_FILENO);
+            const APEStream ape = codec_stream(options.ape_file, STDOUT_FILENO);
+            return compress_stream(&wave, &ape, options.compression_level, nullptr, progress, progress_callback,
+                                   kill);
         },
-        "@Success@", "@Err_Encode_Failed@");
+        "@Success@", toStdout ? "@Err_Encode_Failed_Stream@" : "@Err_Encode_Failed@");
 }
 
 } // namespace
@@ -100,7 +110,7 @@ void encode(const TEncodeOption& options)
 void exp_usage()
 {
     exp_usage_head("@Encode_Overview %AppName%@", "@Encode_Cmd_Format@");
-    std::cout << "  "
+    console() << "  "
               << get_text("@Usage_Level %Option1% %Option2%@",
                           {{"%Option1%", capitalize("-LEVEL")}, {"%Option2%", "-L"}})
               << '\n'
@@ -113,13 +123,15 @@ void exp_usage()
                            {"%OptionD1%", capitalize("EXTRAHIGH")}, {"%OptionD2%", "EH"}})
               << '\n';
     exp_usage_common_opt();
-    std::cout << '\n'
+    console() << '\n'
               << get_text("Example:") << '\n'
               << "  Fennick Src.wav Dest.ape " << capitalize("-LEVEL") << "=" << capitalize("HIGH") << "\n\n";
 }
 
 int main(int argc, char* argv[])
 {
+    if (destination_is_standard_output(argc, argv))
+        print_to_standard_error();
     TEncodeOption options;
     return run_main(argc, argv, "Fennick", options, [&] { return parse_opt(argc, argv, &options); },
                     [&] { encode(options); });

@@ -5,6 +5,8 @@
 #include <CodecRun.h>
 #include <UsingLibMonkeysAudio.h>
 
+#include <unistd.h>
+
 namespace {
 
 // Only the common options.
@@ -19,7 +21,7 @@ int parse_opt(int argc, char* argv[], TVerifyOption* options)
     init_option_map(optionMap);
     for (int i = 1; i < argc; ++i) {
         const BString arg(argv[i]);
-        if (arg.ByteAt(0) == '-') {
+        if (is_option(arg)) {
             if (parse_opt_common(find_option_id(optionMap, extract_opt_name(arg)), arg, *options) != 0)
                 return -1;
         } else {
@@ -40,10 +42,15 @@ void progress_callback(int done)
 
 void verify(const TVerifyOption& options)
 {
+    const bool fromStdin = is_standard_stream(options.ape_file);
+    prepare_standard_streams(fromStdin, false, verify_stream != nullptr);
     run_codec_call(
         get_text("Verify file: %FileNameAPE%", {{"%FileNameAPE%", options.ape_file}}),
         [&](int* progress, int* kill) {
-            return verify_file(options.ape_file.String(), progress, progress_callback, kill);
+            if (!fromStdin)
+                return verify_file(options.ape_file.String(), progress, progress_callback, kill);
+            const APEStream ape = codec_stream(options.ape_file, STDIN_FILENO);
+            return verify_stream(&ape, progress, progress_callback, kill);
         },
         "@Verify_OK@", "@Err_Bad_APE_File@");
 }

@@ -80,7 +80,8 @@ int main(int argc, char** argv)
         std::fclose(f);
         std::remove(ape.c_str());
         monkeys::Progress progress(nullptr, nullptr, nullptr);
-        if (monkeys::compress_file(wav.c_str(), ape.c_str(), 1000 * (n % 4 + 1), progress) != 0)
+        if (monkeys::compress_stream(monkeys::named_stream(wav.c_str()), monkeys::named_stream(ape.c_str()),
+                                     1000 * (n % 4 + 1), nullptr, progress) != 0)
             return 1;
     }
     return 0;
