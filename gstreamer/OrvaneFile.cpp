@@ -1,6 +1,7 @@
 #include "OrvaneFile.h"
 
 #include <Installation.h>
+#include <MiscTextUtils.h>
 #include <UsingLibMonkeysAudio.h>
 
 #include <algorithm>
@@ -61,7 +62,9 @@ void read_field(CAPETag* tag, const char* field, std::string& value)
     int size = int(sizeof text);
     if (tag == nullptr || tag->GetFieldString(field, text, &size) != 0 || size <= 0)
         return;
-    value.assign(text, size_t(std::min(size, int(sizeof text) - 1)));
+    text[std::min(size, int(sizeof text) - 1)] = '\0';
+    // The tag tool may have stored it in Shift-JIS or JIS; GStreamer's tags are UTF-8.
+    value = text_as_utf8(text);
 }
 
 }  // namespace

@@ -366,13 +366,15 @@ status_t BMessage::Flatten(char* buffer, ssize_t size) const
             put32(p, itemSize);
             p += 4;
             for (const auto& item : field.items) {
-                memcpy(p, item.data(), item.size());
+                if (!item.empty()) // an empty item's data() may be null, which memcpy must not get
+                    memcpy(p, item.data(), item.size());
                 p += item.size();
             }
         } else {
             for (const auto& item : field.items) {
                 put32(p, static_cast<uint32>(item.size()));
-                memcpy(p + 4, item.data(), item.size());
+                if (!item.empty())
+                    memcpy(p + 4, item.data(), item.size());
                 p += 4 + item.size();
             }
         }

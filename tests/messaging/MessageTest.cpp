@@ -121,6 +121,14 @@ TEST(MessageTest, EveryTypeSurvivesARoundTripInOrder)
     EXPECT_EQ(copy.GetInfo(B_ANY_TYPE, 12, static_cast<const char**>(nullptr), nullptr), B_BAD_INDEX);
     // Flattening again gives the same bytes.
     EXPECT_EQ(flatten(copy), flatten(message));
+
+    // An empty item, whose bytes are nowhere, flattens too.
+    BMessage empty('empt');
+    ASSERT_EQ(empty.AddData("nothing", B_RAW_TYPE, "", 0, false), B_OK);
+    const void* data = nullptr;
+    ssize_t size = -1;
+    EXPECT_EQ(round_trip(empty).FindData("nothing", B_RAW_TYPE, &data, &size), B_OK);
+    EXPECT_EQ(size, 0);
 }
 
 TEST(MessageTest, IndexedFieldsAndWalkingByType)
