@@ -268,7 +268,7 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 TEST(FrameCodecLevels, AHigherLevelNeverCodesLarger)
 {
     std::vector<Signal> signals = {tones(2, 16, 20000), tones(1, 24, 12000, 0.9), noise(2, 16, 8000, 6, 4),
-                                   tones(6, 16, 5000, 1.4)};
+                                   tones(6, 16, 5000, 1.4), tones(1, 16, 100), tones(2, 16, 48)};
     // speech-like: bursts of filtered noise between near-silences
     Signal bursts = make(1, 16, 30000);
     std::mt19937 rng(3);
