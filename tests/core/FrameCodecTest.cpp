@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "Checksum.h"
 #include "FrameCodec.h"
 #include "Variants.h"
 #include "WaveSamples.h"
@@ -225,6 +226,17 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
     EXPECT_GT(files, 0);
 }
 
+// The samples as WAVE data stores them.
+std::vector<uint8_t> wave_data(const Signal& s)
+{
+    const int width = s.bits / 8;
+    std::vector<uint8_t> out;
+    for (int32_t v : s.samples)
+        for (int b = 0; b < width; ++b)
+            out.push_back(uint8_t((width == 1 ? uint32_t(v + 128) : uint32_t(v)) >> (8 * b)));
+    return out;
+}
+
 // The same bytes on every processor: each stage's variants, forced in turn
 // (the portable code among them) with the other stages at their fastest,
 // give the all-portable coder's bytes at every level, and decode the
@@ -235,7 +247,7 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
     if (coretest::available_isas().size() < 2)
         GTEST_SKIP() << coretest::no_vector_code_reason();
     const std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3),
-                                         tones(3, 32, 4000, 0.9), tones(6, 8, 3000)};
+                                         tones(3, 32, 4000, 0.9), tones(6, 8, 3000), tones(2, 24, 3001)};
     std::vector<std::vector<uint8_t>> reference;
     {
         coretest::OnIsa portable(Isa::kPortable);
@@ -257,9 +269,43 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), back.data()) &&
                                 back == s.samples);
+                    // and as WAVE data
+                    const std::vector<uint8_t> pcm = wave_data(s);
+                    std::vector<uint8_t> bytes(pcm.size());
+                    EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
+                                                      s.blocks(), bytes.data()) &&
+                                bytes == pcm);
                 }
             use_fastest_variants();
         }
+}
+
+// The CRC-32 of every variant is the bit-by-bit one, at any length,
+// alignment and starting value.
+TEST(FrameCodecVariants, Crc32IsTheBitwiseOne)
+{
+    std::mt19937 rng(5);
+    std::vector<uint8_t> data(5000);
+    for (uint8_t& b : data)
+        b = uint8_t(rng());
+    auto bitwise = [](uint32_t crc, const uint8_t* p, size_t n) {
+        uint32_t c = ~crc;
+        for (size_t i = 0; i < n; ++i) {
+            c ^= p[i];
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+        }
+        return ~c;
+    };
+    for (monkeys::core::Isa isa : coretest::available_isas()) {
+        coretest::OnIsa on(isa);
+        for (size_t n : {0, 1, 15, 63, 64, 65, 79, 80, 127, 128, 200, 1000, 4993}) {
+            const size_t at = rng() % 7;
+            const uint32_t start = rng();
+            EXPECT_EQ(monkeys::crc32(start, data.data() + at, n), bitwise(start, data.data() + at, n))
+                << coretest::isa_name(isa) << ", " << n << " bytes";
+        }
+    }
 }
 
 // A higher level never gives a larger frame than a lower one, whatever
