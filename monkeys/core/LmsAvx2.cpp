@@ -441,6 +441,80 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
         run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
 }
 
+// The decoder's long filters, two samples a pass over the weights. The
+// decoder knows every residual before it starts, so both samples' update
+// signs are known: the pass applies both updates, forms the first
+// sample's sum and the second's over all but its newest history entry
+// (which is zero in the window meanwhile), and stores the weights once.
+// Each update adds the directions or their negations (kept beside them)
+// or nothing, as its sign says, so no multiply by the sign is needed.
+__attribute__((target("avx2"))) void decode_long(int32_t* x, int n, const LmsParams& p, int inShift)
+{
+    State st(p, inShift);
+    const int order = st.order;
+    int16_t* w = st.w;
+    thread_local std::vector<int16_t> negatives;
+    negatives.assign(size_t(st.window) + 32, 0);
+    int16_t* neg = negatives.data();
+    static const int16_t kZeros[kMaxOrder] = {};
+    auto directions = [&](int sign, int at) -> const int16_t* {
+        return sign > 0 ? st.dir + at : sign < 0 ? neg + at : kZeros;
+    };
+    auto push = [&](int32_t in) {
+        st.push(in);
+        neg[st.pos - 1] = int16_t(-st.dir[st.pos - 1]);
+    };
+    auto sign_of = [](int32_t v) { return (v > 0) - (v < 0); };
+    // room for the next pushes: the windows slide back (the negations too)
+    auto slide = [&](int pushes) {
+        if (st.pos + pushes <= st.window)
+            return;
+        const int keep = order + 1, from = st.pos - keep;
+        std::memmove(st.hist, st.hist + from, size_t(keep) * sizeof(int16_t));
+        std::memmove(st.dir, st.dir + from, size_t(keep) * sizeof(int16_t));
+        std::memmove(neg, neg + from, size_t(keep) * sizeof(int16_t));
+        st.pos = keep;
+    };
+    int sign = 0;  // of the residual before sample i
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        slide(2);
+        const int pos = st.pos;
+        const int16_t* h = st.hist + pos - order;
+        st.hist[pos] = 0;
+        const int16_t* da = directions(sign, pos - 1 - order);
+        const int16_t* db = directions(sign_of(x[i]), pos - order);
+        __m256i a = _mm256_setzero_si256(), b = a;
+        for (int j = 0; j < order; j += 16) {
+            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(da + j));
+            a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
+            const __m256i w2 = _mm256_adds_epi16(w1, LOADU(db + j));
+            b = _mm256_add_epi32(b, _mm256_madd_epi16(LOADU(h + j + 1), w2));
+            _mm256_storeu_si256((__m256i*)(w + j), w2);
+        }
+        const int32_t in0 = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
+        x[i] = in0;
+        push(in0);
+        const uint32_t dot = uint32_t(hsum(b)) + uint32_t(int32_t(w[order - 1]) * st.hist[pos]);
+        sign = sign_of(x[i + 1]);
+        const int32_t in1 = int32_t(uint32_t(x[i + 1]) + uint32_t(st.predict(int32_t(dot))));
+        x[i + 1] = in1;
+        push(in1);
+    }
+    if (i < n) {  // the last sample alone
+        slide(1);
+        const int16_t* d = directions(sign, st.pos - 1 - order);
+        const int16_t* h = st.hist + st.pos - order;
+        __m256i a = _mm256_setzero_si256();
+        for (int j = 0; j < order; j += 16) {
+            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(d + j));
+            a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
+            _mm256_storeu_si256((__m256i*)(w + j), w1);
+        }
+        x[i] = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
+    }
+}
+
 template <bool Encode>
 void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
@@ -448,6 +522,11 @@ void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsPar
         return run_small<Encode, 1>(xs, inShifts, count, n, p);
     if (p.order == 32)
         return run_small<Encode, 2>(xs, inShifts, count, n, p);
+    if (!Encode) {
+        for (int c = 0; c < count; ++c)
+            decode_long(xs[c], n, p, inShifts[c]);
+        return;
+    }
     const bool narrow = (int32_t(1) << (p.dirBits + 2)) <= 64;
     for (int c = 0; c < count; ++c)
         narrow ? run_avx2<Encode, true>(xs[c], n, p, inShifts[c]) : run_avx2<Encode, false>(xs[c], n, p, inShifts[c]);
