@@ -51,6 +51,7 @@ void choose(Kernels& k, Stage stage, Isa isa)
         break;
     case Stage::kLms:
         k.lms = PICK(lms);
+        k.lms_stereo = PICK(lms_stereo);
 #ifdef MONKEYS_VECTOR_CODE
         k.lms_lpc_pair = vector ? avx2::lms_lpc_pair : nullptr;
 #else

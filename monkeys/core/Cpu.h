@@ -40,6 +40,7 @@ struct Kernels {
                          int s1, int from, int n);
     void (*magnitude)(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+    void (*lms_stereo)(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
     // null where the variant has no one-pass form
     void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                          const LpcCoefs* const* ks, int parts);

@@ -32,7 +32,8 @@ constexpr int kAutocorrelationPad = 40;
 // magnitude: the sum of |x[i]| and of the bit lengths read off the
 //   exponent of float(|x[i]| >> 1) * 2 + float(|x[i]| & 1), rounded as
 //   IEEE single precision does, each step on its own.
-// lms: every adaptive stage, encoding (x -= prediction) or decoding.
+// lms: every adaptive stage, encoding (x -= prediction) or decoding;
+//   lms_stereo: the stereo stage (Lms.h) on a channel pair.
 // join_stereo: the blocks of a stereo frame from its two planes, a and b
 //   as left and right or (midSide) as mid and side, into out as WAVE data
 //   stores them, width (2 or 3) bytes a sample (the bytes of a sample out
@@ -48,7 +49,8 @@ constexpr int kAutocorrelationPad = 40;
                       int s1, int from, int n);                                                                 \
     void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);      \
     void join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,          \
-                     int32_t* low, int32_t* high);
+                     int32_t* low, int32_t* high);                                                              \
+    void lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
 
 namespace portable {
 MONKEYS_STAGE_VARIANTS

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Channels.h"
+#include "Prediction.h"
 #include "Residual.h"
 #include "ResidualSection.h"
 #include "Samples.h"
@@ -25,7 +26,7 @@ struct Way {
 constexpr Way kWays[] = {
     {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
     {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 32, 2, {{32, 13, 4}, {16, 12, 4}}}, true, -1},
+    {{kRiceSplit, 32, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, true, -1},
     {{kRange, 32, 4, {{1024, 17, 2}, {256, 15, 2}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
 };
 
@@ -68,7 +69,7 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
         const bool keepInput = stage.order > 32;
         if (keepInput)
             before = planes;
-        lms_encode(xs, shifts, ch, blocks, stage);
+        run_stage(true, xs, shifts, ch, blocks, stage);
         uint64_t after[32], sum = 0;
         for (int c = 0; c < ch; ++c) {
             const Magnitude m = magnitude(xs[c], blocks);
@@ -80,7 +81,7 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
                 planes.swap(before);
                 split_planes(planes, ch, blocks, xs);
             } else {
-                lms_decode(xs, shifts, ch, blocks, stage);
+                run_stage(false, xs, shifts, ch, blocks, stage);
             }
             continue;
         }

@@ -432,7 +432,8 @@ TEST(FrameCodecDamage, UnknownMethodsAndFormatsRefused)
 
 // Offsets in a stereo predicted frame: the fixed predictor's parts count,
 // and the first channel's parameters.
-size_t parts_at(const std::vector<uint8_t>& frame) { return 3 + 4 * size_t(frame[2]) + 1; }
+// in the newest coding: five bytes a stage
+size_t parts_at(const std::vector<uint8_t>& frame) { return 3 + 5 * size_t(frame[2]) + 1; }
 size_t channel_params_at(const std::vector<uint8_t>& frame) { return parts_at(frame) + 1; }
 
 // Absurd coding parameters in an otherwise good frame are refused, not
@@ -462,6 +463,8 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         {3, 40, "order not a multiple of 16"},
         {5, 30, "weight precision too fine"},
         {6, 11, "update resolution too fine"},
+        {7, 2, "unknown stage kind"},
+        {3, 48, "a stereo stage above 32 taps"},
         {parts_at(good), 0, "no parts"},
         {parts_at(good), 17, "more parts than 16"},
         {ch0, 0x40, "wasted bits above 31"},
@@ -475,16 +478,21 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()))
             << p.what;
     }
-    // the same frame in the first coding: a byte once meant for a
-    // pre-emphasis in place of the parts, which must be 0
-    std::vector<uint8_t> first = good;
-    first.erase(first.begin() + long(parts_at(good)));
+    ASSERT_EQ(good[7], 1) << "expected a stereo stage first";
+    // a frame without stereo stages in the first coding: a byte once meant
+    // for a pre-emphasis in place of the parts, which must be 0, and four
+    // bytes a stage
+    const std::vector<uint8_t> normal = encode(s, 2000);
+    std::vector<uint8_t> first = normal;
+    first.erase(first.begin() + long(parts_at(normal)));
+    for (size_t k = normal[2]; k-- > 0;)
+        first.erase(first.begin() + long(3 + 5 * k + 4));
     first.insert(first.begin() + 2, 0);
     EXPECT_TRUE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()));
     first[2] = 1;
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()))
         << "pre-emphasis, which no coder writes";
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 2}, good.data(), good.size(), s.blocks(), back.data()))
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 3}, good.data(), good.size(), s.blocks(), back.data()))
         << "an unknown coding";
     // the length of the range coder's part must lie within the frame
     const std::vector<uint8_t> top = encode(s, 4000);
