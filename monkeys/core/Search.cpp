@@ -26,7 +26,7 @@ struct Way {
 constexpr Way kWays[] = {
     {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
     {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 32, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kRiceSplit, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
     {{kRange, 32, 4, {{1024, 17, 2}, {256, 15, 2}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
 };
 
@@ -104,14 +104,18 @@ void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Hea
 }
 
 // The fixed predictors of one kind (in parts or over the whole frame)
-// fitted to a frame, of at most 8 and at most 32 taps, and their
-// residuals where a later way needs them again.
+// fitted to a frame, of at most 8, 16 and 32 taps (the ways' limits),
+// and their residuals where a later way needs them again.
+constexpr int kLimits[] = {8, 16, 32};
+constexpr int kLimitCount = 3;
+int limit_index(int order) { return order <= 8 ? 0 : order <= 16 ? 1 : 2; }
+
 struct Fits {
     bool done = false;
-    LpcCoefs k[2][32][kMaxLpcParts];  // [at most 8, 32][channel][part]
-    bool same = false;                // the two limits gave the same
-    std::vector<int32_t> residual[2];
-    bool haveResidual[2] = {};
+    LpcCoefs k[kLimitCount][32][kMaxLpcParts];  // [limit][channel][part]
+    bool same = false;                          // at most 8 and 32 gave the same
+    std::vector<int32_t> residual[kLimitCount];
+    bool haveResidual[kLimitCount] = {};
 };
 
 // The encoder's buffers, one set a thread: frames come one after another
@@ -135,23 +139,23 @@ bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
     });
 }
 
-// Fits both limits at once (most of the work, the autocorrelation, is
-// shared); only the narrow one where the level has no wide way.
+// Fits every limit at once (most of the work, the autocorrelation, is
+// shared); only the narrowest where the level has no wider way.
 void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wide)
 {
     fits.done = true;
-    fits.haveResidual[0] = fits.haveResidual[1] = false;
-    const int limits[2] = {kWays[0].prof.lpcOrder, wide ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
+    const int count = wide ? kLimitCount : 1;
+    std::fill(fits.haveResidual, fits.haveResidual + kLimitCount, false);
     fits.same = true;
     for (int c = 0; c < ch; ++c) {
         for (int j = 0; j < parts; ++j) {
             const int from = part_start(j, blocks, parts);
-            LpcCoefs both[2];
-            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, limits, 2, both);
-            fits.k[0][c][j] = both[0];
-            fits.k[1][c][j] = both[1];
+            LpcCoefs all[kLimitCount];
+            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, kLimits, count, all);
+            for (int l = 0; l < kLimitCount; ++l)
+                fits.k[l][c][j] = all[wide ? l : 0];
         }
-        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[1][c], parts);
+        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[kLimitCount - 1][c], parts);
     }
 }
 
@@ -193,14 +197,14 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
                 result[w] = 0;  // the same predictors and stages as the way before
                 continue;
             }
-            const int wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
+            const int limit = limit_index(way.prof.lpcOrder);
             trial.h = base;
             trial.h.parts = parts;
             trial.h.prof.stages = 0;
             for (int c = 0; c < ch; ++c)
-                std::copy(fits.k[wide][c], fits.k[wide][c] + parts, trial.h.lpc[c]);
-            if (fits.haveResidual[wide]) {
-                trial.planes = fits.residual[wide];
+                std::copy(fits.k[limit][c], fits.k[limit][c] + parts, trial.h.lpc[c]);
+            if (fits.haveResidual[limit]) {
+                trial.planes = fits.residual[limit];
             } else {
                 if (&trial.planes != &signal)
                     trial.planes = signal;
@@ -210,9 +214,9 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
                 // kept where a later way starts from it too
                 for (int v = w + 1; v < ways; ++v)
                     if (kWays[v].from < 0 && kWays[v].parts == way.parts &&
-                        (kWays[v].prof.lpcOrder > kWays[0].prof.lpcOrder) == bool(wide)) {
-                        fits.residual[wide] = trial.planes;
-                        fits.haveResidual[wide] = true;
+                        limit_index(kWays[v].prof.lpcOrder) == limit) {
+                        fits.residual[limit] = trial.planes;
+                        fits.haveResidual[limit] = true;
                         break;
                     }
             }
