@@ -27,7 +27,7 @@ constexpr Way kWays[] = {
     {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
     {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
     {{kRiceSplit, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
-    {{kRange, 32, 4, {{1024, 17, 2}, {256, 15, 2}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kRange, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
