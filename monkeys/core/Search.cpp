@@ -139,12 +139,12 @@ bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
     });
 }
 
-// Fits every limit at once (most of the work, the autocorrelation, is
-// shared); only the narrowest where the level has no wider way.
-void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wide)
+// Fits the limits up to the widest the level's ways of this kind take,
+// all at once (most of the work, the autocorrelation, is shared).
+void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, int widest)
 {
     fits.done = true;
-    const int count = wide ? kLimitCount : 1;
+    const int count = widest + 1;
     std::fill(fits.haveResidual, fits.haveResidual + kLimitCount, false);
     fits.same = true;
     for (int c = 0; c < ch; ++c) {
@@ -153,7 +153,7 @@ void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wid
             LpcCoefs all[kLimitCount];
             lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, kLimits, count, all);
             for (int l = 0; l < kLimitCount; ++l)
-                fits.k[l][c][j] = all[wide ? l : 0];
+                fits.k[l][c][j] = all[std::min(l, widest)];
         }
         fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[kLimitCount - 1][c], parts);
     }
@@ -191,7 +191,11 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
             Fits& fits = work.fits[way.parts ? 0 : 1];
             if (!fits.done) {
                 split_planes(signal, ch, blocks, xs);
-                fit(fits, parts, ch, blocks, xs, ways > 1);
+                int widest = 0;
+                for (int v = w; v < ways; ++v)
+                    if (kWays[v].from < 0 && kWays[v].parts == way.parts)
+                        widest = std::max(widest, limit_index(kWays[v].prof.lpcOrder));
+                fit(fits, parts, ch, blocks, xs, widest);
             }
             if (w == 1 && fits.same) {
                 result[w] = 0;  // the same predictors and stages as the way before
