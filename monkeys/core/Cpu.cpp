@@ -14,7 +14,8 @@ bool detect(Isa isa)
     case Isa::kAvx2:
 #if defined(MONKEYS_VECTOR_CODE) && (defined(__x86_64__) || defined(__i386__))
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
+        // every AVX2 processor has carry-less multiplication too
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul");
 #else
         return false;
 #endif
@@ -50,10 +51,21 @@ void choose(Kernels& k, Stage stage, Isa isa)
         break;
     case Stage::kLms:
         k.lms = PICK(lms);
+        k.lms_stereo = PICK(lms_stereo);
 #ifdef MONKEYS_VECTOR_CODE
         k.lms_lpc_pair = vector ? avx2::lms_lpc_pair : nullptr;
 #else
         k.lms_lpc_pair = nullptr;
+#endif
+        break;
+    case Stage::kJoin:
+        k.join_stereo = PICK(join_stereo);
+        break;
+    case Stage::kChecksum:
+#ifdef MONKEYS_VECTOR_CODE
+        k.crc32_fold = vector ? avx2::crc32_fold : nullptr;
+#else
+        k.crc32_fold = nullptr;
 #endif
         break;
     }

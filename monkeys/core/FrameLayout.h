@@ -10,10 +10,23 @@
 //                     ever wrote)
 //               byte  number of adaptive filter stages S, then per stage
 //                     in the encoder's order: u16 order, byte weight
-//                     fraction bits, byte update resolution
+//                     fraction bits, byte update resolution, and from
+//                     coding 2 on a byte kind: 0 a stage of each
+//                     channel's own, 1 the stereo stage (orders 16 and
+//                     32): on each pair 2p, 2p+1, the first channel a
+//                     stage of kind 0; the second one too, its sum
+//                     before the shift adding order cross weights
+//                     (16-bit, from 0) times the first's 16-bit history
+//                     entries 0 .. order-1 samples back (0: the first's
+//                     input of the same sample, fed before), each cross
+//                     weight moved with the second's last residual sign
+//                     by the direction of the entry it weighed in the
+//                     last prediction, saturating; the sum wraps to 32
+//                     bits. A lone last channel runs kind 0. README.md
+//                     gives it step by step.
 //               (pairs+7)/8 bytes: bit p set when channels 2p, 2p+1 are
 //                     coded as mid/side
-//               coding 1 only: byte number of the fixed predictor's
+//               coding 1 on: byte number of the fixed predictor's
 //                     parts J, 1 to 16 (Lpc.h: part_start)
 //               per channel: byte wasted low bits (bit 7 set: the
 //                     channel's residuals are all zero and not sent),

@@ -4,6 +4,7 @@
 // must give exactly the portable code's results for every input.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "Lms.h"
@@ -31,7 +32,13 @@ constexpr int kAutocorrelationPad = 40;
 // magnitude: the sum of |x[i]| and of the bit lengths read off the
 //   exponent of float(|x[i]| >> 1) * 2 + float(|x[i]| & 1), rounded as
 //   IEEE single precision does, each step on its own.
-// lms: every adaptive stage, encoding (x -= prediction) or decoding.
+// lms: every adaptive stage, encoding (x -= prediction) or decoding;
+//   lms_stereo: the stereo stage (Lms.h) on a channel pair.
+// join_stereo: the blocks of a stereo frame from its two planes, a and b
+//   as left and right or (midSide) as mid and side, into out as WAVE data
+//   stores them, width (2 or 3) bytes a sample (the bytes of a sample out
+//   of that range are unspecified); *low, *high: the least and the
+//   largest sample, and 0.
 #define MONKEYS_STAGE_VARIANTS                                                                                  \
     void window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);                              \
     void magnitude(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);                                     \
@@ -40,7 +47,10 @@ constexpr int kAutocorrelationPad = 40;
     void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \
     void lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,   \
                       int s1, int from, int n);                                                                 \
-    void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+    void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);      \
+    void join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,          \
+                     int32_t* low, int32_t* high);                                                              \
+    void lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
 
 namespace portable {
 MONKEYS_STAGE_VARIANTS
@@ -54,6 +64,9 @@ MONKEYS_STAGE_VARIANTS
 // least kShortOrder long), in one pass.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
                   int parts);
+// CRC-32's register after n bytes (n >= 64, a multiple of 16) from state
+// (ChecksumClmul.cpp); the portable code is the table in Checksum.cpp.
+uint32_t crc32_fold(uint32_t state, const uint8_t* p, size_t n);
 } // namespace avx2
 #endif
 
