@@ -20,12 +20,19 @@ enum class Stage {
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
     kMagnitude,        // what coding residuals costs, for the encoder's choices
+    kTans,             // the tANS decoder
+    kTansEncode,       // the tANS encoder
 };
 constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
-                             Stage::kMagnitude};
+                             Stage::kMagnitude, Stage::kTans, Stage::kTansEncode};
 
 struct LmsParams;
 struct LpcCoefs;
+struct TansEntry;
+struct TansCursor;
+struct TansAnalysis;
+struct TansCode;
+struct TansStates;
 
 // What each stage calls; see Kernels.h for the contracts.
 struct Kernels {
@@ -40,6 +47,14 @@ struct Kernels {
     // null where the variant has no one-pass form
     void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                          const LpcCoefs* const* ks, int parts);
+    void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    void (*tans_symbols)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    bool (*tans_values2)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);
+    bool (*tans_values)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);
+    void (*tans_analyse2)(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);
+    void (*tans_analyse)(const int32_t* x, TansAnalysis* a, int n);
+    void (*tans_states2)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
+    void (*tans_states)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
 };
 
 // The variants in use: the fastest this processor runs, unless a test chose.

@@ -87,7 +87,7 @@ const uint8_t* parse_parameters(const FrameFormat& f, int blocks, const uint8_t*
     if (h.coding == 0 && *p++ != 0)
         return nullptr;
     prof.stages = *p++;
-    if ((prof.entropy != kRice && prof.entropy != kRange && prof.entropy != kRiceSplit) || prof.stages > kMaxStages)
+    if (prof.entropy > kTans || prof.stages > kMaxStages)
         return nullptr;
     if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8))
         return nullptr;

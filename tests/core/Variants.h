@@ -38,6 +38,8 @@ inline std::string stage_name(monkeys::core::Stage s)
            : s == Stage::kLpcResidual   ? "fixed predictor (encoding)"
            : s == Stage::kLpcRestore    ? "fixed predictor (decoding)"
            : s == Stage::kMagnitude     ? "residual costs"
+           : s == Stage::kTans          ? "tANS decoder"
+           : s == Stage::kTansEncode    ? "tANS encoder"
                                         : "adaptive stages";
 }
 

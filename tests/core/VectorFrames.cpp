@@ -9,7 +9,7 @@
 //
 // IN.ape is the library's file of IN.wav: its header gives the format, the
 // WAVE parts and their checks. CODING, comma-separated: level=L (the coder at
-// that level), verbatim, or entropy=rice1|range|split with pre=C, ms=MASK
+// that level), verbatim, or entropy=rice1|range|split|tans with pre=C, ms=MASK
 // (channel pairs coded mid/side), wasted=0, lpc=fit:P or lpc=SHIFT/c1/c2...,
 // and stage=ORDER/SHIFT/DIRBITS[/INSHIFT] once per stage in coding order.
 #include <cstdio>
@@ -31,6 +31,7 @@
 #include "MonkeysAudioLib.h"
 #include "RangeCoder.h"
 #include "Residual.h"
+#include "ResidualSection.h"
 #include "Rice.h"
 
 using namespace monkeys;
@@ -82,7 +83,7 @@ Coding parse_coding(const std::string& text)
         } else if (key == "level") {
             s.level = std::stoi(value);
         } else if (key == "entropy") {
-            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}};
+            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}, {"tans", 3}};
             if (!names.count(value))
                 fail("unknown entropy coder " + value);
             s.entropy = names.at(value);
@@ -196,6 +197,16 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         for (int j = 0; j < k.order; ++j)
             put_le(out, uint16_t(k.c[j]), 2);
     }
+    if (s.entropy == kTans) {
+        Header hd;
+        hd.prof.entropy = kTans;
+        int32_t* ps[32];
+        for (int c = 0; c < ch; ++c)
+            ps[c] = xs[size_t(c)].data();
+        mark_silent(hd, ch, n, ps);
+        put_residuals({ch, 32, 0}, hd, n, ps, out);
+        return out;
+    }
     if (s.entropy == 1) {
         std::vector<uint8_t> range, raw;
         RangeEncoder rc(range);
@@ -285,7 +296,9 @@ int main(int argc, char** argv)
         const Coding& s = frames.count(i) ? frames[i] : common;
         const int blocks = int(h.frameBlocks(i));
         const int32_t* in = samples.data() + size_t(i * h.blocksPerFrame) * size_t(ch);
-        const FrameFormat format{ch, bits, s.level ? s.level : h.level};
+        // frames with forced parameters are written in the first coding
+        const int coding = !s.verbatim && s.entropy >= 0 ? 0 : kNewestCoding;
+        const FrameFormat format{ch, bits, s.level ? s.level : h.level, coding};
         std::vector<uint8_t> payload;
         if (s.verbatim)
             payload = code_verbatim(bits, size_t(blocks) * size_t(ch), in);
@@ -301,6 +314,7 @@ int main(int argc, char** argv)
         f.index = uint32_t(i);
         f.blocks = uint32_t(blocks);
         f.level = uint16_t(format.level);
+        f.coding = uint16_t(coding);
         f.payloadSize = uint32_t(payload.size());
         uint8_t head[kFrameHeaderSize];
         encode_frame_header(f, head);
