@@ -23,12 +23,19 @@ enum class Stage {
     kMagnitude,        // what coding residuals costs, for the encoder's choices
     kChecksum,         // the container's CRC-32
     kJoin,             // a stereo frame's channels back into WAVE data
+    kTans,             // the tANS decoder
+    kTansEncode,       // the tANS encoder
 };
 constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
-                             Stage::kMagnitude, Stage::kChecksum, Stage::kJoin};
+                             Stage::kMagnitude, Stage::kChecksum, Stage::kJoin, Stage::kTans, Stage::kTansEncode};
 
 struct LmsParams;
 struct LpcCoefs;
+struct TansEntry;
+struct TansCursor;
+struct TansAnalysis;
+struct TansCode;
+struct TansStates;
 
 // What each stage calls; see Kernels.h for the contracts.
 struct Kernels {
@@ -48,6 +55,14 @@ struct Kernels {
                         int32_t* low, int32_t* high);
     // null: the table code (Checksum.cpp) does it all
     uint32_t (*crc32_fold)(uint32_t state, const uint8_t* p, size_t n);
+    void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    void (*tans_symbols)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    bool (*tans_values2)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);
+    bool (*tans_values)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);
+    void (*tans_analyse2)(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);
+    void (*tans_analyse)(const int32_t* x, TansAnalysis* a, int n);
+    void (*tans_states2)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
+    void (*tans_states)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
 };
 
 // The variants in use: the fastest this processor runs, unless a test chose.

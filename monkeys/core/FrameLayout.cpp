@@ -89,7 +89,7 @@ const uint8_t* parse_parameters(const FrameFormat& f, int blocks, const uint8_t*
     if (h.coding == 0 && *p++ != 0)
         return nullptr;
     prof.stages = *p++;
-    if ((prof.entropy != kRice && prof.entropy != kRange && prof.entropy != kRiceSplit) || prof.stages > kMaxStages)
+    if (prof.entropy > kTans || prof.stages > kMaxStages)
         return nullptr;
     const size_t stageBytes = h.coding >= 2 ? 5 : 4;
     if (left() < size_t(prof.stages) * stageBytes + size_t((pairs + 7) / 8))

@@ -24,13 +24,16 @@ struct Way {
     int from;
 };
 constexpr Way kWays[] = {
-    {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
-    {{kRange, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 8, 1, {{16, 12, 4}}}, true, -1},
+    {{kTans, 32, 1, {{16, 12, 4}}}, true, -1},
+    {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
+
+// Samples of a frame up to which the Rice codes are tried beside tANS.
+constexpr size_t kShortFrame = 8192;
 
 // Samples a part of the fixed predictor is fitted to: music changes
 // faster than a frame, while a part must still pay for its coefficients.
@@ -233,11 +236,20 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         trial.bytes.clear();
         if (way.from >= 0 && trial.h.prof.stages == stagesBefore) {
             trial.size = done[result[way.from]].size;  // nothing added: no better
-        } else if (way.prof.entropy == kRiceSplit && ways > 1) {
-            trial.size = parameters_size(trial.h, ch) + rice_section_size(trial.h, ch, blocks, xs);
         } else {
             write_frame(f, blocks, xs, trial.h, trial.bytes);
             trial.size = trial.bytes.size();
+            // in a short frame tANS's tables may cost more than they save
+            if (size_t(blocks) * size_t(ch) <= kShortFrame) {
+                Header rice = trial.h;
+                rice.prof.entropy = kRiceSplit;
+                const size_t size = parameters_size(rice, ch) + rice_section_size(rice, ch, blocks, xs);
+                if (size < trial.size) {
+                    trial.h = rice;
+                    trial.size = size;
+                    trial.bytes.clear();
+                }
+            }
         }
         if (best < 0 || trial.size < done[best].size)
             best = w;

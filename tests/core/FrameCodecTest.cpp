@@ -15,6 +15,7 @@
 
 #include "Checksum.h"
 #include "FrameCodec.h"
+#include "Tans.h"
 #include "Variants.h"
 #include "WaveSamples.h"
 
@@ -449,7 +450,7 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
     ASSERT_EQ(good[parts_at(good)], 1) << "expected a fixed predictor of one part";
     const size_t ch0 = channel_params_at(good);
     ASSERT_GT(good[ch0 + 1 + stages], 0) << "expected a fixed predictor";
-    std::vector<int32_t> back(s.samples.size());
+    std::vector<int32_t> back(3 * s.samples.size());
     ASSERT_TRUE(monkeys::decode_frame({2, 16, 3000}, good.data(), good.size(), s.blocks(), back.data()));
     struct Patch {
         size_t at;
@@ -500,21 +501,25 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         << "pre-emphasis, which no coder writes";
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 3}, good.data(), good.size(), s.blocks(), back.data()))
         << "an unknown coding";
-    // the length of the range coder's part must lie within the frame
-    const std::vector<uint8_t> top = encode(s, 4000);
-    ASSERT_EQ(top[1], 1) << "expected the range coder";
+    // the lengths of the tANS streams must lie within the frame
+    const Signal longer = tones(2, 16, 12000);
+    const std::vector<uint8_t> top = encode(longer, 4000);
+    ASSERT_EQ(top[1], 3) << "expected tANS";
     const size_t n = top[2];
-    size_t lenAt = channel_params_at(top);
+    size_t at = channel_params_at(top);
     for (int c = 0; c < 2; ++c) {
-        size_t order = top[lenAt + 1 + n];
-        lenAt += 1 + n + 1 + (order ? 1 + 2 * order : 0);
+        size_t order = top[at + 1 + n];
+        at += 1 + n + 1 + (order ? 1 + 2 * order : 0);
     }
+    monkeys::core::TansModel model;
+    const size_t lenAt = at + monkeys::core::tans_get_model(top.data() + at, top.size() - at, model);
+    ASSERT_GT(lenAt, at);
     std::vector<uint8_t> bad = top;
     bad[lenAt + 3] = 0x7F;
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), longer.blocks(), back.data()));
     bad = top;
     bad.resize(lenAt + 2);
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), longer.blocks(), back.data()));
 }
 
 TEST(FrameCodecDamage, OutOfRangeSamplesRefused)

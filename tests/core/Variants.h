@@ -40,6 +40,8 @@ inline std::string stage_name(monkeys::core::Stage s)
            : s == Stage::kMagnitude     ? "residual costs"
            : s == Stage::kChecksum      ? "CRC-32"
            : s == Stage::kJoin          ? "stereo joining"
+           : s == Stage::kTans          ? "tANS decoder"
+           : s == Stage::kTansEncode    ? "tANS encoder"
                                         : "adaptive stages";
 }
 

@@ -10,7 +10,7 @@
 //
 // IN.ape is the library's file of IN.wav: its header gives the format, the
 // WAVE parts and their checks. CODING, comma-separated: level=L (the coder at
-// that level, the newest variant), verbatim, or entropy=rice1|range|split
+// that level, the newest variant), verbatim, or entropy=rice1|range|split|tans
 // with variant=0|1 (the frame's coding variant, 1 if not given),
 // parts=J (variant 1: the fixed predictor's parts), ms=MASK (channel pairs
 // coded mid/side), wasted=0, lpc=fit:P (fitted to each part) or
@@ -35,6 +35,7 @@
 #include "MonkeysAudioLib.h"
 #include "RangeCoder.h"
 #include "Residual.h"
+#include "ResidualSection.h"
 #include "Rice.h"
 
 using namespace monkeys;
@@ -87,7 +88,7 @@ Coding parse_coding(const std::string& text)
         } else if (key == "level") {
             s.level = std::stoi(value);
         } else if (key == "entropy") {
-            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}};
+            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}, {"tans", 3}};
             if (!names.count(value))
                 fail("unknown entropy coder " + value);
             s.entropy = names.at(value);
@@ -220,6 +221,16 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
             for (int j = 0; j < k.order; ++j)
                 put_le(out, uint16_t(k.c[j]), 2);
         }
+    }
+    if (s.entropy == kTans) {
+        Header hd;
+        hd.prof.entropy = kTans;
+        int32_t* ps[32];
+        for (int c = 0; c < ch; ++c)
+            ps[c] = xs[size_t(c)].data();
+        mark_silent(hd, ch, n, ps);
+        put_residuals({ch, 32, 0}, hd, n, ps, out);
+        return out;
     }
     if (s.entropy == 1) {
         std::vector<uint8_t> range, raw;
