@@ -247,17 +247,19 @@ class Variant:
     sets the variant's parameter block apart (every other step is the same
     in every variant)."""
 
-    def __init__(self, zero_byte, count_of_parts):
+    def __init__(self, zero_byte, count_of_parts, stage_kinds):
         self.zero_byte = zero_byte                # a second byte, once meant for a pre-emphasis, that must be 0
         self.count_of_parts = count_of_parts      # a count of parts J after the mid/side flags; else J = 1
+        self.stage_kinds = stage_kinds            # a fifth byte, the kind K, in each stage's description; else K = 0
 
 
 # frame.md#coding-variants (README.md#versions-and-variants): the coding
 # variants this decoder knows. A new variant is one more row here, and its
 # own fields in parse_parameters.
 VARIANTS = {
-    0: Variant(zero_byte=True, count_of_parts=False),
-    1: Variant(zero_byte=False, count_of_parts=True),
+    0: Variant(zero_byte=True, count_of_parts=False, stage_kinds=False),
+    1: Variant(zero_byte=False, count_of_parts=True, stage_kinds=False),
+    2: Variant(zero_byte=False, count_of_parts=True, stage_kinds=True),
 }
 
 
@@ -305,8 +307,9 @@ class ByteReader:
 
 
 class Stage:
-    def __init__(self, N, F, D):
+    def __init__(self, N, F, D, K):
         self.N, self.F, self.D = N, F, D
+        self.K = K                       # 0 each channel's own, 1 the stereo stage (variant 2 on)
 
 
 class Channel:
@@ -335,7 +338,9 @@ def parse_parameters(reader, variant, channels, blocks):
     if S > 4:
         corrupt(f"{S} adaptive stages")
     for _ in range(S):
-        p.stages.append(Stage(reader.u16(), reader.u8(), reader.u8()))
+        N, F, D = reader.u16(), reader.u8(), reader.u8()
+        K = reader.u8() if variant.stage_kinds else 0
+        p.stages.append(Stage(N, F, D, K))
     pairs = channels // 2
     flags = reader.take((pairs + 7) // 8)
     p.mid_side = [bool(flags[pair // 8] >> (pair % 8) & 1) for pair in range(pairs)]
@@ -377,23 +382,40 @@ def check_stage(stage, k):
         corrupt(f"a stage of direction resolution {stage.D}")
     if k > 24 or k > stage.F:
         corrupt(f"an input shift of {k} for {stage.F} fraction bits")
+    if stage.K > 1:
+        corrupt(f"a stage of kind {stage.K}")
+    if stage.K == 1 and stage.N not in (16, 32):
+        corrupt(f"a stereo stage of {stage.N} taps")
 
 
 def decode_predicted(rest, variant, channels, bits, blocks):
     """frame.md#the-cascade: codes -> undo stage S-1 ... stage 0 -> undo the
-    fixed predictor (its J parts) -> left/right -> wasted bits back."""
+    fixed predictor (its J parts) -> left/right -> wasted bits back. A stage
+    of kind 0 runs on each channel alone; a stereo stage (kind 1) on the
+    pairs 2p, 2p + 1 and as kind 0 on an odd last channel
+    (prediction.md#stages-in-a-cascade). A silent channel's zeros go
+    through every stage and predictor as zeros (frame.md#the-cascade), so
+    they are skipped; a silent partner of a stereo stage is still fed."""
     reader = ByteReader(rest)
     p = parse_parameters(reader, variant, channels, blocks)
-    residuals = decode_residuals(p, reader.rest(), blocks)
-    planes = []
-    for ch, x in zip(p.channels, residuals):
-        if ch.silent:                     # zeros through every stage give zeros
-            planes.append(x)
-            continue
-        for stage, k in reversed(list(zip(p.stages, ch.k))):
-            x = lms_undo(x, stage.N, stage.F, stage.D, k)
-        x = lpc_undo(x, ch.parts)
-        planes.append(x)
+    x = decode_residuals(p, reader.rest(), blocks)
+    silent = [ch.silent for ch in p.channels]
+    for s in reversed(range(len(p.stages))):           # the last stage first
+        stage = p.stages[s]
+        alone = range(channels)
+        if stage.K == 1:
+            alone = range(channels - channels % 2, channels)
+            for a in range(0, channels - 1, 2):        # b = a + 1
+                ka, kb = p.channels[a].k[s], p.channels[a + 1].k[s]
+                if silent[a + 1]:                      # b's prediction stays 0
+                    if not silent[a]:
+                        x[a] = lms_undo(x[a], stage.N, stage.F, stage.D, ka)
+                else:
+                    x[a], x[a + 1] = stereo_undo(x[a], x[a + 1], stage.N, stage.F, stage.D, ka, kb)
+        for ch in alone:
+            if not silent[ch]:
+                x[ch] = lms_undo(x[ch], stage.N, stage.F, stage.D, p.channels[ch].k[s])
+    planes = [e if ch.silent else lpc_undo(e, ch.parts) for ch, e in zip(p.channels, x)]
     for pair, flagged in enumerate(p.mid_side):
         if flagged:
             planes[2 * pair], planes[2 * pair + 1] = left_right(planes[2 * pair], planes[2 * pair + 1])
@@ -475,7 +497,24 @@ def lpc_undo(e, parts):
 
 
 def lms_undo(e, N, F, D, k):
-    """prediction.md#adaptive-stage-sign-error-lms, the four steps per sample.
+    """prediction.md#adaptive-stage-sign-error-lms: the stage of kind 0."""
+    return lms_run(e, N, F, D, k)[0]
+
+
+def stereo_undo(ea, eb, N, F, D, ka, kb):
+    """prediction.md#the-stereo-stage-kind-1: channel a (2p) runs the stage
+    of kind 0; channel b (2p + 1) the same with N cross weights C_0 ... C_N-1
+    on a's history. a never looks at b, so a is undone whole first and b
+    after it, which gives what the document's sample by sample order gives."""
+    xa, ha, da = lms_run(ea, N, F, D, ka)
+    return xa, lms_run(eb, N, F, D, kb, partner=(ha, da))[0]
+
+
+def lms_run(e, N, F, D, k, partner=None):
+    """prediction.md#adaptive-stage-sign-error-lms, the four steps per
+    sample; with `partner`, the history and directions of channel a, it is
+    channel b of prediction.md#the-stereo-stage-kind-1. Gives the inputs x
+    and the history and directions, laid out as below.
 
     Laid out for speed, the arithmetic unchanged: h and d keep every
     input's 16-bit copy and direction behind N zeros (the inputs before the
@@ -483,41 +522,62 @@ def lms_undo(e, N, F, D, k):
     L = N - j, so it lines up with h[t + j], the input L samples back. The
     lists' sums and maps run at C speed, and `reach` bounds the weights'
     magnitudes, so that they are searched for saturation only when one
-    could have left 16 bits."""
+    could have left 16 bits.
+
+    Channel b interleaves: its entries sit at the even places 2(N + t), and
+    the odd place 2i + 1 holds a's entry i + 1, so that the window of sample
+    t, h[2t:2t + 2N], pairs b's h[t + j] (W_L, L = N - j) with a's
+    h_a[t + 1 + j] (C_L, L = N - 1 - j: C_0 on a's entry of sample t itself).
+    The directions' window of the last prediction, d[2(t - 1):2(t - 1) + 2N],
+    pairs b's d[t - 1 + j] with a's d_a[t + j]: W_L moves by d_b[t-1-L] and
+    C_L by d_a[t-1-L], as the document says. The weights are
+    [W_N, C_N-1, W_N-1, C_N-2, ..., W_1, C_0]: one stage of 2N taps, each
+    weight saturating on its own, and one wrapped sum."""
+    n = len(e)
     r = F - k
     rnd = 1 << (r - 1) if r > 0 else 0
     dmax = 1 << (D + 2)
-    h = [0] * (N + len(e))
-    d = [0] * (N + len(e))
-    weights = [0] * N
+    stride = 1 if partner is None else 2           # the places between two of this channel's entries
+    taps = stride * N
+    h = [0] * (stride * (N + n))
+    d = [0] * (stride * (N + n))
+    if partner is not None:
+        ha, da = partner
+        h[1::2] = ha[1:] + [0]
+        d[1::2] = da[1:] + [0]
+    weights = [0] * taps
     reach = 0
     avg16, sign = 16, 0
     x = []
+    at = stride * N                                 # where the entry of sample t goes
     for t, residual in enumerate(e):
-        # 1. update: W_L moves by sign × d[t-1-L], the direction at index t - 1 + j
+        # 1. update: each weight moves by sign × the direction it applied to last time
         if sign:
-            weights = list(map(add if sign > 0 else sub, weights, d[t - 1:t - 1 + N]))
+            w0 = stride * (t - 1)
+            weights = list(map(add if sign > 0 else sub, weights, d[w0:w0 + taps]))
             reach += dmax
             if reach > 32767:
                 reach = max(max(weights), -min(weights))
                 if reach > 32767:
                     weights = [clamp(w, -32768, 32767) for w in weights]
                     reach = 32768
-        # 2. predict
-        dot = s32(sum(map(mul, weights, h[t:t + N])))
-        pred = s32(dot + rnd) >> r
-        # 3. undo
-        v = s32(residual + pred)
+        # 2. predict: pred = s32(s32(dot) + round) >> r, the two wraps as one (s32 inline)
+        w0 = stride * t
+        dot = sum(map(mul, weights, h[w0:w0 + taps]))
+        pred = (((dot + rnd + 0x80000000) & 0xFFFFFFFF) - 0x80000000) >> r
+        # 3. undo: v = s32(e[t] + pred)
+        v = ((residual + pred + 0x80000000) & 0xFFFFFFFF) - 0x80000000
         sign = (residual > 0) - (residual < 0)
         # 4. feed
         hv = clamp(v >> k, -32768, 32767)
         mag = abs(hv)
         step = min((mag << D) >> (avg16 >> 4).bit_length(), dmax)
-        h[N + t] = hv
-        d[N + t] = -step if hv < 0 else step
+        h[at] = hv
+        d[at] = -step if hv < 0 else step
+        at += stride
         avg16 = avg16 + mag - (avg16 >> 4)
         x.append(v)
-    return x
+    return x, h, d
 
 
 # ======================================================================
