@@ -395,7 +395,8 @@ def decode_predicted(rest, variant, channels, bits, blocks):
     pairs 2p, 2p + 1 and as kind 0 on an odd last channel
     (prediction.md#stages-in-a-cascade). A silent channel's zeros go
     through every stage and predictor as zeros (frame.md#the-cascade), so
-    they are skipped; a silent partner of a stereo stage is still fed."""
+    they are skipped; a silent first channel of a pair still feeds its
+    zeros to the second through the cross weights."""
     reader = ByteReader(rest)
     p = parse_parameters(reader, variant, channels, blocks)
     x = decode_residuals(p, reader.rest(), blocks)
