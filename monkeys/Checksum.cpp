@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/Cpu.h"
+
 namespace monkeys {
 
 namespace {
@@ -31,6 +33,12 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size)
 {
     const uint8_t* p = static_cast<const uint8_t*>(data);
     uint32_t c = ~crc;
+    if (const auto fold = core::kernels().crc32_fold; fold && size >= 64) {
+        const size_t bulk = size & ~size_t(15);
+        c = fold(c, p, bulk);
+        p += bulk;
+        size -= bulk;
+    }
     while (size >= 8) {
         uint32_t lo = c ^ (uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24);
         c = kCrc.t[7][lo & 0xFF] ^ kCrc.t[6][(lo >> 8) & 0xFF] ^ kCrc.t[5][(lo >> 16) & 0xFF] ^

@@ -247,17 +247,19 @@ class Variant:
     sets the variant's parameter block apart (every other step is the same
     in every variant)."""
 
-    def __init__(self, zero_byte, count_of_parts):
+    def __init__(self, zero_byte, count_of_parts, stage_kinds):
         self.zero_byte = zero_byte                # a second byte, once meant for a pre-emphasis, that must be 0
         self.count_of_parts = count_of_parts      # a count of parts J after the mid/side flags; else J = 1
+        self.stage_kinds = stage_kinds            # a fifth byte, the kind K, in each stage's description; else K = 0
 
 
 # frame.md#coding-variants (README.md#versions-and-variants): the coding
 # variants this decoder knows. A new variant is one more row here, and its
 # own fields in parse_parameters.
 VARIANTS = {
-    0: Variant(zero_byte=True, count_of_parts=False),
-    1: Variant(zero_byte=False, count_of_parts=True),
+    0: Variant(zero_byte=True, count_of_parts=False, stage_kinds=False),
+    1: Variant(zero_byte=False, count_of_parts=True, stage_kinds=False),
+    2: Variant(zero_byte=False, count_of_parts=True, stage_kinds=True),
 }
 
 
@@ -305,8 +307,9 @@ class ByteReader:
 
 
 class Stage:
-    def __init__(self, N, F, D):
+    def __init__(self, N, F, D, K):
         self.N, self.F, self.D = N, F, D
+        self.K = K                       # 0 each channel's own, 1 the stereo stage (variant 2 on)
 
 
 class Channel:
@@ -335,7 +338,9 @@ def parse_parameters(reader, variant, channels, blocks):
     if S > 4:
         corrupt(f"{S} adaptive stages")
     for _ in range(S):
-        p.stages.append(Stage(reader.u16(), reader.u8(), reader.u8()))
+        N, F, D = reader.u16(), reader.u8(), reader.u8()
+        K = reader.u8() if variant.stage_kinds else 0
+        p.stages.append(Stage(N, F, D, K))
     pairs = channels // 2
     flags = reader.take((pairs + 7) // 8)
     p.mid_side = [bool(flags[pair // 8] >> (pair % 8) & 1) for pair in range(pairs)]
@@ -377,23 +382,41 @@ def check_stage(stage, k):
         corrupt(f"a stage of direction resolution {stage.D}")
     if k > 24 or k > stage.F:
         corrupt(f"an input shift of {k} for {stage.F} fraction bits")
+    if stage.K > 1:
+        corrupt(f"a stage of kind {stage.K}")
+    if stage.K == 1 and stage.N not in (16, 32):
+        corrupt(f"a stereo stage of {stage.N} taps")
 
 
 def decode_predicted(rest, variant, channels, bits, blocks):
     """frame.md#the-cascade: codes -> undo stage S-1 ... stage 0 -> undo the
-    fixed predictor (its J parts) -> left/right -> wasted bits back."""
+    fixed predictor (its J parts) -> left/right -> wasted bits back. A stage
+    of kind 0 runs on each channel alone; a stereo stage (kind 1) on the
+    pairs 2p, 2p + 1 and as kind 0 on an odd last channel
+    (prediction.md#stages-in-a-cascade). A silent channel's zeros go
+    through every stage and predictor as zeros (frame.md#the-cascade), so
+    they are skipped; a silent first channel of a pair still feeds its
+    zeros to the second through the cross weights."""
     reader = ByteReader(rest)
     p = parse_parameters(reader, variant, channels, blocks)
-    residuals = decode_residuals(p, reader.rest(), blocks)
-    planes = []
-    for ch, x in zip(p.channels, residuals):
-        if ch.silent:                     # zeros through every stage give zeros
-            planes.append(x)
-            continue
-        for stage, k in reversed(list(zip(p.stages, ch.k))):
-            x = lms_undo(x, stage.N, stage.F, stage.D, k)
-        x = lpc_undo(x, ch.parts)
-        planes.append(x)
+    x = decode_residuals(p, reader.rest(), blocks)
+    silent = [ch.silent for ch in p.channels]
+    for s in reversed(range(len(p.stages))):           # the last stage first
+        stage = p.stages[s]
+        alone = range(channels)
+        if stage.K == 1:
+            alone = range(channels - channels % 2, channels)
+            for a in range(0, channels - 1, 2):        # b = a + 1
+                ka, kb = p.channels[a].k[s], p.channels[a + 1].k[s]
+                if silent[a + 1]:                      # b's prediction stays 0
+                    if not silent[a]:
+                        x[a] = lms_undo(x[a], stage.N, stage.F, stage.D, ka)
+                else:
+                    x[a], x[a + 1] = stereo_undo(x[a], x[a + 1], stage.N, stage.F, stage.D, ka, kb)
+        for ch in alone:
+            if not silent[ch]:
+                x[ch] = lms_undo(x[ch], stage.N, stage.F, stage.D, p.channels[ch].k[s])
+    planes = [e if ch.silent else lpc_undo(e, ch.parts) for ch, e in zip(p.channels, x)]
     for pair, flagged in enumerate(p.mid_side):
         if flagged:
             planes[2 * pair], planes[2 * pair + 1] = left_right(planes[2 * pair], planes[2 * pair + 1])
@@ -475,7 +498,24 @@ def lpc_undo(e, parts):
 
 
 def lms_undo(e, N, F, D, k):
-    """prediction.md#adaptive-stage-sign-error-lms, the four steps per sample.
+    """prediction.md#adaptive-stage-sign-error-lms: the stage of kind 0."""
+    return lms_run(e, N, F, D, k)[0]
+
+
+def stereo_undo(ea, eb, N, F, D, ka, kb):
+    """prediction.md#the-stereo-stage-kind-1: channel a (2p) runs the stage
+    of kind 0; channel b (2p + 1) the same with N cross weights C_0 ... C_N-1
+    on a's history. a never looks at b, so a is undone whole first and b
+    after it, which gives what the document's sample by sample order gives."""
+    xa, ha, da = lms_run(ea, N, F, D, ka)
+    return xa, lms_run(eb, N, F, D, kb, partner=(ha, da))[0]
+
+
+def lms_run(e, N, F, D, k, partner=None):
+    """prediction.md#adaptive-stage-sign-error-lms, the four steps per
+    sample; with `partner`, the history and directions of channel a, it is
+    channel b of prediction.md#the-stereo-stage-kind-1. Gives the inputs x
+    and the history and directions, laid out as below.
 
     Laid out for speed, the arithmetic unchanged: h and d keep every
     input's 16-bit copy and direction behind N zeros (the inputs before the
@@ -483,41 +523,62 @@ def lms_undo(e, N, F, D, k):
     L = N - j, so it lines up with h[t + j], the input L samples back. The
     lists' sums and maps run at C speed, and `reach` bounds the weights'
     magnitudes, so that they are searched for saturation only when one
-    could have left 16 bits."""
+    could have left 16 bits.
+
+    Channel b interleaves: its entries sit at the even places 2(N + t), and
+    the odd place 2i + 1 holds a's entry i + 1, so that the window of sample
+    t, h[2t:2t + 2N], pairs b's h[t + j] (W_L, L = N - j) with a's
+    h_a[t + 1 + j] (C_L, L = N - 1 - j: C_0 on a's entry of sample t itself).
+    The directions' window of the last prediction, d[2(t - 1):2(t - 1) + 2N],
+    pairs b's d[t - 1 + j] with a's d_a[t + j]: W_L moves by d_b[t-1-L] and
+    C_L by d_a[t-1-L], as the document says. The weights are
+    [W_N, C_N-1, W_N-1, C_N-2, ..., W_1, C_0]: one stage of 2N taps, each
+    weight saturating on its own, and one wrapped sum."""
+    n = len(e)
     r = F - k
     rnd = 1 << (r - 1) if r > 0 else 0
     dmax = 1 << (D + 2)
-    h = [0] * (N + len(e))
-    d = [0] * (N + len(e))
-    weights = [0] * N
+    stride = 1 if partner is None else 2           # the places between two of this channel's entries
+    taps = stride * N
+    h = [0] * (stride * (N + n))
+    d = [0] * (stride * (N + n))
+    if partner is not None:
+        ha, da = partner
+        h[1::2] = ha[1:] + [0]
+        d[1::2] = da[1:] + [0]
+    weights = [0] * taps
     reach = 0
     avg16, sign = 16, 0
     x = []
+    at = stride * N                                 # where the entry of sample t goes
     for t, residual in enumerate(e):
-        # 1. update: W_L moves by sign × d[t-1-L], the direction at index t - 1 + j
+        # 1. update: each weight moves by sign × the direction it applied to last time
         if sign:
-            weights = list(map(add if sign > 0 else sub, weights, d[t - 1:t - 1 + N]))
+            w0 = stride * (t - 1)
+            weights = list(map(add if sign > 0 else sub, weights, d[w0:w0 + taps]))
             reach += dmax
             if reach > 32767:
                 reach = max(max(weights), -min(weights))
                 if reach > 32767:
                     weights = [clamp(w, -32768, 32767) for w in weights]
                     reach = 32768
-        # 2. predict
-        dot = s32(sum(map(mul, weights, h[t:t + N])))
-        pred = s32(dot + rnd) >> r
-        # 3. undo
-        v = s32(residual + pred)
+        # 2. predict: pred = s32(s32(dot) + round) >> r, the two wraps as one (s32 inline)
+        w0 = stride * t
+        dot = sum(map(mul, weights, h[w0:w0 + taps]))
+        pred = (((dot + rnd + 0x80000000) & 0xFFFFFFFF) - 0x80000000) >> r
+        # 3. undo: v = s32(e[t] + pred)
+        v = ((residual + pred + 0x80000000) & 0xFFFFFFFF) - 0x80000000
         sign = (residual > 0) - (residual < 0)
         # 4. feed
         hv = clamp(v >> k, -32768, 32767)
         mag = abs(hv)
         step = min((mag << D) >> (avg16 >> 4).bit_length(), dmax)
-        h[N + t] = hv
-        d[N + t] = -step if hv < 0 else step
+        h[at] = hv
+        d[at] = -step if hv < 0 else step
+        at += stride
         avg16 = avg16 + mag - (avg16 >> 4)
         x.append(v)
-    return x
+    return x, h, d
 
 
 # ======================================================================
@@ -687,7 +748,207 @@ def entropy_coder_2(data, m, blocks):
     return out
 
 
-ENTROPY_CODERS = {0: entropy_coder_0, 1: entropy_coder_1, 2: entropy_coder_2}
+class LsbReader:
+    """entropy.md#tans-bit-streams: least significant bit first; bits past
+    the end read as zeros and are remembered (overran). Eight zero bytes
+    follow the data, so that a read of up to 32 bits at any place up to the
+    end slices whole bytes."""
+
+    def __init__(self, data):
+        self.data, self.size, self.pos = bytes(data) + bytes(8), 8 * len(data), 0
+
+    def read(self, n):                     # n = 0 .. 32
+        pos = self.pos
+        self.pos = pos + n
+        if pos >= self.size:
+            return 0
+        at = pos >> 3
+        return int.from_bytes(self.data[at:at + 5], "little") >> (pos & 7) & ((1 << n) - 1)
+
+    def overran(self):
+        return self.pos > self.size
+
+
+def read_tables(r):
+    """entropy.md#the-tables: the frequencies of each context's table (None
+    for a context without one), and the whole bytes the tables take."""
+    present = r.read(32)
+    if present == 0:
+        corrupt("tANS: no context has a table")
+    table_of, previous = [None] * 32, None
+    for c in range(32):
+        if not present >> c & 1:
+            continue
+        if previous is not None and r.read(1) == 1:    # the table of the context before
+            table_of[c] = table_of[previous]
+        else:
+            table_of[c] = read_frequencies(r)
+        previous = c
+    if r.overran():
+        corrupt("tANS: the tables read past the payload's end")
+    return table_of, (r.pos + 7) // 8
+
+
+def read_frequencies(r):
+    # entropy.md#the-tables: one table, its frequencies Rice-coded
+    M = r.read(5) + 1
+    if M > 29:
+        corrupt(f"tANS: a table of {M} classes")
+    f, total, k = [0] * 29, 0, 6
+    for j in range(M - 1):
+        q = 0
+        while q < 16 and r.read(1) == 0:
+            q += 1
+        v = (q << k) | r.read(k) if q < 16 else r.read(11)
+        total += v
+        if total >= 1024:
+            corrupt("tANS: a table's frequencies reach 1024")
+        f[j] = v
+        k = max(v.bit_length() - 1, 0)
+    f[M - 1] = 1024 - total
+    return f
+
+
+def decoding_table(f):
+    """entropy.md#spreading-a-table-over-the-states: for each state x, the
+    class j, its state bits b, the mask of b bits and the base; the next
+    state is base + the b bits read."""
+    cls, at = [0] * 1024, 0
+    for j in range(29):
+        for _ in range(f[j]):
+            cls[at] = j
+            at = (at + 643) % 1024
+    n, table = list(f), []
+    for x in range(1024):
+        j = cls[x]
+        v = n[j]
+        n[j] += 1
+        b = 10 - (v.bit_length() - 1)
+        table.append((j, b, (1 << b) - 1, (v << b) - 1024))
+    return table
+
+
+# entropy.md#tracker-context-and-shift: each class's step of the tracker, by context
+TANS_STEP = [
+    [0, 29, 47, 60, 71, 79, 86, 92, 100, 109, 116, 123, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 25, 42, 54, 64, 72, 79, 85, 93, 102, 109, 115, 123, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 21, 37, 49, 58, 66, 73, 79, 86, 95, 102, 108, 116, 125, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 18, 33, 44, 53, 60, 66, 72, 79, 88, 95, 101, 108, 117, 125, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 15, 29, 39, 47, 54, 60, 66, 73, 81, 88, 94, 101, 110, 117, 123, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 13, 25, 34, 42, 49, 54, 60, 66, 74, 81, 87, 94, 103, 110, 116, 124, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 11, 21, 30, 37, 43, 49, 54, 60, 68, 74, 80, 87, 95, 102, 109, 116, 125, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 9, 18, 26, 33, 38, 44, 48, 54, 62, 68, 73, 80, 88, 95, 101, 109, 118, 125, 127, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 7, 15, 22, 29, 34, 39, 43, 49, 56, 62, 67, 74, 82, 88, 94, 102, 110, 117, 124, 127, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 6, 13, 19, 25, 30, 34, 38, 44, 50, 56, 61, 67, 75, 82, 87, 95, 103, 110, 116, 124, 127, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 4, 11, 16, 21, 26, 30, 34, 39, 45, 50, 55, 61, 69, 75, 81, 88, 96, 103, 109, 117, 125, 127, 127, 127, 127, 127, 127, 127],
+    [-3, 3, 9, 14, 18, 22, 26, 29, 34, 40, 45, 49, 55, 62, 69, 74, 81, 89, 96, 102, 109, 118, 125, 127, 127, 127, 127, 127, 127],
+    [-3, 2, 7, 11, 15, 19, 22, 26, 30, 35, 40, 44, 50, 57, 62, 68, 74, 82, 89, 95, 102, 111, 118, 124, 127, 127, 127, 127, 127],
+    [-3, 2, 6, 9, 13, 16, 19, 22, 26, 31, 35, 39, 45, 51, 56, 61, 68, 75, 82, 88, 95, 103, 110, 116, 124, 127, 127, 127, 127],
+    [-3, 1, 4, 8, 11, 14, 16, 19, 22, 27, 31, 35, 40, 46, 51, 56, 62, 69, 75, 81, 88, 96, 103, 109, 117, 126, 127, 127, 127],
+    [-3, 0, 3, 6, 9, 11, 14, 16, 19, 23, 27, 30, 35, 40, 45, 50, 56, 63, 69, 74, 81, 89, 96, 102, 110, 118, 125, 127, 127],
+    [-3, 0, 2, 5, 7, 9, 11, 13, 16, 20, 23, 26, 31, 36, 40, 45, 50, 57, 63, 68, 75, 82, 89, 95, 102, 111, 118, 124, 127],
+    [-3, -1, 2, 4, 6, 8, 9, 11, 14, 17, 20, 23, 27, 31, 36, 40, 45, 51, 57, 62, 68, 76, 82, 88, 95, 103, 110, 117, 119],
+    [-3, -1, 1, 3, 4, 6, 8, 9, 11, 14, 17, 19, 23, 27, 31, 35, 40, 46, 51, 56, 62, 69, 76, 81, 88, 96, 103, 109, 112],
+    [-3, -1, 0, 2, 3, 5, 6, 7, 9, 12, 14, 17, 20, 24, 27, 31, 35, 41, 46, 50, 56, 63, 69, 74, 81, 89, 96, 102, 105],
+    [-3, -2, 0, 1, 2, 4, 5, 6, 8, 10, 12, 14, 17, 20, 24, 27, 31, 36, 41, 45, 51, 57, 63, 68, 75, 82, 89, 95, 98],
+    [-3, -2, -1, 0, 2, 3, 4, 5, 6, 8, 10, 12, 14, 17, 20, 23, 27, 32, 36, 40, 45, 51, 57, 62, 68, 76, 82, 88, 91],
+    [-3, -2, -1, 0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 17, 20, 23, 28, 32, 35, 40, 46, 51, 56, 62, 69, 76, 81, 84],
+    [-3, -2, -1, -1, 0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 15, 17, 20, 24, 28, 31, 35, 41, 46, 50, 56, 63, 69, 74, 77],
+    [-3, -2, -2, -1, 0, 0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 17, 21, 24, 27, 31, 36, 41, 45, 51, 57, 63, 68, 71],
+    [-3, -2, -2, -1, -1, 0, 0, 1, 2, 3, 4, 5, 6, 8, 10, 12, 14, 18, 20, 23, 27, 32, 36, 40, 45, 52, 57, 62, 64],
+    [-3, -2, -2, -2, -1, -1, 0, 0, 1, 2, 3, 4, 5, 7, 8, 10, 12, 15, 17, 20, 23, 28, 32, 35, 40, 46, 51, 56, 58],
+    [-3, -3, -2, -2, -1, -1, -1, 0, 0, 1, 2, 3, 4, 5, 7, 8, 10, 12, 15, 17, 20, 24, 28, 31, 36, 41, 46, 50, 53],
+    [-3, -2, -1, -1, 0, 1, 1, 2, 3, 4, 5, 7, 8, 10, 12, 14, 17, 21, 24, 27, 31, 36, 41, 45, 51, 57, 63, 68, 71],
+    [-3, -2, -2, -1, 0, 0, 1, 1, 2, 3, 4, 5, 7, 9, 10, 12, 15, 18, 21, 23, 27, 32, 36, 40, 45, 52, 57, 62, 64],
+    [-3, -2, -2, -1, -1, 0, 0, 1, 1, 2, 3, 4, 5, 7, 8, 10, 12, 15, 18, 20, 24, 28, 32, 35, 40, 46, 51, 56, 58],
+    [-3, -2, -2, -2, -1, -1, 0, 0, 1, 1, 2, 3, 4, 5, 7, 8, 10, 13, 15, 17, 20, 24, 28, 31, 36, 41, 46, 50, 53],
+]
+
+
+# entropy.md#classes-and-values: each class's lowest z and its raw bits above the shift
+BASE_Z = list(range(8)) + [(4 + (j - 8) % 4) << ((j - 8) // 4 + 1) for j in range(8, 28)]
+BITS_Z = [0] * 8 + [(j - 8) // 4 + 1 for j in range(8, 28)]
+# entropy.md#tracker-context-and-shift: the context and the shift of each
+# lagged tracker T' (0 .. 2047)
+TANS_CONTEXT = [q if q < 28 else 28 + q % 4 for q in (t >> 3 for t in range(2048))]
+TANS_SHIFT = [min(max((t >> 5) - 6, 0), 26) for t in range(2048)]
+
+
+def entropy_coder_3(data, m, blocks):
+    """entropy.md#entropy-coder-3-tans: the tables, the streams' lengths,
+    then a state stream and a raw stream for each unit of (at most) two
+    coded channels."""
+    if m == 0:
+        return []
+    tables, used = read_tables(LsbReader(data))
+    units = [[i, i + 1] if i + 1 < m else [i] for i in range(0, m, 2)]
+    count = 2 * len(units)                              # a state and a raw stream a unit
+    at = used + 4 * (count - 1)
+    if at > len(data):
+        corrupt("tANS: no room for the streams' lengths")
+    streams = []
+    for i in range(count):
+        length = u32(data, used + 4 * i) if i + 1 < count else len(data) - at
+        if at + length > len(data):
+            corrupt(f"tANS: stream {i} is longer than what is left of the payload")
+        streams.append(data[at:at + length])
+        at += length
+    decoding, built = [], {}                            # by context; a shared table is built once
+    for f in tables:
+        if f is not None and id(f) not in built:
+            built[id(f)] = decoding_table(f)
+        decoding.append(built[id(f)] if f is not None else None)
+    out = [None] * m
+    for u, unit in enumerate(units):
+        for ch, values in zip(unit, tans_unit(streams[2 * u], streams[2 * u + 1], decoding, len(unit), blocks)):
+            out[ch] = values
+    return out
+
+
+def tans_unit(states, raw, decoding, K, blocks):
+    """entropy.md#a-units-streams: the K (1 or 2) channels of a unit, sample
+    by sample, channel by channel; the classes and shifts from the state
+    stream first, then the raw bits. The state bits (at most 10) are read
+    from three bytes, inline."""
+    st, rw = LsbReader(states), LsbReader(raw)
+    st.read(st.read(3))                                 # P, then P padding bits
+    x = [st.read(10) for _ in range(K)]
+    sdata, pos = st.data, st.pos
+    T, Tl = [256] * K, [256] * K                        # T and T'
+    classes = []                                        # each sample's (class, shift), channel by channel
+    for i in range(blocks):
+        for k in range(K):
+            t = Tl[k]
+            c = TANS_CONTEXT[t]
+            table = decoding[c]
+            if table is None:
+                corrupt(f"tANS: sample {i} in context {c}, which has no table")
+            j, b, mask, base = table[x[k]]
+            Tl[k] = T[k]
+            T[k] = (T[k] + TANS_STEP[c][j]) & 2047
+            at = pos >> 3
+            x[k] = base + (int.from_bytes(sdata[at:at + 3], "little") >> (pos & 7) & mask)
+            pos += b
+            classes.append((j, TANS_SHIFT[t]))
+    if pos > st.size:
+        corrupt("tANS: a state stream read past its end")
+    if any(x):
+        corrupt("tANS: a state other than 0 after the unit's last sample")
+    out = [[] for _ in range(K)]
+    read = rw.read
+    for n, (j, s) in enumerate(classes):
+        if j == 28:                                     # the escape: L - 1 in 5 bits, then L - 1 bits
+            L = read(5) + 1
+            u = (1 << (L - 1)) | read(L - 1)
+        else:
+            u = ((BASE_Z[j] << s) + read(BITS_Z[j] + s)) & 0xFFFFFFFF
+        out[n % K].append((u >> 1) ^ -(u & 1))          # unzigzag
+    if rw.overran():
+        corrupt("tANS: a raw stream read past its end")
+    return out
+
+
+ENTROPY_CODERS = {0: entropy_coder_0, 1: entropy_coder_1, 2: entropy_coder_2, 3: entropy_coder_3}
 
 
 # ======================================================================

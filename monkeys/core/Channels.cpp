@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <type_traits>
+
+#include "Cpu.h"
+#include "Kernels.h"
 
 #include "Samples.h"
 
@@ -50,21 +54,34 @@ PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
 }
 
 // Left and right from a pair, interleaved into channels at, at + 1 of ch;
-// false when a sample falls outside [lo, hi] (damage).
+// false when a sample falls outside [lo, hi] (damage). A stereo frame of
+// WAVE data goes through the stage's variant; otherwise two passes that
+// the compiler vectorises: left and right in place with their range,
+// then the interleaving.
 template <bool MidSide, class Samples>
-bool finish_pair(const int32_t* a, const int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at,
-                 int ch)
+bool finish_pair(int32_t* a, int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at, int ch)
 {
     int32_t low = 0, high = 0;
+    if constexpr (std::is_same_v<Samples, Pcm<2>> || std::is_same_v<Samples, Pcm<3>>) {
+        if (ch == 2) {
+            kernels().join_stereo(a, b, blocks, MidSide, std::is_same_v<Samples, Pcm<2>> ? 2 : 3, out.p, &low,
+                                  &high);
+            return low >= lo && high <= hi;
+        }
+    }
     for (int i = 0; i < blocks; ++i) {
         int32_t l = a[i], r = b[i];
         if constexpr (MidSide)
             from_mid_side(a[i], b[i], l, r);
-        low = std::min(low, std::min(l, r));
-        high = std::max(high, std::max(l, r));
-        out.set(size_t(i) * ch + at, l);
-        out.set(size_t(i) * ch + at + 1, r);
+        a[i] = l;
+        b[i] = r;
+        low = l < low ? l : low;
+        low = r < low ? r : low;
+        high = l > high ? l : high;
+        high = r > high ? r : high;
     }
+    for (int i = 0; i < blocks; ++i)
+        out.set_pair(size_t(i) * ch + at, a[i], b[i]);
     return low >= lo && high <= hi;
 }
 
@@ -133,8 +150,8 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
         // the common case: a pass a pair
         bool inside = true;
         for (int pr = 0; pr < pairs; ++pr) {
-            const int32_t* a = xs[2 * pr];
-            const int32_t* b = xs[2 * pr + 1];
+            int32_t* a = xs[2 * pr];
+            int32_t* b = xs[2 * pr + 1];
             inside &= is_mid_side(h, pr) ? finish_pair<true>(a, b, blocks, lo, hi, out, 2 * pr, ch)
                                          : finish_pair<false>(a, b, blocks, lo, hi, out, 2 * pr, ch);
         }
@@ -164,8 +181,7 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
         return false;
     if (ch == 2) {
         for (int i = 0; i < blocks; ++i) {
-            out.set(2 * size_t(i), xs[0][i]);
-            out.set(2 * size_t(i) + 1, xs[1][i]);
+            out.set_pair(2 * size_t(i), xs[0][i], xs[1][i]);
         }
     } else {
         for (int c = 0; c < ch; ++c)
@@ -173,6 +189,27 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
                 out.set(size_t(i) * ch + c, xs[c][i]);
     }
     return true;
+}
+
+void portable::join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,
+                           int32_t* low, int32_t* high)
+{
+    int32_t least = 0, most = 0;
+    const Pcm<2> two{out};
+    const Pcm<3> three{out};
+    for (int i = 0; i < n; ++i) {
+        int32_t l = a[i], r = b[i];
+        if (midSide)
+            from_mid_side(a[i], b[i], l, r);
+        least = std::min(least, std::min(l, r));
+        most = std::max(most, std::max(l, r));
+        if (width == 2)
+            two.set_pair(2 * size_t(i), l, r);
+        else
+            three.set_pair(2 * size_t(i), l, r);
+    }
+    *low = least;
+    *high = most;
 }
 
 #define INSTANTIATE(S)                                                                                       \

@@ -14,7 +14,10 @@ bool detect(Isa isa)
     case Isa::kAvx2:
 #if defined(MONKEYS_VECTOR_CODE) && (defined(__x86_64__) || defined(__i386__))
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
+        // the AVX2 variants use the carry-less multiplication and the bit
+        // instructions that every AVX2 processor has too
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("pclmul") && __builtin_cpu_supports("bmi") &&
+               __builtin_cpu_supports("bmi2");
 #else
         return false;
 #endif
@@ -48,12 +51,35 @@ void choose(Kernels& k, Stage stage, Isa isa)
     case Stage::kMagnitude:
         k.magnitude = PICK(magnitude);
         break;
+    case Stage::kTans:
+        k.tans_symbols2 = PICK(tans_symbols2);
+        k.tans_symbols = PICK(tans_symbols);
+        k.tans_values2 = PICK(tans_values2);
+        k.tans_values = PICK(tans_values);
+        break;
+    case Stage::kTansEncode:
+        k.tans_analyse2 = PICK(tans_analyse2);
+        k.tans_analyse = PICK(tans_analyse);
+        k.tans_states2 = PICK(tans_states2);
+        k.tans_states = PICK(tans_states);
+        break;
     case Stage::kLms:
         k.lms = PICK(lms);
+        k.lms_stereo = PICK(lms_stereo);
 #ifdef MONKEYS_VECTOR_CODE
         k.lms_lpc_pair = vector ? avx2::lms_lpc_pair : nullptr;
 #else
         k.lms_lpc_pair = nullptr;
+#endif
+        break;
+    case Stage::kJoin:
+        k.join_stereo = PICK(join_stereo);
+        break;
+    case Stage::kChecksum:
+#ifdef MONKEYS_VECTOR_CODE
+        k.crc32_fold = vector ? avx2::crc32_fold : nullptr;
+#else
+        k.crc32_fold = nullptr;
 #endif
         break;
     }

@@ -6,6 +6,7 @@
 // always built, and MONKEYS_VECTOR_CODE=OFF builds nothing else.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace monkeys::core {
@@ -20,12 +21,21 @@ enum class Stage {
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
     kMagnitude,        // what coding residuals costs, for the encoder's choices
+    kChecksum,         // the container's CRC-32
+    kJoin,             // a stereo frame's channels back into WAVE data
+    kTans,             // the tANS decoder
+    kTansEncode,       // the tANS encoder
 };
 constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
-                             Stage::kMagnitude};
+                             Stage::kMagnitude, Stage::kChecksum, Stage::kJoin, Stage::kTans, Stage::kTansEncode};
 
 struct LmsParams;
 struct LpcCoefs;
+struct TansEntry;
+struct TansCursor;
+struct TansAnalysis;
+struct TansCode;
+struct TansStates;
 
 // What each stage calls; see Kernels.h for the contracts.
 struct Kernels {
@@ -37,9 +47,22 @@ struct Kernels {
                          int s1, int from, int n);
     void (*magnitude)(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+    void (*lms_stereo)(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
     // null where the variant has no one-pass form
     void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                          const LpcCoefs* const* ks, int parts);
+    void (*join_stereo)(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,
+                        int32_t* low, int32_t* high);
+    // null: the table code (Checksum.cpp) does it all
+    uint32_t (*crc32_fold)(uint32_t state, const uint8_t* p, size_t n);
+    void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    void (*tans_symbols)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    bool (*tans_values2)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);
+    bool (*tans_values)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);
+    void (*tans_analyse2)(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);
+    void (*tans_analyse)(const int32_t* x, TansAnalysis* a, int n);
+    void (*tans_states2)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
+    void (*tans_states)(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
 };
 
 // The variants in use: the fastest this processor runs, unless a test chose.

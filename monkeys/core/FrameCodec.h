@@ -17,7 +17,7 @@ constexpr int kPreferredFrameBlocks = 73728;
 // The variants of the frame payload's coding a decoder reads; the
 // encoder writes the newest. The container keeps a frame's variant in its
 // frame header.
-constexpr int kNewestCoding = 1;
+constexpr int kNewestCoding = 2;
 inline bool known_coding(int coding) { return coding >= 0 && coding <= kNewestCoding; }
 
 struct FrameFormat {

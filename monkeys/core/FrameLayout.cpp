@@ -30,6 +30,8 @@ void put_parameters(const Header& h, int ch, std::vector<uint8_t>& out)
         out.push_back(uint8_t(prof.stage[s].order >> 8));
         out.push_back(uint8_t(prof.stage[s].shift));
         out.push_back(uint8_t(prof.stage[s].dirBits));
+        if (h.coding >= 2)
+            out.push_back(uint8_t(prof.stage[s].kind));
     }
     for (int i = 0; i < (ch / 2 + 7) / 8; ++i)
         out.push_back(h.midSide[i]);
@@ -57,7 +59,7 @@ size_t parameters_size(const Header& h, int ch)
 {
     // the method, the coder, the stages' count and coding 0's unused byte
     // or the parts' count
-    size_t size = 4 + 4 * size_t(h.prof.stages) + size_t(ch / 2 + 7) / 8;
+    size_t size = 4 + (h.coding >= 2 ? 5 : 4) * size_t(h.prof.stages) + size_t(ch / 2 + 7) / 8;
     for (int c = 0; c < ch; ++c) {
         size += 1 + size_t(h.prof.stages);
         for (int j = 0; j < h.parts; ++j) {
@@ -87,15 +89,17 @@ const uint8_t* parse_parameters(const FrameFormat& f, int blocks, const uint8_t*
     if (h.coding == 0 && *p++ != 0)
         return nullptr;
     prof.stages = *p++;
-    if ((prof.entropy != kRice && prof.entropy != kRange && prof.entropy != kRiceSplit) || prof.stages > kMaxStages)
+    if (prof.entropy > kTans || prof.stages > kMaxStages)
         return nullptr;
-    if (left() < size_t(prof.stages) * 4 + size_t((pairs + 7) / 8))
+    const size_t stageBytes = h.coding >= 2 ? 5 : 4;
+    if (left() < size_t(prof.stages) * stageBytes + size_t((pairs + 7) / 8))
         return nullptr;
     for (int s = 0; s < prof.stages; ++s) {
         prof.stage[s].order = p[0] | p[1] << 8;
         prof.stage[s].shift = p[2];
         prof.stage[s].dirBits = p[3];
-        p += 4;
+        prof.stage[s].kind = h.coding >= 2 ? p[4] : kOwn;
+        p += stageBytes;
     }
     for (int i = 0; i < (pairs + 7) / 8; ++i)
         h.midSide[i] = *p++;
@@ -147,7 +151,7 @@ bool same_parameters(const Header& a, const Header& b, int ch)
         return false;
     for (int s = 0; s < p.stages; ++s)
         if (p.stage[s].order != q.stage[s].order || p.stage[s].shift != q.stage[s].shift ||
-            p.stage[s].dirBits != q.stage[s].dirBits)
+            p.stage[s].dirBits != q.stage[s].dirBits || p.stage[s].kind != q.stage[s].kind)
             return false;
     if (std::memcmp(a.midSide, b.midSide, size_t(ch / 2 + 7) / 8) != 0)
         return false;

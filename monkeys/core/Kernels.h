@@ -1,13 +1,15 @@
 // The variants of each stage, for Cpu.cpp to choose from (private to the
 // signal coder). Each instruction set's variants live in a file of their
-// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp) beside the stage's portable code, and
+// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp, TansAvx2.cpp) beside the stage's portable code, and
 // must give exactly the portable code's results for every input.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "Lms.h"
 #include "Lpc.h"
+#include "Tans.h"
 
 namespace monkeys::core {
 
@@ -31,7 +33,24 @@ constexpr int kAutocorrelationPad = 40;
 // magnitude: the sum of |x[i]| and of the bit lengths read off the
 //   exponent of float(|x[i]| >> 1) * 2 + float(|x[i]| & 1), rounded as
 //   IEEE single precision does, each step on its own.
-// lms: every adaptive stage, encoding (x -= prediction) or decoding.
+// lms: every adaptive stage, encoding (x -= prediction) or decoding;
+//   lms_stereo: the stereo stage (Lms.h) on a channel pair.
+// join_stereo: the blocks of a stereo frame from its two planes, a and b
+//   as left and right or (midSide) as mid and side, into out as WAVE data
+//   stores them, width (2 or 3) bytes a sample (the bytes of a sample out
+//   of that range are unspecified); *low, *high: the least and the
+//   largest sample, and 0.
+// tans_symbols2, tans_symbols: n groups of classes of a channel pair (in
+//   turns into out), or of one channel, from their state stream
+//   (TansKernel.h), every read within it.
+// tans_values2, tans_values: the zigzag forms of n residuals of a channel
+//   pair (their classes in turns in in) or of one channel, from the raw
+//   stream at *pos, every read within it; false at a class without a table.
+// tans_analyse2, tans_analyse: the classes and raw bits of n residuals of
+//   a channel pair in step, or of one channel (room for their bits given).
+// tans_states2, tans_states: the state bits of n classes of a channel
+//   pair, or of one, backwards, put before those already written (room
+//   given).
 #define MONKEYS_STAGE_VARIANTS                                                                                  \
     void window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y);                              \
     void magnitude(const int32_t* x, int n, uint64_t* sum, uint64_t* bits);                                     \
@@ -40,7 +59,18 @@ constexpr int kAutocorrelationPad = 40;
     void lpc_restore(int32_t* x, const int64_t* rev, int order, int shift, int from, int n);                    \
     void lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1, const int64_t* r1, int p1,   \
                       int s1, int from, int n);                                                                 \
-    void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+    void lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);         \
+    void join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,           \
+                     int32_t* low, int32_t* high);                                                               \
+    void lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);        \
+    void tans_symbols2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);          \
+    void tans_symbols(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);           \
+    bool tans_values2(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);   \
+    bool tans_values(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);                  \
+    void tans_analyse2(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);                             \
+    void tans_analyse(const int32_t* x, TansAnalysis* a, int n);                                                  \
+    void tans_states2(const TansCode* codes, const uint16_t* next, TansStates* r, int n);                         \
+    void tans_states(const TansCode* codes, const uint16_t* next, TansStates* r, int n);
 
 namespace portable {
 MONKEYS_STAGE_VARIANTS
@@ -54,6 +84,9 @@ MONKEYS_STAGE_VARIANTS
 // least kShortOrder long), in one pass.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
                   int parts);
+// CRC-32's register after n bytes (n >= 64, a multiple of 16) from state
+// (ChecksumClmul.cpp); the portable code is the table in Checksum.cpp.
+uint32_t crc32_fold(uint32_t state, const uint8_t* p, size_t n);
 } // namespace avx2
 #endif
 

@@ -10,6 +10,19 @@ using namespace lms_detail;
 
 namespace {
 
+// The weights moved by sign times the directions d (saturating), then
+// their sum against the history h, wrapped.
+uint32_t update_and_sum(int16_t* w, const int16_t* d, const int16_t* h, int order, int sign)
+{
+    uint32_t dot = 0;
+    for (int j = 0; j < order; ++j) {
+        const int32_t wj = std::clamp(int32_t(w[j]) + sign * d[j], -32768, 32767);
+        w[j] = int16_t(wj);
+        dot += uint32_t(wj * int32_t(h[j]));
+    }
+    return dot;
+}
+
 template <bool Encode>
 void run_portable(int32_t* x, int n, const LmsParams& p, int inShift)
 {
@@ -18,19 +31,59 @@ void run_portable(int32_t* x, int n, const LmsParams& p, int inShift)
     int sign = 0;
     for (int i = 0; i < n; ++i) {
         st.slide_if_full();
-        const int16_t* d = st.dir + st.pos - 1 - order;
-        const int16_t* h = st.hist + st.pos - order;
-        uint32_t dot = 0;
-        for (int j = 0; j < order; ++j) {
-            int32_t wj = std::clamp(int32_t(st.w[j]) + sign * d[j], -32768, 32767);
-            st.w[j] = int16_t(wj);
-            dot += uint32_t(wj * int32_t(h[j]));
-        }
+        const uint32_t dot =
+            update_and_sum(st.w, st.dir + st.pos - 1 - order, st.hist + st.pos - order, order, sign);
         sign = step<Encode>(st, x + i, int32_t(dot));
     }
 }
 
+// The stereo stage: a as a kOwn stage, then b from its own past and a's
+// inputs up to the current one. The windows are the state's own, kept
+// apart for each channel.
+template <bool Encode>
+void stereo_portable(int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
+{
+    State sa(p, inShifts[0], false), sb(p, inShifts[1], false);
+    const int order = p.order;
+    std::vector<int16_t> store(size_t(5) * size_t(sa.window) + size_t(3) * size_t(order), 0);
+    int16_t* next = store.data();
+    for (State* s : {&sa, &sb}) {
+        s->hist = next;
+        s->dir = next + s->window;
+        next += 2 * size_t(s->window);
+    }
+    sa.w = next;
+    sb.w = next + order;
+    int16_t* wc = next + 2 * order;  // b's weights on a's inputs
+    int signA = 0, signB = 0;
+    for (int i = 0; i < n; ++i) {
+        sa.slide_if_full();
+        uint32_t dot = update_and_sum(sa.w, sa.dir + sa.pos - 1 - order, sa.hist + sa.pos - order, order, signA);
+        signA = step<Encode>(sa, a + i, int32_t(dot));
+        // a's window now ends with its current input; b's cross weights
+        // move by the directions of the window of the sample before
+        sb.slide_if_full();
+        dot = update_and_sum(sb.w, sb.dir + sb.pos - 1 - order, sb.hist + sb.pos - order, order, signB);
+        dot += update_and_sum(wc, sa.dir + sa.pos - 1 - order, sa.hist + sa.pos - order, order, signB);
+        signB = step<Encode>(sb, b + i, int32_t(dot));
+    }
+}
+
 } // namespace
+
+void portable::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
+{
+    encode ? stereo_portable<true>(a, b, inShifts, n, p) : stereo_portable<false>(a, b, inShifts, n, p);
+}
+
+void lms_stereo_encode(int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
+{
+    kernels().lms_stereo(true, a, b, inShifts, n, p);
+}
+void lms_stereo_decode(int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
+{
+    kernels().lms_stereo(false, a, b, inShifts, n, p);
+}
 
 void portable::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
@@ -40,6 +93,8 @@ void portable::lms(bool encode, int32_t* const* xs, const int* inShifts, int cou
 
 bool lms_params_valid(const LmsParams& p, int inShift)
 {
+    if (p.kind != kOwn && (p.kind != kStereo || p.order > 32))
+        return false;
     return p.order >= 16 && p.order <= kMaxOrder && p.order % 16 == 0 && p.shift >= inShift &&
            p.shift <= 24 && p.dirBits >= 0 && p.dirBits <= 10 && inShift >= 0 && inShift <= 24;
 }

@@ -11,7 +11,16 @@ struct LmsParams {
     int order;     // taps, a multiple of 16, 16..2048
     int shift;     // weights are fixed point with this many fraction bits
     int dirBits;   // resolution of the normalised update direction
+    int kind = 0;  // kOwn, or kStereo (coding 2 on)
 };
+
+// Stage kinds. kStereo works on channel pairs (2p, 2p+1): the first as a
+// kOwn stage, the second's prediction adding `order` taps on the first's
+// inputs up to the current one (which the decoder has by then), with
+// weights of their own updated like the others. A channel without a
+// partner runs a kOwn stage. Orders 16 and 32.
+constexpr int kOwn = 0;
+constexpr int kStereo = 1;
 
 constexpr int kMaxOrder = 2048;
 
@@ -24,6 +33,10 @@ void lms_decode(int32_t* x, int n, const LmsParams& p, int inShift);
 // The same on several channels of n samples at once (faster).
 void lms_encode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
 void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+
+// The stereo stage on channels a, b (inShifts[0], [1]).
+void lms_stereo_encode(int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
+void lms_stereo_decode(int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
 
 struct LpcCoefs;
 // One stage of 16 taps on two channels, then the fixed predictor of order

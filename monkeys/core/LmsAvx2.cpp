@@ -27,6 +27,77 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
     return _mm256_alignr_epi8(_mm256_permute2x128_si256(v, in, 0x21), v, 2);
 }
 
+// One sample of one channel of a small filter (V registers of taps) in
+// registers: acc (sums of other taps, if any) plus the weights against
+// the history form the prediction; the output goes to *x, the weights
+// move, the new input enters history and directions. Returns the
+// residual's sign in every 16-bit lane.
+template <bool Encode, int V>
+__attribute__((target("avx2"), always_inline)) inline __m256i small_step(__m256i* w, __m256i* h, __m256i* d,
+                                                                          __m256i acc, __m256i round,
+                                                                          __m128i predShift, __m128i inShift,
+                                                                          Feed& feed, int32_t* x)
+{
+    const __m256i zero = _mm256_setzero_si256();
+    for (int v = 0; v < V; ++v)
+        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(h[v], w[v]));
+    // the sum in every lane
+    acc = _mm256_add_epi32(acc, _mm256_permute2x128_si256(acc, acc, 0x01));
+    acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0x4E));
+    acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0xB1));
+    const __m256i pred = _mm256_sra_epi32(_mm256_add_epi32(acc, round), predShift);
+    const __m256i given = _mm256_set1_epi32(*x);
+    __m256i err, in;
+    if constexpr (Encode) {
+        in = given;
+        err = _mm256_sub_epi32(given, pred);
+    } else {
+        err = given;
+        in = _mm256_add_epi32(given, pred);
+    }
+    __m256i sign = _mm256_sub_epi32(_mm256_cmpgt_epi32(zero, err), _mm256_cmpgt_epi32(err, zero));
+    sign = _mm256_packs_epi32(sign, sign);
+    for (int v = 0; v < V; ++v)
+        w[v] = _mm256_adds_epi16(w[v], _mm256_sign_epi16(d[v], sign));
+    __m256i hv = _mm256_sra_epi32(in, inShift);
+    hv = _mm256_packs_epi32(hv, hv);
+    const int32_t inScalar = _mm256_cvtsi256_si32(in);
+    *x = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
+    int16_t hn, dn;
+    feed(inScalar, hn, dn);
+    const __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
+    for (int v = 0; v + 1 < V; ++v) {
+        h[v] = shift_in(h[v], h[v + 1]);
+        d[v] = shift_in(d[v], d[v + 1]);
+    }
+    h[V - 1] = shift_in(h[V - 1], hv);
+    d[V - 1] = shift_in(d[V - 1], dv);
+    return sign;
+}
+
+// The registers of a small filter on one channel.
+template <int V>
+struct SmallState {
+    Feed feed;
+    __m256i w[V], h[V], d[V], round;
+    __m128i predShift, inShift;
+    __attribute__((target("avx2"))) void start(const LmsParams& p, int shift)
+    {
+        const State st(p, shift, false);
+        feed = Feed(st);
+        round = _mm256_set1_epi32(st.round);
+        predShift = _mm_cvtsi32_si128(st.predShift);
+        inShift = _mm_cvtsi32_si128(shift);
+        for (int v = 0; v < V; ++v)
+            w[v] = h[v] = d[v] = _mm256_setzero_si256();
+    }
+    template <bool Encode>
+    __attribute__((target("avx2"), always_inline)) __m256i step(__m256i acc, int32_t* x)
+    {
+        return small_step<Encode, V>(w, h, d, acc, round, predShift, inShift, feed, x);
+    }
+};
+
 // Small filters keep weights, history and directions in registers, and
 // run K channels side by side so that their dependency chains overlap.
 // The chain from one prediction to the next stays in vector registers.
@@ -34,59 +105,35 @@ template <bool Encode, int V, int K>
 __attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
                                                     const LmsParams& p)
 {
-    // the scalar state as plain locals, for registers
-    Feed feeds[K];
-    __m256i w[K][V], h[K][V], d[K][V], round[K];
-    __m128i predShift[K], inShift[K];
-    int32_t* x[K];
-    for (int k = 0; k < K; ++k) {
-        const State st(p, inShifts[k], false);
-        feeds[k] = Feed(st);
-        x[k] = xs[k];
-        round[k] = _mm256_set1_epi32(st.round);
-        predShift[k] = _mm_cvtsi32_si128(st.predShift);
-        inShift[k] = _mm_cvtsi32_si128(inShifts[k]);
-        for (int v = 0; v < V; ++v)
-            w[k][v] = h[k][v] = d[k][v] = _mm256_setzero_si256();
-    }
-    const __m256i zero = _mm256_setzero_si256();
+    SmallState<V> s[K];
+    for (int k = 0; k < K; ++k)
+        s[k].start(p, inShifts[k]);
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < K; ++k)
+            s[k].template step<Encode>(_mm256_setzero_si256(), xs[k] + i);
+}
+
+// The stereo stage (orders 16 and 32) in registers: a first, then b from
+// its own window and a's window as it stands after a's current input,
+// the cross weights moved by a's directions of that window.
+template <bool Encode, int V>
+__attribute__((target("avx2"))) void run_stereo(int32_t* a, int32_t* b, const int* inShifts, int n,
+                                                const LmsParams& p)
+{
+    SmallState<V> sa, sb;
+    sa.start(p, inShifts[0]);
+    sb.start(p, inShifts[1]);
+    __m256i wc[V];
+    for (int v = 0; v < V; ++v)
+        wc[v] = _mm256_setzero_si256();
     for (int i = 0; i < n; ++i) {
-        for (int k = 0; k < K; ++k) {
-            __m256i acc = _mm256_madd_epi16(h[k][0], w[k][0]);
-            for (int v = 1; v < V; ++v)
-                acc = _mm256_add_epi32(acc, _mm256_madd_epi16(h[k][v], w[k][v]));
-            // the sum in every lane
-            acc = _mm256_add_epi32(acc, _mm256_permute2x128_si256(acc, acc, 0x01));
-            acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0x4E));
-            acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0xB1));
-            __m256i pred = _mm256_sra_epi32(_mm256_add_epi32(acc, round[k]), predShift[k]);
-            __m256i given = _mm256_set1_epi32(x[k][i]);
-            __m256i err, in;
-            if constexpr (Encode) {
-                in = given;
-                err = _mm256_sub_epi32(given, pred);
-            } else {
-                err = given;
-                in = _mm256_add_epi32(given, pred);
-            }
-            __m256i sign = _mm256_sub_epi32(_mm256_cmpgt_epi32(zero, err), _mm256_cmpgt_epi32(err, zero));
-            sign = _mm256_packs_epi32(sign, sign);
-            for (int v = 0; v < V; ++v)
-                w[k][v] = _mm256_adds_epi16(w[k][v], _mm256_sign_epi16(d[k][v], sign));
-            __m256i hv = _mm256_sra_epi32(in, inShift[k]);
-            hv = _mm256_packs_epi32(hv, hv);
-            const int32_t inScalar = _mm256_cvtsi256_si32(in);
-            x[k][i] = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
-            int16_t hn, dn;
-            feeds[k](inScalar, hn, dn);
-            __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
-            for (int v = 0; v + 1 < V; ++v) {
-                h[k][v] = shift_in(h[k][v], h[k][v + 1]);
-                d[k][v] = shift_in(d[k][v], d[k][v + 1]);
-            }
-            h[k][V - 1] = shift_in(h[k][V - 1], hv);
-            d[k][V - 1] = shift_in(d[k][V - 1], dv);
-        }
+        sa.template step<Encode>(_mm256_setzero_si256(), a + i);
+        __m256i cross = _mm256_madd_epi16(sa.h[0], wc[0]);
+        for (int v = 1; v < V; ++v)
+            cross = _mm256_add_epi32(cross, _mm256_madd_epi16(sa.h[v], wc[v]));
+        const __m256i sign = sb.template step<Encode>(cross, b + i);
+        for (int v = 0; v < V; ++v)
+            wc[v] = _mm256_adds_epi16(wc[v], _mm256_sign_epi16(sa.d[v], sign));
     }
 }
 
@@ -441,6 +488,80 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
         run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
 }
 
+// The decoder's long filters, two samples a pass over the weights. The
+// decoder knows every residual before it starts, so both samples' update
+// signs are known: the pass applies both updates, forms the first
+// sample's sum and the second's over all but its newest history entry
+// (which is zero in the window meanwhile), and stores the weights once.
+// Each update adds the directions or their negations (kept beside them)
+// or nothing, as its sign says, so no multiply by the sign is needed.
+__attribute__((target("avx2"))) void decode_long(int32_t* x, int n, const LmsParams& p, int inShift)
+{
+    State st(p, inShift);
+    const int order = st.order;
+    int16_t* w = st.w;
+    thread_local std::vector<int16_t> negatives;
+    negatives.assign(size_t(st.window) + 32, 0);
+    int16_t* neg = negatives.data();
+    static const int16_t kZeros[kMaxOrder] = {};
+    auto directions = [&](int sign, int at) -> const int16_t* {
+        return sign > 0 ? st.dir + at : sign < 0 ? neg + at : kZeros;
+    };
+    auto push = [&](int32_t in) {
+        st.push(in);
+        neg[st.pos - 1] = int16_t(-st.dir[st.pos - 1]);
+    };
+    auto sign_of = [](int32_t v) { return (v > 0) - (v < 0); };
+    // room for the next pushes: the windows slide back (the negations too)
+    auto slide = [&](int pushes) {
+        if (st.pos + pushes <= st.window)
+            return;
+        const int keep = order + 1, from = st.pos - keep;
+        std::memmove(st.hist, st.hist + from, size_t(keep) * sizeof(int16_t));
+        std::memmove(st.dir, st.dir + from, size_t(keep) * sizeof(int16_t));
+        std::memmove(neg, neg + from, size_t(keep) * sizeof(int16_t));
+        st.pos = keep;
+    };
+    int sign = 0;  // of the residual before sample i
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        slide(2);
+        const int pos = st.pos;
+        const int16_t* h = st.hist + pos - order;
+        st.hist[pos] = 0;
+        const int16_t* da = directions(sign, pos - 1 - order);
+        const int16_t* db = directions(sign_of(x[i]), pos - order);
+        __m256i a = _mm256_setzero_si256(), b = a;
+        for (int j = 0; j < order; j += 16) {
+            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(da + j));
+            a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
+            const __m256i w2 = _mm256_adds_epi16(w1, LOADU(db + j));
+            b = _mm256_add_epi32(b, _mm256_madd_epi16(LOADU(h + j + 1), w2));
+            _mm256_storeu_si256((__m256i*)(w + j), w2);
+        }
+        const int32_t in0 = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
+        x[i] = in0;
+        push(in0);
+        const uint32_t dot = uint32_t(hsum(b)) + uint32_t(int32_t(w[order - 1]) * st.hist[pos]);
+        sign = sign_of(x[i + 1]);
+        const int32_t in1 = int32_t(uint32_t(x[i + 1]) + uint32_t(st.predict(int32_t(dot))));
+        x[i + 1] = in1;
+        push(in1);
+    }
+    if (i < n) {  // the last sample alone
+        slide(1);
+        const int16_t* d = directions(sign, st.pos - 1 - order);
+        const int16_t* h = st.hist + st.pos - order;
+        __m256i a = _mm256_setzero_si256();
+        for (int j = 0; j < order; j += 16) {
+            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(d + j));
+            a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
+            _mm256_storeu_si256((__m256i*)(w + j), w1);
+        }
+        x[i] = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
+    }
+}
+
 template <bool Encode>
 void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
@@ -448,6 +569,11 @@ void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsPar
         return run_small<Encode, 1>(xs, inShifts, count, n, p);
     if (p.order == 32)
         return run_small<Encode, 2>(xs, inShifts, count, n, p);
+    if (!Encode) {
+        for (int c = 0; c < count; ++c)
+            decode_long(xs[c], n, p, inShifts[c]);
+        return;
+    }
     const bool narrow = (int32_t(1) << (p.dirBits + 2)) <= 64;
     for (int c = 0; c < count; ++c)
         narrow ? run_avx2<Encode, true>(xs[c], n, p, inShifts[c]) : run_avx2<Encode, false>(xs[c], n, p, inShifts[c]);
@@ -458,6 +584,14 @@ void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsPar
 void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     encode ? run<true>(xs, inShifts, count, n, p) : run<false>(xs, inShifts, count, n, p);
+}
+
+void avx2::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
+{
+    if (p.order == 16)
+        encode ? run_stereo<true, 1>(a, b, inShifts, n, p) : run_stereo<false, 1>(a, b, inShifts, n, p);
+    else
+        encode ? run_stereo<true, 2>(a, b, inShifts, n, p) : run_stereo<false, 2>(a, b, inShifts, n, p);
 }
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,

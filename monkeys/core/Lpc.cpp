@@ -115,12 +115,17 @@ LpcCoefs quantize(const double* a, int order)
 
 void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs* out)
 {
+    // an order needs more than four samples a coefficient; each limit is
+    // cut to that on its own, so that a wider limit never costs a narrower
+    // one its fit (the recursion's lower orders do not depend on p)
+    int cap[8];
     int p = 0;
     for (int i = 0; i < count; ++i) {
         out[i] = LpcCoefs{};
-        p = std::max(p, std::min(maxOrders[i], kMaxLpcOrder));
+        cap[i] = std::min({maxOrders[i], kMaxLpcOrder, (n - 1) / 4});
+        p = std::max(p, cap[i]);
     }
-    if (n <= 4 * p || p <= 0)
+    if (p <= 0)
         return;
     // the largest magnitude's bit length is that of all magnitudes or-ed
     uint32_t peak = 0;
@@ -181,7 +186,7 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
         a[m] = refl;
         err *= 1.0 - refl * refl;
         for (int i = 0; i < count; ++i)
-            if (m <= maxOrders[i] && err * (1.0 + perCoefficient * double(m - bestOrder[i])) < bestErr[i]) {
+            if (m <= cap[i] && err * (1.0 + perCoefficient * double(m - bestOrder[i])) < bestErr[i]) {
                 bestOrder[i] = m;
                 bestErr[i] = err;
                 out[i] = quantize(a, m);

@@ -107,23 +107,77 @@ __attribute__((target("avx2"))) void avx2::lpc_residual(int32_t* x, int n, const
         x[k] = int32_t(uint32_t(x[k]) - uint32_t(shifted(dot(x + k - p, rev, p), shift)));
 }
 
-__attribute__((target("avx2"))) void avx2::lpc_restore(int32_t* x, const int64_t* rev, int p, int shift, int from,
-                                                       int n)
+namespace {
+
+// Decoding, where each output needs the one before: the newest seven
+// outputs stay in scalar registers, and the sums over the older lags
+// (eight to the order) are formed four outputs at a time, one 64-bit
+// lane each, a block ahead: they read only outputs before the block in
+// progress, stored long enough ago for a vector load to find them. So
+// the chain from one output to the next is a multiply and three adds,
+// and no load waits on a store just made. Orders 9 to 32.
+constexpr int kNear = 7;
+
+__attribute__((target("avx2"))) inline __m256i far_sums(const int32_t* x, const int64_t* rev, int p, int i)
 {
-    for (int i = from; i < n; ++i)
+    // lane s: the sum over lags k in [kNear + 1, p] of c_k * x[i + s - k];
+    // rev[p - k] is c_k
+    __m256i acc = _mm256_setzero_si256();
+    for (int j = 0; j + kNear < p; ++j) {
+        const __m256i xv = _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i - p + j)));
+        acc = _mm256_add_epi64(acc, _mm256_mul_epi32(xv, _mm256_set1_epi64x(rev[j])));
+    }
+    return acc;
+}
+
+__attribute__((target("avx2"))) void restore_blocks(int32_t* x, const int64_t* rev, int p, int shift, int from,
+                                                    int n)
+{
+    const int64_t* c = rev + p - kNear;  // c[kNear - k] is the coefficient of lag k <= kNear
+    int64_t h[kNear];                     // h[k - 1] = x[i - k]
+    for (int k = 1; k <= kNear; ++k)
+        h[k - 1] = x[from - k];
+    int i = from;
+    alignas(32) int64_t far[4];
+    __m256i next = far_sums(x, rev, p, i);
+    for (; i + 4 <= n; i += 4) {
+        _mm256_store_si256((__m256i*)far, next);
+        if (i + 8 <= n)
+            next = far_sums(x, rev, p, i + 4);
+        for (int s = 0; s < 4; ++s) {
+            const int64_t old = far[s] + c[0] * h[6] + c[1] * h[5] + c[2] * h[4] + c[3] * h[3] + c[4] * h[2] +
+                                c[5] * h[1];
+            const int64_t acc = old + c[6] * h[0];
+            const int32_t v = int32_t(uint32_t(x[i + s]) + uint32_t(uint64_t(acc >> shift)));
+            x[i + s] = v;
+            for (int k = kNear - 1; k > 0; --k)
+                h[k] = h[k - 1];
+            h[0] = v;
+        }
+    }
+    for (; i < n; ++i)
         x[i] = int32_t(uint32_t(x[i]) + uint32_t(shifted(dot(x + i - p, rev, p), shift)));
 }
 
-// Two channels in step, so that their dependency chains overlap.
+} // namespace
+
+__attribute__((target("avx2"))) void avx2::lpc_restore(int32_t* x, const int64_t* rev, int p, int shift, int from,
+                                                       int n)
+{
+    if (p <= kNear) {
+        for (int i = from; i < n; ++i)
+            x[i] = int32_t(uint32_t(x[i]) + uint32_t(shifted(dot(x + i - p, rev, p), shift)));
+        return;
+    }
+    restore_blocks(x, rev, p, shift, from, n);
+}
+
+// Two channels, one after the other: each chain is short enough.
 __attribute__((target("avx2"))) void avx2::lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1,
                                                         const int64_t* r1, int p1, int s1, int from, int n)
 {
-    for (int i = from; i < n; ++i) {
-        int64_t a0 = dot(x0 + i - p0, r0, p0);
-        int64_t a1 = dot(x1 + i - p1, r1, p1);
-        x0[i] = int32_t(uint32_t(x0[i]) + uint32_t(shifted(a0, s0)));
-        x1[i] = int32_t(uint32_t(x1[i]) + uint32_t(shifted(a1, s1)));
-    }
+    avx2::lpc_restore(x0, r0, p0, s0, from, n);
+    avx2::lpc_restore(x1, r1, p1, s1, from, n);
 }
 
 } // namespace monkeys::core

@@ -8,6 +8,10 @@
 
 namespace monkeys::core {
 
+// One adaptive stage of any kind on count channels (a stereo stage on
+// their pairs), encoding or decoding.
+void run_stage(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
+
 // Turns the residuals xs back into the channels' signals, as h says.
 void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs);
 

@@ -4,6 +4,7 @@
 
 #include "GolombRange.h"
 #include "Rice.h"
+#include "Tans.h"
 
 namespace monkeys::core {
 
@@ -79,6 +80,71 @@ void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const
     out.insert(out.end(), raw.begin(), raw.end());
 }
 
+void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+{
+    thread_local TansEncoder coder;
+    int coded[32];
+    const int m = coded_channels(h.wasted, f.channels, coded);
+    coder.reset(m, blocks);
+    for (int i = 0; i < m; i += 2)
+        coder.analyse(xs[coded[i]], i + 1 < m ? xs[coded[i + 1]] : nullptr);
+    tans_put_model(coder.fit(), out);
+    for (int i = 0; i < m; i += 2)
+        coder.make_states(i, std::min(m - i, 2));
+    // the streams: for each pair (and the last channel alone), its state
+    // stream and its raw stream
+    const uint8_t* data[32];
+    size_t sizes[32];
+    int streams = 0;
+    for (int i = 0; i < m; i += 2) {
+        data[streams] = coder.states(i);
+        sizes[streams++] = coder.states_size(i);
+        data[streams] = coder.raw(i).data();
+        sizes[streams++] = coder.raw(i).size();
+    }
+    for (int j = 0; j + 1 < streams; ++j)
+        put_u32(uint32_t(sizes[j]), out);
+    for (int j = 0; j < streams; ++j)
+        out.insert(out.end(), data[j], data[j] + sizes[j]);
+}
+
+// The tANS streams of the coded channels, a pair at a time.
+bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs)
+{
+    int coded[32];
+    const int m = coded_channels(wasted, ch, coded);
+    if (m == 0)
+        return true;
+    thread_local TansModel model;
+    const size_t used = tans_get_model(p, size, model);
+    if (used == 0)
+        return false;
+    const int streams = 2 * ((m + 1) / 2);
+    const size_t table = size_t(streams - 1) * 4;
+    if (size - used < table)
+        return false;
+    TansSpan span[32];
+    size_t rest = size - used - table;
+    size_t at = used + table;
+    for (int j = 0; j < streams; ++j) {
+        size_t len = rest;
+        if (j + 1 < streams) {
+            len = get_u32(p + used + 4 * size_t(j));
+            if (len > rest)
+                return false;
+        }
+        span[j] = TansSpan{at, len};
+        at += len;
+        rest -= len;
+    }
+    const TansEntry* tables = tans_tables(model);
+    int i = 0;
+    for (; i + 2 <= m; i += 2)
+        if (!tans_decode2(tables, p, span[i], span[i + 1], xs[coded[i]], xs[coded[i + 1]], blocks))
+            return false;
+    return i == m || tans_decode(tables, p, span[i], span[i + 1], xs[coded[i]], blocks);
+}
+
 // The Rice streams of the coded channels, two at a time; with compare,
 // xs holds what they must give, and false means they differ.
 bool decode_split(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs,
@@ -145,6 +211,8 @@ void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* c
 {
     if (h.prof.entropy == kRiceSplit)
         put_rice_split(f, h, blocks, xs, out);
+    else if (h.prof.entropy == kTans)
+        put_tans(f, h, blocks, xs, out);
     else
         put_range(f, h, blocks, xs, out);
 }
@@ -176,6 +244,8 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
         }
     if (prof.entropy == kRiceSplit)
         return decode_split(p, left(), h.wasted, ch, blocks, xs, compare);
+    if (prof.entropy == kTans && !compare)
+        return decode_tans(p, left(), h.wasted, ch, blocks, xs);
     if (prof.entropy == kRice) {
         BitReader br(p, left());
         for (int c = 0; c < ch; ++c) {
@@ -189,7 +259,8 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
         return br.overrun() == 0;
     }
     if (compare) {
-        // the range coder's channels share one coder: decoded whole, then compared
+        // the range coder's channels share one coder, tANS's one model:
+        // decoded whole, then compared
         thread_local std::vector<int32_t> check;
         int32_t* back[32];
         split_planes(check, ch, blocks, back);

@@ -8,6 +8,10 @@
 //               streams in channel order
 //   kRange:     u32 length of the range coder's bytes, those bytes, then
 //               the raw remainder bits; channel after channel
+//   kTans:      the tables (Tans.h), then a state stream and a raw
+//               stream for each pair of coded channels and a last single
+//               one, with the byte lengths of all but the last before
+//               them (FrameLayout.h)
 //
 // A channel whose residuals are all zero is marked silent among the
 // parameters (kSilent in its wasted bits) and not sent.

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace monkeys::core {
 
@@ -15,6 +16,12 @@ struct Ints {
     int32_t* p;
     int32_t get(size_t i) const { return p[i]; }
     void set(size_t i, int32_t v) const { p[i] = v; }
+    // samples i and i + 1
+    void set_pair(size_t i, int32_t a, int32_t b) const
+    {
+        p[i] = a;
+        p[i + 1] = b;
+    }
 };
 
 template <int Width>
@@ -38,6 +45,25 @@ struct Pcm {
         else
             for (int k = 0; k < Width; ++k)
                 b[k] = uint8_t(uint32_t(v) >> (8 * k));
+    }
+    // Samples i and i + 1 in one store where it fits eight bytes (which
+    // the compiler vectorises).
+    void set_pair(size_t i, int32_t a, int32_t b) const
+    {
+        uint8_t* at = p + i * Width;
+        if constexpr (Width == 1) {
+            const uint16_t v = uint16_t(uint8_t(a + 128) | uint8_t(b + 128) << 8);
+            std::memcpy(at, &v, 2);
+        } else if constexpr (Width == 2) {
+            const uint32_t v = (uint32_t(a) & 0xFFFF) | uint32_t(b) << 16;
+            std::memcpy(at, &v, 4);
+        } else if constexpr (Width == 3) {
+            const uint64_t v = (uint64_t(a) & 0xFFFFFF) | (uint64_t(b) & 0xFFFFFF) << 24;
+            std::memcpy(at, &v, 6);
+        } else {
+            const uint64_t v = uint64_t(uint32_t(a)) | uint64_t(uint32_t(b)) << 32;
+            std::memcpy(at, &v, 8);
+        }
     }
 };
 

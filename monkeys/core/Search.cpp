@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Channels.h"
+#include "Prediction.h"
 #include "Residual.h"
 #include "ResidualSection.h"
 #include "Samples.h"
@@ -23,13 +24,16 @@ struct Way {
     int from;
 };
 constexpr Way kWays[] = {
-    {{kRiceSplit, 8, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 32, 1, {{16, 12, 4}}}, true, -1},
-    {{kRiceSplit, 32, 2, {{32, 13, 4}, {16, 12, 4}}}, true, -1},
-    {{kRange, 32, 4, {{1024, 17, 2}, {256, 15, 2}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 8, 1, {{16, 12, 4}}}, true, -1},
+    {{kTans, 32, 1, {{16, 12, 4}}}, true, -1},
+    {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
+
+// Samples of a frame up to which the Rice codes are tried beside tANS.
+constexpr size_t kShortFrame = 8192;
 
 // Samples a part of the fixed predictor is fitted to: music changes
 // faster than a frame, while a part must still pay for its coefficients.
@@ -68,7 +72,7 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
         const bool keepInput = stage.order > 32;
         if (keepInput)
             before = planes;
-        lms_encode(xs, shifts, ch, blocks, stage);
+        run_stage(true, xs, shifts, ch, blocks, stage);
         uint64_t after[32], sum = 0;
         for (int c = 0; c < ch; ++c) {
             const Magnitude m = magnitude(xs[c], blocks);
@@ -80,7 +84,7 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
                 planes.swap(before);
                 split_planes(planes, ch, blocks, xs);
             } else {
-                lms_decode(xs, shifts, ch, blocks, stage);
+                run_stage(false, xs, shifts, ch, blocks, stage);
             }
             continue;
         }
@@ -103,14 +107,18 @@ void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Hea
 }
 
 // The fixed predictors of one kind (in parts or over the whole frame)
-// fitted to a frame, of at most 8 and at most 32 taps, and their
-// residuals where a later way needs them again.
+// fitted to a frame, of at most 8, 16 and 32 taps (the ways' limits),
+// and their residuals where a later way needs them again.
+constexpr int kLimits[] = {8, 16, 32};
+constexpr int kLimitCount = 3;
+int limit_index(int order) { return order <= 8 ? 0 : order <= 16 ? 1 : 2; }
+
 struct Fits {
     bool done = false;
-    LpcCoefs k[2][32][kMaxLpcParts];  // [at most 8, 32][channel][part]
-    bool same = false;                // the two limits gave the same
-    std::vector<int32_t> residual[2];
-    bool haveResidual[2] = {};
+    LpcCoefs k[kLimitCount][32][kMaxLpcParts];  // [limit][channel][part]
+    bool same = false;                          // at most 8 and 32 gave the same
+    std::vector<int32_t> residual[kLimitCount];
+    bool haveResidual[kLimitCount] = {};
 };
 
 // The encoder's buffers, one set a thread: frames come one after another
@@ -134,23 +142,23 @@ bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
     });
 }
 
-// Fits both limits at once (most of the work, the autocorrelation, is
-// shared); only the narrow one where the level has no wide way.
-void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, bool wide)
+// Fits the limits up to the widest the level's ways of this kind take,
+// all at once (most of the work, the autocorrelation, is shared).
+void fit(Fits& fits, int parts, int ch, int blocks, int32_t* const* xs, int widest)
 {
     fits.done = true;
-    fits.haveResidual[0] = fits.haveResidual[1] = false;
-    const int limits[2] = {kWays[0].prof.lpcOrder, wide ? kWays[1].prof.lpcOrder : kWays[0].prof.lpcOrder};
+    const int count = widest + 1;
+    std::fill(fits.haveResidual, fits.haveResidual + kLimitCount, false);
     fits.same = true;
     for (int c = 0; c < ch; ++c) {
         for (int j = 0; j < parts; ++j) {
             const int from = part_start(j, blocks, parts);
-            LpcCoefs both[2];
-            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, limits, 2, both);
-            fits.k[0][c][j] = both[0];
-            fits.k[1][c][j] = both[1];
+            LpcCoefs all[kLimitCount];
+            lpc_fit(xs[c] + from, part_start(j + 1, blocks, parts) - from, kLimits, count, all);
+            for (int l = 0; l < kLimitCount; ++l)
+                fits.k[l][c][j] = all[std::min(l, widest)];
         }
-        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[1][c], parts);
+        fits.same = fits.same && same_predictors(fits.k[0][c], fits.k[kLimitCount - 1][c], parts);
     }
 }
 
@@ -186,20 +194,24 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
             Fits& fits = work.fits[way.parts ? 0 : 1];
             if (!fits.done) {
                 split_planes(signal, ch, blocks, xs);
-                fit(fits, parts, ch, blocks, xs, ways > 1);
+                int widest = 0;
+                for (int v = w; v < ways; ++v)
+                    if (kWays[v].from < 0 && kWays[v].parts == way.parts)
+                        widest = std::max(widest, limit_index(kWays[v].prof.lpcOrder));
+                fit(fits, parts, ch, blocks, xs, widest);
             }
             if (w == 1 && fits.same) {
                 result[w] = 0;  // the same predictors and stages as the way before
                 continue;
             }
-            const int wide = way.prof.lpcOrder > kWays[0].prof.lpcOrder;
+            const int limit = limit_index(way.prof.lpcOrder);
             trial.h = base;
             trial.h.parts = parts;
             trial.h.prof.stages = 0;
             for (int c = 0; c < ch; ++c)
-                std::copy(fits.k[wide][c], fits.k[wide][c] + parts, trial.h.lpc[c]);
-            if (fits.haveResidual[wide]) {
-                trial.planes = fits.residual[wide];
+                std::copy(fits.k[limit][c], fits.k[limit][c] + parts, trial.h.lpc[c]);
+            if (fits.haveResidual[limit]) {
+                trial.planes = fits.residual[limit];
             } else {
                 if (&trial.planes != &signal)
                     trial.planes = signal;
@@ -209,9 +221,9 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
                 // kept where a later way starts from it too
                 for (int v = w + 1; v < ways; ++v)
                     if (kWays[v].from < 0 && kWays[v].parts == way.parts &&
-                        (kWays[v].prof.lpcOrder > kWays[0].prof.lpcOrder) == bool(wide)) {
-                        fits.residual[wide] = trial.planes;
-                        fits.haveResidual[wide] = true;
+                        limit_index(kWays[v].prof.lpcOrder) == limit) {
+                        fits.residual[limit] = trial.planes;
+                        fits.haveResidual[limit] = true;
                         break;
                     }
             }
@@ -224,11 +236,20 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         trial.bytes.clear();
         if (way.from >= 0 && trial.h.prof.stages == stagesBefore) {
             trial.size = done[result[way.from]].size;  // nothing added: no better
-        } else if (way.prof.entropy == kRiceSplit && ways > 1) {
-            trial.size = parameters_size(trial.h, ch) + rice_section_size(trial.h, ch, blocks, xs);
         } else {
             write_frame(f, blocks, xs, trial.h, trial.bytes);
             trial.size = trial.bytes.size();
+            // in a short frame tANS's tables may cost more than they save
+            if (size_t(blocks) * size_t(ch) <= kShortFrame) {
+                Header rice = trial.h;
+                rice.prof.entropy = kRiceSplit;
+                const size_t size = parameters_size(rice, ch) + rice_section_size(rice, ch, blocks, xs);
+                if (size < trial.size) {
+                    trial.h = rice;
+                    trial.size = size;
+                    trial.bytes.clear();
+                }
+            }
         }
         if (best < 0 || trial.size < done[best].size)
             best = w;

@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "Checksum.h"
 #include "FrameCodec.h"
+#include "Tans.h"
 #include "Variants.h"
 #include "WaveSamples.h"
 
@@ -225,6 +227,17 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
     EXPECT_GT(files, 0);
 }
 
+// The samples as WAVE data stores them.
+std::vector<uint8_t> wave_data(const Signal& s)
+{
+    const int width = s.bits / 8;
+    std::vector<uint8_t> out;
+    for (int32_t v : s.samples)
+        for (int b = 0; b < width; ++b)
+            out.push_back(uint8_t((width == 1 ? uint32_t(v + 128) : uint32_t(v)) >> (8 * b)));
+    return out;
+}
+
 // The same bytes on every processor: each stage's variants, forced in turn
 // (the portable code among them) with the other stages at their fastest,
 // give the all-portable coder's bytes at every level, and decode the
@@ -235,7 +248,7 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
     if (coretest::available_isas().size() < 2)
         GTEST_SKIP() << coretest::no_vector_code_reason();
     const std::vector<Signal> signals = {tones(2, 16, 9000, 1.2), tones(1, 24, 7000), noise(2, 16, 3000, 4, 3),
-                                         tones(3, 32, 4000, 0.9), tones(6, 8, 3000)};
+                                         tones(3, 32, 4000, 0.9), tones(6, 8, 3000), tones(2, 24, 3001)};
     std::vector<std::vector<uint8_t>> reference;
     {
         coretest::OnIsa portable(Isa::kPortable);
@@ -257,9 +270,43 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), back.data()) &&
                                 back == s.samples);
+                    // and as WAVE data
+                    const std::vector<uint8_t> pcm = wave_data(s);
+                    std::vector<uint8_t> bytes(pcm.size());
+                    EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
+                                                      s.blocks(), bytes.data()) &&
+                                bytes == pcm);
                 }
             use_fastest_variants();
         }
+}
+
+// The CRC-32 of every variant is the bit-by-bit one, at any length,
+// alignment and starting value.
+TEST(FrameCodecVariants, Crc32IsTheBitwiseOne)
+{
+    std::mt19937 rng(5);
+    std::vector<uint8_t> data(5000);
+    for (uint8_t& b : data)
+        b = uint8_t(rng());
+    auto bitwise = [](uint32_t crc, const uint8_t* p, size_t n) {
+        uint32_t c = ~crc;
+        for (size_t i = 0; i < n; ++i) {
+            c ^= p[i];
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
+        }
+        return ~c;
+    };
+    for (monkeys::core::Isa isa : coretest::available_isas()) {
+        coretest::OnIsa on(isa);
+        for (size_t n : {0, 1, 15, 63, 64, 65, 79, 80, 127, 128, 200, 1000, 4993}) {
+            const size_t at = rng() % 7;
+            const uint32_t start = rng();
+            EXPECT_EQ(monkeys::crc32(start, data.data() + at, n), bitwise(start, data.data() + at, n))
+                << coretest::isa_name(isa) << ", " << n << " bytes";
+        }
+    }
 }
 
 // A higher level never gives a larger frame than a lower one, whatever
@@ -268,7 +315,7 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 TEST(FrameCodecLevels, AHigherLevelNeverCodesLarger)
 {
     std::vector<Signal> signals = {tones(2, 16, 20000), tones(1, 24, 12000, 0.9), noise(2, 16, 8000, 6, 4),
-                                   tones(6, 16, 5000, 1.4)};
+                                   tones(6, 16, 5000, 1.4), tones(1, 16, 100), tones(2, 16, 48)};
     // speech-like: bursts of filtered noise between near-silences
     Signal bursts = make(1, 16, 30000);
     std::mt19937 rng(3);
@@ -386,7 +433,8 @@ TEST(FrameCodecDamage, UnknownMethodsAndFormatsRefused)
 
 // Offsets in a stereo predicted frame: the fixed predictor's parts count,
 // and the first channel's parameters.
-size_t parts_at(const std::vector<uint8_t>& frame) { return 3 + 4 * size_t(frame[2]) + 1; }
+// in the newest coding: five bytes a stage
+size_t parts_at(const std::vector<uint8_t>& frame) { return 3 + 5 * size_t(frame[2]) + 1; }
 size_t channel_params_at(const std::vector<uint8_t>& frame) { return parts_at(frame) + 1; }
 
 // Absurd coding parameters in an otherwise good frame are refused, not
@@ -402,7 +450,7 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
     ASSERT_EQ(good[parts_at(good)], 1) << "expected a fixed predictor of one part";
     const size_t ch0 = channel_params_at(good);
     ASSERT_GT(good[ch0 + 1 + stages], 0) << "expected a fixed predictor";
-    std::vector<int32_t> back(s.samples.size());
+    std::vector<int32_t> back(3 * s.samples.size());
     ASSERT_TRUE(monkeys::decode_frame({2, 16, 3000}, good.data(), good.size(), s.blocks(), back.data()));
     struct Patch {
         size_t at;
@@ -416,6 +464,7 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         {3, 40, "order not a multiple of 16"},
         {5, 30, "weight precision too fine"},
         {6, 11, "update resolution too fine"},
+        {7, 2, "unknown stage kind"},
         {parts_at(good), 0, "no parts"},
         {parts_at(good), 17, "more parts than 16"},
         {ch0, 0x40, "wasted bits above 31"},
@@ -429,32 +478,48 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
         EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()))
             << p.what;
     }
-    // the same frame in the first coding: a byte once meant for a
-    // pre-emphasis in place of the parts, which must be 0
-    std::vector<uint8_t> first = good;
-    first.erase(first.begin() + long(parts_at(good)));
+    {
+        std::vector<uint8_t> bad = good;
+        bad[3] = 48;
+        bad[4] = 0;
+        bad[7] = 1;
+        EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000}, bad.data(), bad.size(), s.blocks(), back.data()))
+            << "a stereo stage above 32 taps";
+    }
+    // a frame without stereo stages in the first coding: a byte once meant
+    // for a pre-emphasis in place of the parts, which must be 0, and four
+    // bytes a stage
+    const std::vector<uint8_t> normal = encode(s, 2000);
+    std::vector<uint8_t> first = normal;
+    first.erase(first.begin() + long(parts_at(normal)));
+    for (size_t k = normal[2]; k-- > 0;)
+        first.erase(first.begin() + long(3 + 5 * k + 4));
     first.insert(first.begin() + 2, 0);
     EXPECT_TRUE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()));
     first[2] = 1;
     EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 0}, first.data(), first.size(), s.blocks(), back.data()))
         << "pre-emphasis, which no coder writes";
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 2}, good.data(), good.size(), s.blocks(), back.data()))
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 3000, 3}, good.data(), good.size(), s.blocks(), back.data()))
         << "an unknown coding";
-    // the length of the range coder's part must lie within the frame
-    const std::vector<uint8_t> top = encode(s, 4000);
-    ASSERT_EQ(top[1], 1) << "expected the range coder";
+    // the lengths of the tANS streams must lie within the frame
+    const Signal longer = tones(2, 16, 12000);
+    const std::vector<uint8_t> top = encode(longer, 4000);
+    ASSERT_EQ(top[1], 3) << "expected tANS";
     const size_t n = top[2];
-    size_t lenAt = channel_params_at(top);
+    size_t at = channel_params_at(top);
     for (int c = 0; c < 2; ++c) {
-        size_t order = top[lenAt + 1 + n];
-        lenAt += 1 + n + 1 + (order ? 1 + 2 * order : 0);
+        size_t order = top[at + 1 + n];
+        at += 1 + n + 1 + (order ? 1 + 2 * order : 0);
     }
+    monkeys::core::TansModel model;
+    const size_t lenAt = at + monkeys::core::tans_get_model(top.data() + at, top.size() - at, model);
+    ASSERT_GT(lenAt, at);
     std::vector<uint8_t> bad = top;
     bad[lenAt + 3] = 0x7F;
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), longer.blocks(), back.data()));
     bad = top;
     bad.resize(lenAt + 2);
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), s.blocks(), back.data()));
+    EXPECT_FALSE(monkeys::decode_frame({2, 16, 4000}, bad.data(), bad.size(), longer.blocks(), back.data()));
 }
 
 TEST(FrameCodecDamage, OutOfRangeSamplesRefused)

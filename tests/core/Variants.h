@@ -38,6 +38,10 @@ inline std::string stage_name(monkeys::core::Stage s)
            : s == Stage::kLpcResidual   ? "fixed predictor (encoding)"
            : s == Stage::kLpcRestore    ? "fixed predictor (decoding)"
            : s == Stage::kMagnitude     ? "residual costs"
+           : s == Stage::kChecksum      ? "CRC-32"
+           : s == Stage::kJoin          ? "stereo joining"
+           : s == Stage::kTans          ? "tANS decoder"
+           : s == Stage::kTansEncode    ? "tANS encoder"
                                         : "adaptive stages";
 }
 

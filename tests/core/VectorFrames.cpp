@@ -10,12 +10,14 @@
 //
 // IN.ape is the library's file of IN.wav: its header gives the format, the
 // WAVE parts and their checks. CODING, comma-separated: level=L (the coder at
-// that level, the newest variant), verbatim, or entropy=rice1|range|split
-// with variant=0|1 (the frame's coding variant, 1 if not given),
-// parts=J (variant 1: the fixed predictor's parts), ms=MASK (channel pairs
+// that level, the newest variant), verbatim, or entropy=rice1|range|split|tans
+// with variant=0|1|2 (the frame's coding variant, 1 if not given),
+// parts=J (variant 1 on: the fixed predictor's parts), ms=MASK (channel pairs
 // coded mid/side), wasted=0, lpc=fit:P (fitted to each part) or
 // lpc=SHIFT/c1/c2... (once for every part, or once a part; lpc=0 is none),
-// and stage=ORDER/SHIFT/DIRBITS[/INSHIFT] once per stage in coding order.
+// and stage=ORDER/SHIFT/DIRBITS[/INSHIFT] (kind 0) or
+// stereo=ORDER/SHIFT/DIRBITS[/INSHIFT] (kind 1, variant 2) once per stage
+// in coding order; INSHIFT is every channel's.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -33,8 +35,10 @@
 #include "Lms.h"
 #include "Lpc.h"
 #include "MonkeysAudioLib.h"
+#include "Prediction.h"
 #include "RangeCoder.h"
 #include "Residual.h"
+#include "ResidualSection.h"
 #include "Rice.h"
 
 using namespace monkeys;
@@ -57,7 +61,7 @@ struct Coding {
     int level = 0;  // 0: the file's
     bool verbatim = false;
     int entropy = -1;  // -1: the coder's choice at the level
-    int variant = kNewestCoding;
+    int variant = 1;  // forced frames keep the layout the existing vectors were made in
     int parts = 1;
     unsigned midSide = 0;
     bool wasted = true;
@@ -87,7 +91,7 @@ Coding parse_coding(const std::string& text)
         } else if (key == "level") {
             s.level = std::stoi(value);
         } else if (key == "entropy") {
-            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}};
+            const std::map<std::string, int> names = {{"rice1", 0}, {"range", 1}, {"split", 2}, {"tans", 3}};
             if (!names.count(value))
                 fail("unknown entropy coder " + value);
             s.entropy = names.at(value);
@@ -109,10 +113,10 @@ Coding parse_coding(const std::string& text)
             for (int j = 0; j < k.order; ++j)
                 k.c[j] = int16_t(v[size_t(j) + 1]);
             s.lpc.push_back(k);
-        } else if (key == "stage") {
+        } else if (key == "stage" || key == "stereo") {
             const std::vector<int> v = numbers(value, '/');
             Stage st;
-            st.params = {v.at(0), v.at(1), v.at(2)};
+            st.params = {v.at(0), v.at(1), v.at(2), key == "stereo" ? kStereo : kOwn};
             st.inShift = v.size() > 3 ? v[3] : -1;
             s.stages.push_back(st);
         } else {
@@ -121,6 +125,9 @@ Coding parse_coding(const std::string& text)
     }
     if (s.variant == 0 && s.parts != 1)
         fail("variant 0 has one part");
+    for (const Stage& st : s.stages)
+        if (st.params.kind != kOwn && s.variant < 2)
+            fail("a stereo stage needs variant 2");
     if (s.lpc.size() > 1 && s.lpc.size() != size_t(s.parts))
         fail("one lpc= for every part, or one a part");
     return s;
@@ -184,11 +191,18 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
                 lpc[size_t(c)][size_t(j)] = s.lpc[s.lpc.size() == 1 ? 0 : size_t(j)];
         }
         lpc_encode_parts(x.data(), n, lpc[size_t(c)].data(), parts);
-        for (const Stage& st : s.stages) {
-            const int shift = st.inShift >= 0 ? st.inShift : input_shift(x, st.params.shift);
-            shifts[size_t(c)].push_back(shift);
-            lms_encode(x.data(), n, st.params, shift);
+    }
+    // each stage on every channel at once: a stereo stage joins pairs
+    int32_t* planes[32];
+    for (int c = 0; c < ch; ++c)
+        planes[c] = xs[size_t(c)].data();
+    for (const Stage& st : s.stages) {
+        int stageShifts[32];
+        for (int c = 0; c < ch; ++c) {
+            stageShifts[c] = st.inShift >= 0 ? st.inShift : input_shift(xs[size_t(c)], st.params.shift);
+            shifts[size_t(c)].push_back(stageShifts[c]);
         }
+        run_stage(true, planes, stageShifts, ch, n, st.params);
     }
 
     // variant 0's second byte is 0: decoders refuse anything else
@@ -200,6 +214,8 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         put_le(out, uint32_t(st.params.order), 2);
         out.push_back(uint8_t(st.params.shift));
         out.push_back(uint8_t(st.params.dirBits));
+        if (s.variant >= 2)
+            out.push_back(uint8_t(st.params.kind));
     }
     put_le(out, s.midSide, (ch / 2 + 7) / 8);
     if (s.variant > 0)
@@ -220,6 +236,16 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
             for (int j = 0; j < k.order; ++j)
                 put_le(out, uint16_t(k.c[j]), 2);
         }
+    }
+    if (s.entropy == kTans) {
+        Header hd;
+        hd.prof.entropy = kTans;
+        int32_t* ps[32];
+        for (int c = 0; c < ch; ++c)
+            ps[c] = xs[size_t(c)].data();
+        mark_silent(hd, ch, n, ps);
+        put_residuals({ch, 32, 0}, hd, n, ps, out);
+        return out;
     }
     if (s.entropy == 1) {
         std::vector<uint8_t> range, raw;

@@ -75,7 +75,9 @@ TEST(StoredFiles, VectorsDecodeAsTheManifestSays)
 // Files of earlier versions give back the very WAVE file they were made
 // from (short samples of scripts/make-sample-wave); "onestream" ones were
 // made by the version that still coded all Rice channels into one stream,
-// "codingN" ones have frames of that coding variant (none: variant 0).
+// "codingN" ones have frames of that coding variant (none: variant 0),
+// "tans" ones residuals in tANS (entropy coder 3), "v2" ones frames of
+// variant 2 (the stereo stage).
 TEST(StoredFiles, EarlierVersionsGiveBackTheirWaveFiles)
 {
     struct Stored {
@@ -92,6 +94,8 @@ TEST(StoredFiles, EarlierVersionsGiveBackTheirWaveFiles)
         {"v1-onestream-stereo16-2000.ape", 0x9a7caba9, 52964},
         {"v1-onestream-mono24-3000.ape", 0x1cb77514, 43244},
         {"v1-coding1-stereo16-2000.ape", 0x1189d746, 70604},
+        {"v1-tans-stereo16-2000.ape", 0x575d12a4, 70604},
+        {"v2-stereo16-3000.ape", 0x00f00bce, 24044},
     };
     TempDir dir;
     for (const Stored& s : files) {
