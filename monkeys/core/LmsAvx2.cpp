@@ -278,6 +278,35 @@ __attribute__((target("avx2"), always_inline)) inline __m128i stage_step(PairSta
     return in;
 }
 
+// Both channels' values at one index as 64-bit lanes (ch 0, ch 1).
+__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const int32_t* x0, const int32_t* x1, int at)
+{
+    return _mm_set_epi64x(x1[at], x0[at]);
+}
+__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const LpcCoefs& k0, const LpcCoefs& k1, int t)
+{
+    return _mm_set_epi64x(t < k1.order ? k1.c[t] : 0, t < k0.order ? k0.c[t] : 0);
+}
+__attribute__((target("avx2"), always_inline)) inline __m256i join(__m128i low, __m128i high)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+__attribute__((target("avx2"), always_inline)) inline __m128i low_half_sum(__m256i v)
+{
+    return _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+// The stage's outputs in as 64-bit lanes (their low 32 bits are what the
+// sums add to) plus the shifted sums.
+__attribute__((target("avx2"), always_inline)) inline __m128i finish(__m128i in, __m128i shift, __m128i sum)
+{
+    return _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(sum, shift));
+}
+__attribute__((target("avx2"), always_inline)) inline void emit(int32_t* x0, int32_t* x1, int i, __m128i out)
+{
+    x0[i] = _mm_cvtsi128_si32(out);
+    x1[i] = _mm_extract_epi32(out, 2);
+}
+
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                  const LpcCoefs* const* ks, int parts)
 {
@@ -305,35 +334,59 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     }
     lpc_decode(x0, kShortOrder, ks[0][0]);
     lpc_decode(x1, kShortOrder, ks[1][0]);
-    // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
-    // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
-    // coefficients of the part that take them
-    __m256i y[4], c[4];
-    for (int j = 0; j < 4; ++j)
-        y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
-    auto tap = [](const LpcCoefs& k, int t) { return int64_t(t < k.order ? k.c[t] : 0); };
+    // The fixed predictors of both channels in 64-bit lanes (ch 0, ch 1):
+    // p1 and p2 hold the outputs i-1 and i-2, y[j] the outputs i-3-2j
+    // (low half) and i-4-2j. Samples go two at a time: only the newest
+    // output's product lies on the chain from one output to the next; the
+    // other taps' sums are formed from older outputs meanwhile, and the
+    // windows move by a pair, without a shuffle on the chain.
+    __m128i p1 = pair_of(x0, x1, 7), p2 = pair_of(x0, x1, 6);
+    __m256i y1 = join(pair_of(x0, x1, 5), pair_of(x0, x1, 4)), y2 = join(pair_of(x0, x1, 3), pair_of(x0, x1, 2)),
+            y3 = join(pair_of(x0, x1, 1), pair_of(x0, x1, 0));
     for (int part = 0; part < parts; ++part) {
         const LpcCoefs& k0 = ks[0][part];
         const LpcCoefs& k1 = ks[1][part];
-        for (int j = 0; j < 4; ++j)
-            c[j] = _mm256_setr_epi64x(tap(k0, 2 * j), tap(k1, 2 * j), tap(k0, 2 * j + 1), tap(k1, 2 * j + 1));
+        // sample i: c0 p1 + c1 p2 + (c2 c3) y1 + (c4 c5) y2 + (c6 c7) y3;
+        // sample i+1: c0 out(i) + c1 p1 + c2 p2 + (c3 c4) y1 + (c5 c6) y2 + (c7 0) y3
+        const __m128i c0 = pair_of(k0, k1, 0), c1 = pair_of(k0, k1, 1), c2 = pair_of(k0, k1, 2);
+        const __m256i a1 = join(pair_of(k0, k1, 2), pair_of(k0, k1, 3)), a2 = join(pair_of(k0, k1, 4), pair_of(k0, k1, 5)), a3 = join(pair_of(k0, k1, 6), pair_of(k0, k1, 7));
+        const __m256i b1 = join(pair_of(k0, k1, 3), pair_of(k0, k1, 4)), b2 = join(pair_of(k0, k1, 5), pair_of(k0, k1, 6)), b3 = join(pair_of(k0, k1, 7), pair_of(k0, k1, 8));
         const __m128i lpcShift = _mm_set_epi64x(k1.shift, k0.shift);
         const int end = part_start(part + 1, n, parts);
-        for (int i = std::max(kShortOrder, part_start(part, n, parts)); i < end; ++i) {
-            const __m128i in = stage_step(s, x0, x1, i);
-            const __m256i sum =
-                _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
-                                 _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
-            const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-            // the stage's outputs as 64-bit lanes: their low 32 bits are what
-            // the sums add to
-            const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
-            x0[i] = _mm_cvtsi128_si32(out);
-            x1[i] = _mm_extract_epi32(out, 2);
-            y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
-            y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
-            y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
-            y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
+        int i = std::max(kShortOrder, part_start(part, n, parts));
+        for (; i + 2 <= end; i += 2) {
+            const __m128i olderA = _mm_add_epi64(
+                low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
+                                              _mm256_mul_epi32(y3, a3))),
+                _mm_mul_epi32(p2, c1));
+            const __m128i olderB = _mm_add_epi64(
+                low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, b1), _mm256_mul_epi32(y2, b2)),
+                                              _mm256_mul_epi32(y3, b3))),
+                _mm_add_epi64(_mm_mul_epi32(p2, c2), _mm_mul_epi32(p1, c1)));
+            const __m128i inA = stage_step(s, x0, x1, i);
+            const __m128i outA = finish(inA, lpcShift, _mm_add_epi64(olderA, _mm_mul_epi32(p1, c0)));
+            emit(x0, x1, i, outA);
+            const __m128i inB = stage_step(s, x0, x1, i + 1);
+            const __m128i outB = finish(inB, lpcShift, _mm_add_epi64(olderB, _mm_mul_epi32(outA, c0)));
+            emit(x0, x1, i + 1, outB);
+            y3 = y2;
+            y2 = y1;
+            y1 = join(p1, p2);
+            p2 = outA;
+            p1 = outB;
+        }
+        if (i < end) {  // one sample: the windows move by one output
+            const __m128i older = _mm_add_epi64(
+                low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
+                                              _mm256_mul_epi32(y3, a3))),
+                _mm_mul_epi32(p2, c1));
+            const __m128i out = finish(stage_step(s, x0, x1, i), lpcShift, _mm_add_epi64(older, _mm_mul_epi32(p1, c0)));
+            emit(x0, x1, i, out);
+            y3 = _mm256_permute2x128_si256(y2, y3, 0x21);
+            y2 = _mm256_permute2x128_si256(y1, y2, 0x21);
+            y1 = _mm256_permute2x128_si256(_mm256_castsi128_si256(p2), y1, 0x20);
+            p2 = p1;
+            p1 = out;
         }
     }
 }
