@@ -200,84 +200,191 @@ __attribute__((target("avx2"))) void run_avx2(int32_t* x, int n, const LmsParams
 #undef DIRS
 }
 
-// The sum of the lanes in the lowest one.
-__attribute__((target("avx2"))) inline __m128i low_sum(__m256i a)
-{
-    __m128i t = _mm_add_epi32(_mm256_castsi256_si128(a), _mm256_extracti128_si256(a, 1));
-    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
-    return _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
-}
-
-// The 16 lanes moved up by one, a zero entering at the bottom.
-__attribute__((target("avx2"))) inline __m256i up_one(__m256i v)
-{
-    return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 14);
-}
-
 // One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight on each, in one pass.
+// at most eight on each.
 //
 // The stage's chain from one output to the next is kept short: the
 // prediction of sample i+1 is the sum over the fifteen older history
-// entries, formed while sample i is still being decoded (with the weights
-// shifted up a lane against the history as it stands), plus the newest
+// entries, formed while sample i is still being decoded, plus the newest
 // entry times its weight; only that product, the shifts and the
-// residual's addition follow each output. That chain, the update
-// directions and the fixed predictors of both channels go side by side
-// in the lanes of one register (channel 0 in lane 0, channel 1 in lane
-// 1). The fixed predictor's sums are exact in 64-bit lanes; of each
-// shifted sum only the low 32 bits are used, which a logical shift gives
-// as an arithmetic one does (shift <= 15).
-// The stage's state for both channels (ch 0 in lane 0, ch 1 in lane 1
-// of the narrow registers).
+// residual's addition follow each output. Channel 0 lives in the low
+// 128-bit half of every register, channel 1 in the high half, so that
+// nothing crosses the halves: the windows of 16 history entries and of
+// 16 update directions are two registers each (entries 0-7 and 8-15 of
+// each channel, the newest last), the weights of lags 16 … 2 sit in the
+// lanes of the entries they take next (lane k: lag 17 - k; lane 0 stays
+// 0) and the weight of lag 1 apart, and the directions enter a sample
+// after the history, so that each weight meets its direction in its own
+// lane. The single values of a channel (its residual, prediction, newest
+// entry, its weight and direction, the running mean) fill every lane of
+// its half.
 struct PairStage {
-    __m128i round, predShift, inShift, dirBits, dirMax, low16, high16;
-    __m256i tops;
-    __m128i avg16;
-    __m256i w0, h0, d0, w1, h1, d1;
+    __m256i round, predShift, inShift, dirMax, avg16;
+    __m128i dirBits;
+    __m256i notFirst;  // every lane but the lowest of each half
+    __m256i ha, hb, da, db, ua, ub;
+    __m256i lag1;     // the weights of lag 1
+    __m256i lastDir;  // the directions of the newest history entries
     // the next outputs' predictions before the shift: the older entries'
-    // sums with the rounding, plus the newest entries (within 16 bits)
-    // times their weights
-    __m128i next;
+    // sums with the rounding, plus the newest entries times their weights
+    __m256i next;
 };
 
-// Output i of the stage for both channels, and the state for i+1.
-__attribute__((target("avx2"), always_inline)) inline __m128i stage_step(PairStage& s, const int32_t* x0,
+// Output i of the stage for both channels (channel 0 in the low half,
+// channel 1 in the high half, every lane), and the state for i+1.
+__attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairStage& s, const int32_t* x0,
                                                                          const int32_t* x1, int i)
 {
-    const __m128i zero = _mm_setzero_si128();
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i e = _mm256_blend_epi32(_mm256_set1_epi32(x0[i]), _mm256_set1_epi32(x1[i]), 0xF0);
     // the chain: outputs i from the older sums and the newest entries
-    const __m128i e = _mm_insert_epi32(_mm_cvtsi32_si128(x0[i]), x1[i], 1);
-    const __m128i in = _mm_add_epi32(e, _mm_srav_epi32(s.next, s.predShift));
-    const __m128i newest = _mm_min_epi32(_mm_max_epi32(_mm_srav_epi32(in, s.inShift), s.low16), s.high16);
-    // the weights for outputs i+1 (the residual's sign, saturated to 16
-    // bits, signs the directions), the older sums for them and the weights
-    // of outputs i in them
-    const __m128i signs = _mm_packs_epi32(e, e);
-    s.w0 = _mm256_adds_epi16(s.w0, _mm256_sign_epi16(s.d0, _mm256_broadcastw_epi16(signs)));
-    s.w1 = _mm256_adds_epi16(s.w1, _mm256_sign_epi16(s.d1, _mm256_broadcastw_epi16(_mm_srli_epi32(signs, 16))));
-    const __m128i older = _mm_add_epi32(_mm_unpacklo_epi32(low_sum(_mm256_madd_epi16(s.h0, up_one(s.w0))),
-                                                           low_sum(_mm256_madd_epi16(s.h1, up_one(s.w1)))),
-                                        s.round);
-    const __m128i weight = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(
-        _mm256_unpackhi_epi32(_mm256_srli_epi32(s.w0, 16), _mm256_srli_epi32(s.w1, 16)), s.tops));
-    s.next = _mm_add_epi32(older, _mm_madd_epi16(newest, weight));
-    s.h0 = shift_in(s.h0, _mm256_castsi128_si256(newest));
-    s.h1 = shift_in(s.h1, _mm256_castsi128_si256(_mm_srli_si128(newest, 4)));
-    // the update directions
-    const __m128i mag = _mm_abs_epi32(newest);
-    const __m128i mean = _mm_srli_epi32(s.avg16, 4);
+    const __m256i in = _mm256_add_epi32(e, _mm256_srav_epi32(s.next, s.predShift));
+    // the newest history entries, saturated to 16 bits
+    const __m256i shifted = _mm256_srav_epi32(in, s.inShift);
+    const __m256i newest = _mm256_packs_epi32(shifted, shifted);
+    // the weights for outputs i+1: the residual's sign (saturated to 16
+    // bits) signs the directions
+    const __m256i sign = _mm256_packs_epi32(e, e);
+    s.ua = _mm256_adds_epi16(s.ua, _mm256_and_si256(_mm256_sign_epi16(s.da, sign), s.notFirst));
+    s.ub = _mm256_adds_epi16(s.ub, _mm256_sign_epi16(s.db, sign));
+    s.lag1 = _mm256_adds_epi16(s.lag1, _mm256_sign_epi16(s.lastDir, sign));
+    // the older entries' sums, in every lane of each half
+    __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(s.ha, s.ua), _mm256_madd_epi16(s.hb, s.ub));
+    sum = _mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0x4E));
+    sum = _mm256_add_epi32(_mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0xB1)), s.round);
+    // madd against the lag-1 weight beside a zero forms the product
+    s.next = _mm256_add_epi32(sum, _mm256_madd_epi16(newest, _mm256_unpacklo_epi16(s.lag1, zero)));
+    s.ha = _mm256_alignr_epi8(s.hb, s.ha, 2);
+    s.hb = _mm256_alignr_epi8(newest, s.hb, 2);
+    // the directions enter a sample late
+    s.da = _mm256_alignr_epi8(s.db, s.da, 2);
+    s.db = _mm256_alignr_epi8(s.lastDir, s.db, 2);
+    // the update directions of the newest entries
+    const __m256i mag = _mm256_srli_epi32(_mm256_abs_epi16(newest), 16);
+    const __m256i mean = _mm256_srli_epi32(s.avg16, 4);
     // bit length of the mean (below 2^16): its exponent as a float
-    const __m128i length = _mm_max_epi32(
-        _mm_sub_epi32(_mm_srli_epi32(_mm_castps_si128(_mm_cvtepi32_ps(mean)), 23), _mm_set1_epi32(126)), zero);
-    const __m128i m = _mm_min_epi32(_mm_srlv_epi32(_mm_sll_epi32(mag, s.dirBits), length), s.dirMax);
-    s.avg16 = _mm_add_epi32(s.avg16, _mm_sub_epi32(mag, mean));
-    const __m128i dv = _mm_packs_epi32(_mm_sign_epi32(m, newest), zero);
-    s.d0 = shift_in(s.d0, _mm256_castsi128_si256(dv));
-    s.d1 = shift_in(s.d1, _mm256_castsi128_si256(_mm_srli_epi32(dv, 16)));
+    const __m256i length = _mm256_max_epi32(
+        _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mean)), 23),
+                         _mm256_set1_epi32(126)),
+        zero);
+    const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(mag, s.dirBits), length), s.dirMax);
+    s.avg16 = _mm256_add_epi32(s.avg16, _mm256_sub_epi32(mag, mean));
+    s.lastDir = _mm256_sign_epi16(_mm256_packs_epi32(m, m), newest);
     return in;
 }
 
+// low in every lane of the low half, high in the high half
+__attribute__((target("avx2"), always_inline)) inline __m256i halves(int32_t low, int32_t high)
+{
+    return _mm256_setr_epi32(low, low, low, low, high, high, high, high);
+}
+
+// Both channels' values at one index as 64-bit lanes (ch 0, ch 1).
+__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const int32_t* x0, const int32_t* x1, int at)
+{
+    return _mm_set_epi64x(x1[at], x0[at]);
+}
+__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const LpcCoefs& k0, const LpcCoefs& k1, int t)
+{
+    return _mm_set_epi64x(t < k1.order ? k1.c[t] : 0, t < k0.order ? k0.c[t] : 0);
+}
+__attribute__((target("avx2"), always_inline)) inline __m256i join(__m128i low, __m128i high)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+__attribute__((target("avx2"), always_inline)) inline __m128i low_half_sum(__m256i v)
+{
+    return _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+}
+// The stage's outputs in (the low 32 bits of each 64-bit lane are what
+// the sums add to) plus the shifted sums.
+__attribute__((target("avx2"), always_inline)) inline __m128i finish(__m128i in, __m128i shift, __m128i sum)
+{
+    return _mm_add_epi32(in, _mm_srlv_epi64(sum, shift));
+}
+__attribute__((target("avx2"), always_inline)) inline void emit(int32_t* x0, int32_t* x1, int i, __m128i out)
+{
+    x0[i] = _mm_cvtsi128_si32(out);
+    x1[i] = _mm_extract_epi32(out, 2);
+}
+
+// The stage's outputs i as 64-bit lanes: channel 0 twice, channel 1 twice.
+struct StageOutputs {
+    PairStage& s;
+    const int32_t* x0;
+    const int32_t* x1;
+    __attribute__((target("avx2"), always_inline)) __m128i operator()(int i) const
+    {
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(stage_step(s, x0, x1, i), 0x08));
+    }
+};
+
+// The fixed predictors of both channels in 64-bit lanes (ch 0, ch 1):
+// p1 and p2 hold the outputs i-1 and i-2, y1, y2, y3 the outputs i-3-2j
+// (low half) and i-4-2j. Samples go two at a time: only the newest
+// output's product lies on the chain from one output to the next; the
+// other taps' sums are formed from older outputs meanwhile, and the
+// windows move by a pair, without a shuffle on the chain.
+struct PairPredictor {
+    __m128i p1, p2;
+    __m256i y1, y2, y3;
+};
+
+// Outputs from .. to-1 of the fixed predictors with one part's
+// coefficients, from the stage's outputs in_at(i).
+template <class In>
+__attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPredictor& f, const LpcCoefs& k0,
+                                                                        const LpcCoefs& k1, In in_at, int from,
+                                                                        int to, int32_t* x0, int32_t* x1)
+{
+    // sample i: c0 p1 + c1 p2 + (c2 c3) y1 + (c4 c5) y2 + (c6 c7) y3;
+    // sample i+1: c0 out(i) + c1 p1 + c2 p2 + (c3 c4) y1 + (c5 c6) y2 + (c7 0) y3
+    const __m128i c0 = pair_of(k0, k1, 0), c1 = pair_of(k0, k1, 1), c2 = pair_of(k0, k1, 2);
+    const __m256i a1 = join(pair_of(k0, k1, 2), pair_of(k0, k1, 3)), a2 = join(pair_of(k0, k1, 4), pair_of(k0, k1, 5)),
+                  a3 = join(pair_of(k0, k1, 6), pair_of(k0, k1, 7));
+    const __m256i b1 = join(pair_of(k0, k1, 3), pair_of(k0, k1, 4)), b2 = join(pair_of(k0, k1, 5), pair_of(k0, k1, 6)),
+                  b3 = join(pair_of(k0, k1, 7), pair_of(k0, k1, 8));
+    const __m128i shift = _mm_set_epi64x(k1.shift, k0.shift);
+    __m128i p1 = f.p1, p2 = f.p2;
+    __m256i y1 = f.y1, y2 = f.y2, y3 = f.y3;
+    int i = from;
+    for (; i + 2 <= to; i += 2) {
+        const __m128i olderA = _mm_add_epi64(
+            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
+                                          _mm256_mul_epi32(y3, a3))),
+            _mm_mul_epi32(p2, c1));
+        const __m128i olderB = _mm_add_epi64(
+            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, b1), _mm256_mul_epi32(y2, b2)),
+                                          _mm256_mul_epi32(y3, b3))),
+            _mm_add_epi64(_mm_mul_epi32(p2, c2), _mm_mul_epi32(p1, c1)));
+        const __m128i outA = finish(in_at(i), shift, _mm_add_epi64(olderA, _mm_mul_epi32(p1, c0)));
+        emit(x0, x1, i, outA);
+        const __m128i outB = finish(in_at(i + 1), shift, _mm_add_epi64(olderB, _mm_mul_epi32(outA, c0)));
+        emit(x0, x1, i + 1, outB);
+        y3 = y2;
+        y2 = y1;
+        y1 = join(p1, p2);
+        p2 = outA;
+        p1 = outB;
+    }
+    if (i < to) {  // one sample: the windows move by one output
+        const __m128i older = _mm_add_epi64(
+            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
+                                          _mm256_mul_epi32(y3, a3))),
+            _mm_mul_epi32(p2, c1));
+        const __m128i out = finish(in_at(i), shift, _mm_add_epi64(older, _mm_mul_epi32(p1, c0)));
+        emit(x0, x1, i, out);
+        y3 = _mm256_permute2x128_si256(y2, y3, 0x21);
+        y2 = _mm256_permute2x128_si256(y1, y2, 0x21);
+        y1 = _mm256_permute2x128_si256(_mm256_castsi128_si256(p2), y1, 0x20);
+        p2 = p1;
+        p1 = out;
+    }
+    f = PairPredictor{p1, p2, y1, y2, y3};
+}
+
+// The stage and the fixed predictors in one pass, their chains side by
+// side.
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                  const LpcCoefs* const* ks, int parts)
 {
@@ -285,57 +392,34 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     int32_t* const x1 = xs[1];
     const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
     PairStage s;
-    s.round = _mm_setr_epi32(st0.round, st1.round, 0, 0);
-    s.predShift = _mm_setr_epi32(st0.predShift, st1.predShift, 0, 0);
-    s.inShift = _mm_setr_epi32(inShifts[0], inShifts[1], 0, 0);
+    s.round = halves(st0.round, st1.round);
+    s.predShift = halves(st0.predShift, st1.predShift);
+    s.inShift = halves(inShifts[0], inShifts[1]);
     s.dirBits = _mm_cvtsi32_si128(p.dirBits);
-    s.dirMax = _mm_set1_epi32(st0.dirMax);
-    s.low16 = _mm_set1_epi32(-32768);
-    s.high16 = _mm_set1_epi32(32767);
-    s.tops = _mm256_setr_epi32(6, 7, 6, 7, 6, 7, 6, 7);
-    s.avg16 = _mm_set1_epi32(int32_t(st0.avg16));
-    s.w0 = s.h0 = s.d0 = s.w1 = s.h1 = s.d1 = _mm256_setzero_si256();
+    s.dirMax = _mm256_set1_epi32(st0.dirMax);
+    s.avg16 = _mm256_set1_epi32(int32_t(st0.avg16));
+    s.notFirst = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1);
+    s.ha = s.hb = s.da = s.db = s.ua = s.ub = s.lag1 = s.lastDir = _mm256_setzero_si256();
     s.next = s.round;
     // the first samples see a shorter past: the fixed predictor decodes
     // them as its filter does
     for (int i = 0; i < kShortOrder; ++i) {
-        const __m128i in = stage_step(s, x0, x1, i);
-        x0[i] = _mm_cvtsi128_si32(in);
-        x1[i] = _mm_extract_epi32(in, 1);
+        const __m256i in = stage_step(s, x0, x1, i);
+        x0[i] = _mm256_cvtsi256_si32(in);
+        x1[i] = _mm256_extract_epi32(in, 4);
     }
     lpc_decode(x0, kShortOrder, ks[0][0]);
     lpc_decode(x1, kShortOrder, ks[1][0]);
-    // the fixed predictors: y[j] holds the outputs i-1-2j and i-2-2j of
-    // both channels (64-bit lanes: ch 0, ch 1, ch 0, ch 1), c[j] the
-    // coefficients of the part that take them
-    __m256i y[4], c[4];
-    for (int j = 0; j < 4; ++j)
-        y[j] = _mm256_setr_epi64x(x0[7 - 2 * j], x1[7 - 2 * j], x0[6 - 2 * j], x1[6 - 2 * j]);
-    auto tap = [](const LpcCoefs& k, int t) { return int64_t(t < k.order ? k.c[t] : 0); };
-    for (int part = 0; part < parts; ++part) {
-        const LpcCoefs& k0 = ks[0][part];
-        const LpcCoefs& k1 = ks[1][part];
-        for (int j = 0; j < 4; ++j)
-            c[j] = _mm256_setr_epi64x(tap(k0, 2 * j), tap(k1, 2 * j), tap(k0, 2 * j + 1), tap(k1, 2 * j + 1));
-        const __m128i lpcShift = _mm_set_epi64x(k1.shift, k0.shift);
-        const int end = part_start(part + 1, n, parts);
-        for (int i = std::max(kShortOrder, part_start(part, n, parts)); i < end; ++i) {
-            const __m128i in = stage_step(s, x0, x1, i);
-            const __m256i sum =
-                _mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y[0], c[0]), _mm256_mul_epi32(y[1], c[1])),
-                                 _mm256_add_epi64(_mm256_mul_epi32(y[2], c[2]), _mm256_mul_epi32(y[3], c[3])));
-            const __m128i acc = _mm_add_epi64(_mm256_castsi256_si128(sum), _mm256_extracti128_si256(sum, 1));
-            // the stage's outputs as 64-bit lanes: their low 32 bits are what
-            // the sums add to
-            const __m128i out = _mm_add_epi32(_mm_cvtepi32_epi64(in), _mm_srlv_epi64(acc, lpcShift));
-            x0[i] = _mm_cvtsi128_si32(out);
-            x1[i] = _mm_extract_epi32(out, 2);
-            y[3] = _mm256_permute2x128_si256(y[2], y[3], 0x21);
-            y[2] = _mm256_permute2x128_si256(y[1], y[2], 0x21);
-            y[1] = _mm256_permute2x128_si256(y[0], y[1], 0x21);
-            y[0] = _mm256_permute2x128_si256(_mm256_castsi128_si256(out), y[0], 0x20);
-        }
-    }
+    PairPredictor f;
+    f.p1 = pair_of(x0, x1, 7);
+    f.p2 = pair_of(x0, x1, 6);
+    f.y1 = join(pair_of(x0, x1, 5), pair_of(x0, x1, 4));
+    f.y2 = join(pair_of(x0, x1, 3), pair_of(x0, x1, 2));
+    f.y3 = join(pair_of(x0, x1, 1), pair_of(x0, x1, 0));
+    const StageOutputs in_at{s, x0, x1};
+    for (int part = 0; part < parts; ++part)
+        predict_pair(f, ks[0][part], ks[1][part], in_at, std::max(kShortOrder, part_start(part, n, parts)),
+                     part_start(part + 1, n, parts), x0, x1);
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)
