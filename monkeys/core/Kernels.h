@@ -81,7 +81,8 @@ namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
 // at most eight on each (0 for none) in parts (ks[c][part]; every part at
-// least kShortOrder long), in one pass.
+// least kShortOrder long), in one pass; xs[0] == xs[1] decodes one
+// channel.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
                   int parts);
 // CRC-32's register after n bytes (n >= 64, a multiple of 16) from state

@@ -384,7 +384,8 @@ __attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPred
 }
 
 // The stage and the fixed predictors in one pass, their chains side by
-// side.
+// side. A single channel (xs[0] == xs[1]) runs in both halves: each
+// sample is read before either half writes it, and both write the same.
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                  const LpcCoefs* const* ks, int parts)
 {
@@ -409,7 +410,8 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
         x1[i] = _mm256_extract_epi32(in, 4);
     }
     lpc_decode(x0, kShortOrder, ks[0][0]);
-    lpc_decode(x1, kShortOrder, ks[1][0]);
+    if (x1 != x0)  // one channel in both halves is decoded once
+        lpc_decode(x1, kShortOrder, ks[1][0]);
     PairPredictor f;
     f.p1 = pair_of(x0, x1, 7);
     f.p2 = pair_of(x0, x1, 6);
