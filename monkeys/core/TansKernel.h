@@ -33,20 +33,24 @@ inline uint64_t peek(const uint8_t* p, uint64_t pos)
     return w >> (pos & 7);
 }
 
+constexpr uint32_t kTansTrackerBits = 2 * kTansTrackerMask + 1;  // of 2T
+
 // One class of channel k: the entry of its context's table at its state,
 // the state bits taken from w (the stream's bits from c.pos on), the
 // tracker stepped. Writes the class and the shift, class | shift << 5.
-template <class Bits>
+// The slot reads only the tracker's low bits, so the loops leave the
+// trackers unmasked (one step less on their chain) and mask them after.
+template <class Bits, bool Masked = true>
 __attribute__((always_inline)) inline void symbol_step(const TansEntry* mem, uint64_t& w, TansCursor& c, int k,
                                                        uint16_t* out)
 {
     // the slot of T >> 3, 16 bytes each, is at byte 2T & ~15
-    const TansSlot* slot =
-        reinterpret_cast<const TansSlot*>(reinterpret_cast<const uint8_t*>(mem) + (c.lagged[k] & ~15u));
+    const TansSlot* slot = reinterpret_cast<const TansSlot*>(reinterpret_cast<const uint8_t*>(mem) +
+                                                             (c.lagged[k] & (kTansTrackerBits & ~15u)));
     const TansEntry* e = slot->table + c.x[k];
     const uint32_t bits = e->bits;
     c.lagged[k] = c.tracker[k];
-    c.tracker[k] = (c.tracker[k] + uint32_t(int32_t(e->step))) & (2 * kTansTrackerMask + 1);
+    c.tracker[k] = (c.tracker[k] + uint32_t(int32_t(e->step))) & (Masked ? kTansTrackerBits : ~0u);
     c.x[k] = e->base + Bits::low(w, bits);
     w >>= bits;
     c.pos += bits;
@@ -76,10 +80,14 @@ __attribute__((always_inline)) inline void symbols2(const TansEntry* mem, const 
     for (int g = 0; g < groups; ++g, out += 2 * kTansPairGroup) {
         const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
         for (int i = 0; i < kTansPairGroup; ++i) {
-            symbol_step<Bits>(mem, w, c, 0, out + 2 * i);
-            symbol_step<Bits>(mem, w, c, 1, out + 2 * i + 1);
+            symbol_step<Bits, false>(mem, w, c, 0, out + 2 * i);
+            symbol_step<Bits, false>(mem, w, c, 1, out + 2 * i + 1);
         }
         w = next_word(w, ahead, uint32_t(c.pos - at));
+    }
+    for (int k = 0; k < 2; ++k) {
+        c.tracker[k] &= kTansTrackerBits;
+        c.lagged[k] &= kTansTrackerBits;
     }
     cur = c;
 }
@@ -93,9 +101,11 @@ __attribute__((always_inline)) inline void symbols(const TansEntry* mem, const u
     for (int g = 0; g < groups; ++g, out += kTansGroup) {
         const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
         for (int i = 0; i < kTansGroup; ++i)
-            symbol_step<Bits>(mem, w, c, 0, out + i);
+            symbol_step<Bits, false>(mem, w, c, 0, out + i);
         w = next_word(w, ahead, uint32_t(c.pos - at));
     }
+    c.tracker[0] &= kTansTrackerBits;
+    c.lagged[0] &= kTansTrackerBits;
     cur = c;
 }
 
