@@ -140,7 +140,19 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
     uint64_t pos = at;
     int32_t* o0 = out[0];
     int32_t* o1 = out[K - 1];
-    for (int i = 0; i < n; ++i, in += K)
+    for (int i = 0; i < n; ++i, in += K) {
+        if constexpr (K == 2) {
+            // both of a pair's values from one read where it holds them
+            // (an escape's kTansLongRead never fits)
+            const Value v0 = kValues.v[in[0]], v1 = kValues.v[in[1]];
+            if (__builtin_expect(v0.bits + v1.bits <= 57, 1)) {
+                const uint64_t w = peek(raw, pos);
+                o0[i] = int32_t(v0.base + uint32_t(Bits::low(w, v0.bits)));
+                o1[i] = int32_t(v1.base + uint32_t(Bits::low(w >> v0.bits, v1.bits)));
+                pos += v0.bits + v1.bits;
+                continue;
+            }
+        }
         for (int k = 0; k < K; ++k) {
             const Value v = kValues.v[in[k]];
             const uint64_t w = peek(raw, pos);
@@ -158,6 +170,7 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
             }
             (k == 0 ? o0 : o1)[i] = int32_t(u);
         }
+    }
     at = pos;
     return true;
 }
