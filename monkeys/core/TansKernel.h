@@ -130,6 +130,13 @@ struct ValueTable {
 };
 inline constexpr ValueTable kValues;
 
+// The zigzag forms of a pair's two residuals (classes in[0], in[1]) from
+// the raw stream at bit pos of raw, every read within it; false at a class
+// no table has.
+template <class Bits>
+__attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64_t& pos, const uint16_t* in,
+                                                      int32_t* o0, int32_t* o1);
+
 // The zigzag forms of n residuals of each of K channels (a pair's classes
 // in turns in in) from the raw stream at bit at of raw, every read within
 // it; false at a class no table has.
@@ -173,6 +180,45 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
     }
     at = pos;
     return true;
+}
+
+template <class Bits>
+__attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64_t& pos, const uint16_t* in,
+                                                      int32_t* o0, int32_t* o1)
+{
+    int32_t* out[2] = {o0, o1};
+    return values<Bits, 2>(raw, pos, in, out, 1);
+}
+
+// n groups of a channel pair's classes (in turns into out) and their
+// residuals' zigzag forms (into x0, x1) in one loop: the raw values' reads
+// fill the time the classes' chains leave free. Every read within the
+// state and the raw stream; false at a class no table has.
+template <class Bits>
+__attribute__((always_inline)) inline bool symbols_values2(const TansEntry* mem, const uint8_t* base,
+                                                           TansCursor& cur, uint16_t* out, const uint8_t* raw,
+                                                           uint64_t& rawPos, int32_t* x0, int32_t* x1, int groups)
+{
+    TansCursor c = cur;  // a local, for registers
+    uint64_t w = peek(base, c.pos), rp = rawPos;
+    bool good = true;
+    for (int g = 0; g < groups; ++g, out += 2 * kTansPairGroup, x0 += kTansPairGroup, x1 += kTansPairGroup) {
+        const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
+        for (int i = 0; i < kTansPairGroup; ++i) {
+            symbol_step<Bits, false>(mem, w, c, 0, out + 2 * i);
+            symbol_step<Bits, false>(mem, w, c, 1, out + 2 * i + 1);
+        }
+        w = next_word(w, ahead, uint32_t(c.pos - at));
+        for (int i = 0; i < kTansPairGroup; ++i)
+            good &= value_pair<Bits>(raw, rp, out + 2 * i, x0 + i, x1 + i);
+    }
+    for (int k = 0; k < 2; ++k) {
+        c.tracker[k] &= kTansTrackerBits;
+        c.lagged[k] &= kTansTrackerBits;
+    }
+    cur = c;
+    rawPos = rp;
+    return good;
 }
 
 // ---------------------------------------------------------------- encoder
