@@ -22,16 +22,20 @@ using tans_detail::store_le64;
 constexpr int kSpreadStep = (kTansStates >> 1) + (kTansStates >> 3) + 3;  // odd: visits every state
 
 // The class of each state: the classes in order, each as often as its
-// frequency, at every kSpreadStep-th state. A class's states, in order,
-// stand for the numbers from its frequency to twice it less one.
+// frequency (which sum to kTansStates), at every kSpreadStep-th state. A
+// class's states, in order, stand for the numbers from its frequency to
+// twice it less one. The k-th class in order goes to state k kSpreadStep
+// (mod kTansStates), which needs no chain from one state to the next.
 void spread_classes(const uint16_t* f, uint8_t* classes)
 {
+    uint8_t order[kTansStates];
     uint32_t at = 0;
-    for (int j = 0; j < kTansClasses; ++j)
-        for (int k = 0; k < f[j]; ++k) {
-            classes[at] = uint8_t(j);
-            at = (at + kSpreadStep) & (kTansStates - 1);
-        }
+    for (int j = 0; j < kTansClasses; ++j) {
+        std::memset(order + at, j, f[j]);
+        at += f[j];
+    }
+    for (uint32_t k = 0; k < uint32_t(kTansStates); ++k)
+        classes[(k * kSpreadStep) & (kTansStates - 1)] = order[k];
 }
 
 // LSB-first bits appended to a byte vector, for the tables.
