@@ -54,6 +54,7 @@ void choose(Kernels& k, Stage stage, Isa isa)
     case Stage::kTans:
         k.tans_symbols2 = PICK(tans_symbols2);
         k.tans_symbols = PICK(tans_symbols);
+        k.tans_symbols_values2 = PICK(tans_symbols_values2);
         k.tans_values2 = PICK(tans_values2);
         k.tans_values = PICK(tans_values);
         break;

@@ -57,6 +57,8 @@ struct Kernels {
     uint32_t (*crc32_fold)(uint32_t state, const uint8_t* p, size_t n);
     void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
     void (*tans_symbols)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
+    bool (*tans_symbols_values2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out,
+                                 const uint8_t* raw, uint64_t* pos, int32_t* x0, int32_t* x1, int n);
     bool (*tans_values2)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);
     bool (*tans_values)(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);
     void (*tans_analyse2)(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);

@@ -43,6 +43,9 @@ constexpr int kAutocorrelationPad = 40;
 // tans_symbols2, tans_symbols: n groups of classes of a channel pair (in
 //   turns into out), or of one channel, from their state stream
 //   (TansKernel.h), every read within it.
+// tans_symbols_values2: tans_symbols2 and tans_values2 on the same n
+//   groups in one loop, every read within either stream; false at a class
+//   without a table.
 // tans_values2, tans_values: the zigzag forms of n residuals of a channel
 //   pair (their classes in turns in in) or of one channel, from the raw
 //   stream at *pos, every read within it; false at a class without a table.
@@ -65,6 +68,8 @@ constexpr int kAutocorrelationPad = 40;
     void lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);        \
     void tans_symbols2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);          \
     void tans_symbols(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);           \
+    bool tans_symbols_values2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out,           \
+                              const uint8_t* raw, uint64_t* pos, int32_t* x0, int32_t* x1, int n);                \
     bool tans_values2(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x0, int32_t* x1, int n);   \
     bool tans_values(const uint8_t* raw, uint64_t* pos, const uint16_t* in, int32_t* x, int n);                  \
     void tans_analyse2(const int32_t* x0, const int32_t* x1, TansAnalysis* a, int n);                             \
@@ -81,7 +86,8 @@ namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
 // at most eight on each (0 for none) in parts (ks[c][part]; every part at
-// least kShortOrder long), in one pass.
+// least kShortOrder long), in one pass; xs[0] == xs[1] decodes one
+// channel.
 void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
                   int parts);
 // CRC-32's register after n bytes (n >= 64, a multiple of 16) from state

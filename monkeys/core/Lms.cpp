@@ -125,4 +125,12 @@ bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const L
     return true;
 }
 
+bool lms_lpc_decode_one(int32_t* x, int inShift, int n, const LmsParams& p, const LpcCoefs* ks, int parts)
+{
+    int32_t* const xs[2] = {x, x};
+    const int shifts[2] = {inShift, inShift};
+    const LpcCoefs* const kss[2] = {ks, ks};
+    return lms_lpc_decode_pair(xs, shifts, n, p, kss, parts);
+}
+
 } // namespace monkeys::core

@@ -44,5 +44,8 @@ struct LpcCoefs;
 // pass; false (nothing done) where that pass does not apply.
 bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                          const LpcCoefs* const* ks, int parts = 1);
+// The same for one channel (the pair's pass with the channel twice, whose
+// chains are no longer than one channel's own).
+bool lms_lpc_decode_one(int32_t* x, int inShift, int n, const LmsParams& p, const LpcCoefs* ks, int parts = 1);
 
 } // namespace monkeys::core

@@ -223,8 +223,8 @@ struct PairStage {
     __m128i dirBits;
     __m256i notFirst;  // every lane but the lowest of each half
     __m256i ha, hb, da, db, ua, ub;
-    __m256i lag1;     // the weights of lag 1
-    __m256i lastDir;  // the directions of the newest history entries
+    __m256i lag1;     // the weights of lag 1, each beside a zero
+    __m256i lastDir;  // the directions of the newest history entries, each beside a zero
     // the next outputs' predictions before the shift: the older entries'
     // sums with the rounding, plus the newest entries times their weights
     __m256i next;
@@ -235,7 +235,6 @@ struct PairStage {
 __attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairStage& s, const int32_t* x0,
                                                                          const int32_t* x1, int i)
 {
-    const __m256i zero = _mm256_setzero_si256();
     const __m256i e = _mm256_blend_epi32(_mm256_set1_epi32(x0[i]), _mm256_set1_epi32(x1[i]), 0xF0);
     // the chain: outputs i from the older sums and the newest entries
     const __m256i in = _mm256_add_epi32(e, _mm256_srav_epi32(s.next, s.predShift));
@@ -253,7 +252,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairSta
     sum = _mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0x4E));
     sum = _mm256_add_epi32(_mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0xB1)), s.round);
     // madd against the lag-1 weight beside a zero forms the product
-    s.next = _mm256_add_epi32(sum, _mm256_madd_epi16(newest, _mm256_unpacklo_epi16(s.lag1, zero)));
+    s.next = _mm256_add_epi32(sum, _mm256_madd_epi16(newest, s.lag1));
     s.ha = _mm256_alignr_epi8(s.hb, s.ha, 2);
     s.hb = _mm256_alignr_epi8(newest, s.hb, 2);
     // the directions enter a sample late
@@ -262,14 +261,15 @@ __attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairSta
     // the update directions of the newest entries
     const __m256i mag = _mm256_srli_epi32(_mm256_abs_epi16(newest), 16);
     const __m256i mean = _mm256_srli_epi32(s.avg16, 4);
-    // bit length of the mean (below 2^16): its exponent as a float
-    const __m256i length = _mm256_max_epi32(
-        _mm256_sub_epi32(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mean)), 23),
-                         _mm256_set1_epi32(126)),
-        zero);
+    // bit length of the mean (below 2^16): its exponent as a float, less
+    // 126 at least 0 (the exponent's high 16 bits are 0)
+    const __m256i length = _mm256_subs_epu16(_mm256_srli_epi32(_mm256_castps_si256(_mm256_cvtepi32_ps(mean)), 23),
+                                             _mm256_set1_epi32(126));
     const __m256i m = _mm256_min_epi32(_mm256_srlv_epi32(_mm256_sll_epi32(mag, s.dirBits), length), s.dirMax);
     s.avg16 = _mm256_add_epi32(s.avg16, _mm256_sub_epi32(mag, mean));
-    s.lastDir = _mm256_sign_epi16(_mm256_packs_epi32(m, m), newest);
+    // m (at most 2^12) in the low 16 bits of each 32-bit lane, 0 above:
+    // the window takes the low one, the lag-1 weight keeps that form
+    s.lastDir = _mm256_sign_epi16(m, newest);
     return in;
 }
 
@@ -384,7 +384,8 @@ __attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPred
 }
 
 // The stage and the fixed predictors in one pass, their chains side by
-// side.
+// side. A single channel (xs[0] == xs[1]) runs in both halves: each
+// sample is read before either half writes it, and both write the same.
 __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                  const LpcCoefs* const* ks, int parts)
 {
@@ -409,7 +410,8 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
         x1[i] = _mm256_extract_epi32(in, 4);
     }
     lpc_decode(x0, kShortOrder, ks[0][0]);
-    lpc_decode(x1, kShortOrder, ks[1][0]);
+    if (x1 != x0)  // one channel in both halves is decoded once
+        lpc_decode(x1, kShortOrder, ks[1][0]);
     PairPredictor f;
     f.p1 = pair_of(x0, x1, 7);
     f.p2 = pair_of(x0, x1, 6);

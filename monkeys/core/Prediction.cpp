@@ -24,7 +24,8 @@ void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
 {
     const Profile& prof = h.prof;
     // a single stage of 16 taps and short fixed predictors, the FAST
-    // case, go in one pass a channel pair at a time where they can
+    // case, go in one pass a channel pair at a time where they can (a
+    // channel without a partner alone)
     bool done[32] = {};
     int rest[32], left = 0;
     const LpcCoefs* parts[32];
@@ -34,6 +35,8 @@ void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
         if (prof.stages == 1 && prof.stage[0].kind == kOwn && c % 2 == 0 && c + 1 < ch) {
             int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
             done[c] = done[c + 1] = lms_lpc_decode_pair(xs + c, shifts, blocks, prof.stage[0], parts + c, h.parts);
+        } else if (prof.stages == 1 && prof.stage[0].kind == kOwn && c % 2 == 0) {
+            done[c] = lms_lpc_decode_one(xs[c], h.inShift[c][0], blocks, prof.stage[0], parts[c], h.parts);
         }
         if (!done[c])
             rest[left++] = c;

@@ -22,16 +22,20 @@ using tans_detail::store_le64;
 constexpr int kSpreadStep = (kTansStates >> 1) + (kTansStates >> 3) + 3;  // odd: visits every state
 
 // The class of each state: the classes in order, each as often as its
-// frequency, at every kSpreadStep-th state. A class's states, in order,
-// stand for the numbers from its frequency to twice it less one.
+// frequency (which sum to kTansStates), at every kSpreadStep-th state. A
+// class's states, in order, stand for the numbers from its frequency to
+// twice it less one. The k-th class in order goes to state k kSpreadStep
+// (mod kTansStates), which needs no chain from one state to the next.
 void spread_classes(const uint16_t* f, uint8_t* classes)
 {
+    uint8_t order[kTansStates];
     uint32_t at = 0;
-    for (int j = 0; j < kTansClasses; ++j)
-        for (int k = 0; k < f[j]; ++k) {
-            classes[at] = uint8_t(j);
-            at = (at + kSpreadStep) & (kTansStates - 1);
-        }
+    for (int j = 0; j < kTansClasses; ++j) {
+        std::memset(order + at, j, f[j]);
+        at += f[j];
+    }
+    for (uint32_t k = 0; k < uint32_t(kTansStates); ++k)
+        classes[(k * kSpreadStep) & (kTansStates - 1)] = order[k];
 }
 
 // LSB-first bits appended to a byte vector, for the tables.
@@ -510,14 +514,15 @@ bool finished(const TansCursor& c, TansSpan s, int channels)
 }
 
 // The residuals of K channels (a pair's classes in turns in in) from the
-// raw stream.
+// raw stream, from index from on (those before are there, their bits up
+// to bit pos).
 template <int K>
-bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n)
+bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n, int from = 0,
+            uint64_t pos = 0)
 {
     const Kernels& k = kernels();
     const uint8_t* raw = bytes + s.at;
-    uint64_t pos = 0;
-    for (int i = 0; i < n;) {
+    for (int i = from; i < n;) {
         // a value takes at most 36 bits, read at once
         const int m = std::min(n - i, in_reach(s.size, pos + 36 * (K - 1), 36 * K));
         int32_t* at[2] = {x[0] + i, x[K - 1] + i};
@@ -552,6 +557,12 @@ bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const
 void portable::tans_symbols2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n)
 {
     tans_detail::symbols2<PortableBits>(mem, base, *c, out, n);
+}
+
+bool portable::tans_symbols_values2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out,
+                                    const uint8_t* raw, uint64_t* pos, int32_t* x0, int32_t* x1, int n)
+{
+    return tans_detail::symbols_values2<PortableBits>(mem, base, *c, out, raw, *pos, x0, x1, n);
 }
 
 void portable::tans_symbols(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n)
@@ -618,7 +629,23 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
     const Kernels& k = kernels();
     const size_t end = states.at + states.size;
     TansCursor c = start(bytes, states, 2);
-    for (int i = 0; i < n;) {
+    // classes and residuals in one loop while both streams are in reach (a
+    // residual takes at most 36 bits), then the rest the slower ways
+    int done = 0;
+    uint64_t rawPos = 0;
+    bool good = true;
+    for (;;) {
+        const int groups = std::min(
+            {(n - done) / kTansPairGroup,
+             in_reach(end, c.pos + tans_detail::kTansGroupBits, tans_detail::kTansGroupBits),
+             in_reach(raw.size, rawPos + 36, 72) / kTansPairGroup});
+        if (groups == 0)
+            break;
+        good &= k.tans_symbols_values2(tables, bytes, &c, out + 2 * size_t(done), bytes + raw.at, &rawPos,
+                                       x0 + done, x1 + done, groups);
+        done += groups * kTansPairGroup;
+    }
+    for (int i = done; i < n;) {
         const int groups = std::min((n - i) / kTansPairGroup, in_reach(end, c.pos + tans_detail::kTansGroupBits,
                                                                        tans_detail::kTansGroupBits));
         if (groups == 0) {
@@ -631,7 +658,7 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
         i += groups * kTansPairGroup;
     }
     int32_t* xs[2] = {x0, x1};
-    return finished(c, states, 2) && values<2>(bytes, raw, out, xs, n);
+    return finished(c, states, 2) && good && values<2>(bytes, raw, out, xs, n, done, rawPos);
 }
 
 } // namespace monkeys::core

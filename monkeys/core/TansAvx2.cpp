@@ -22,6 +22,14 @@ __attribute__((target("avx2,bmi,bmi2"))) void avx2::tans_symbols2(const TansEntr
     tans_detail::symbols2<Bmi2Bits>(mem, base, *c, out, n);
 }
 
+__attribute__((target("avx2,bmi,bmi2"))) bool avx2::tans_symbols_values2(const TansEntry* mem, const uint8_t* base,
+                                                                         TansCursor* c, uint16_t* out,
+                                                                         const uint8_t* raw, uint64_t* pos,
+                                                                         int32_t* x0, int32_t* x1, int n)
+{
+    return tans_detail::symbols_values2<Bmi2Bits>(mem, base, *c, out, raw, *pos, x0, x1, n);
+}
+
 __attribute__((target("avx2,bmi,bmi2"))) void avx2::tans_symbols(const TansEntry* mem, const uint8_t* base,
                                                                  TansCursor* c, uint16_t* out, int n)
 {

@@ -33,20 +33,24 @@ inline uint64_t peek(const uint8_t* p, uint64_t pos)
     return w >> (pos & 7);
 }
 
+constexpr uint32_t kTansTrackerBits = 2 * kTansTrackerMask + 1;  // of 2T
+
 // One class of channel k: the entry of its context's table at its state,
 // the state bits taken from w (the stream's bits from c.pos on), the
 // tracker stepped. Writes the class and the shift, class | shift << 5.
-template <class Bits>
+// The slot reads only the tracker's low bits, so the loops leave the
+// trackers unmasked (one step less on their chain) and mask them after.
+template <class Bits, bool Masked = true>
 __attribute__((always_inline)) inline void symbol_step(const TansEntry* mem, uint64_t& w, TansCursor& c, int k,
                                                        uint16_t* out)
 {
     // the slot of T >> 3, 16 bytes each, is at byte 2T & ~15
-    const TansSlot* slot =
-        reinterpret_cast<const TansSlot*>(reinterpret_cast<const uint8_t*>(mem) + (c.lagged[k] & ~15u));
+    const TansSlot* slot = reinterpret_cast<const TansSlot*>(reinterpret_cast<const uint8_t*>(mem) +
+                                                             (c.lagged[k] & (kTansTrackerBits & ~15u)));
     const TansEntry* e = slot->table + c.x[k];
     const uint32_t bits = e->bits;
     c.lagged[k] = c.tracker[k];
-    c.tracker[k] = (c.tracker[k] + uint32_t(int32_t(e->step))) & (2 * kTansTrackerMask + 1);
+    c.tracker[k] = (c.tracker[k] + uint32_t(int32_t(e->step))) & (Masked ? kTansTrackerBits : ~0u);
     c.x[k] = e->base + Bits::low(w, bits);
     w >>= bits;
     c.pos += bits;
@@ -76,10 +80,14 @@ __attribute__((always_inline)) inline void symbols2(const TansEntry* mem, const 
     for (int g = 0; g < groups; ++g, out += 2 * kTansPairGroup) {
         const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
         for (int i = 0; i < kTansPairGroup; ++i) {
-            symbol_step<Bits>(mem, w, c, 0, out + 2 * i);
-            symbol_step<Bits>(mem, w, c, 1, out + 2 * i + 1);
+            symbol_step<Bits, false>(mem, w, c, 0, out + 2 * i);
+            symbol_step<Bits, false>(mem, w, c, 1, out + 2 * i + 1);
         }
         w = next_word(w, ahead, uint32_t(c.pos - at));
+    }
+    for (int k = 0; k < 2; ++k) {
+        c.tracker[k] &= kTansTrackerBits;
+        c.lagged[k] &= kTansTrackerBits;
     }
     cur = c;
 }
@@ -93,9 +101,11 @@ __attribute__((always_inline)) inline void symbols(const TansEntry* mem, const u
     for (int g = 0; g < groups; ++g, out += kTansGroup) {
         const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
         for (int i = 0; i < kTansGroup; ++i)
-            symbol_step<Bits>(mem, w, c, 0, out + i);
+            symbol_step<Bits, false>(mem, w, c, 0, out + i);
         w = next_word(w, ahead, uint32_t(c.pos - at));
     }
+    c.tracker[0] &= kTansTrackerBits;
+    c.lagged[0] &= kTansTrackerBits;
     cur = c;
 }
 
@@ -120,6 +130,13 @@ struct ValueTable {
 };
 inline constexpr ValueTable kValues;
 
+// The zigzag forms of a pair's two residuals (classes in[0], in[1]) from
+// the raw stream at bit pos of raw, every read within it; false at a class
+// no table has.
+template <class Bits>
+__attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64_t& pos, const uint16_t* in,
+                                                      int32_t* o0, int32_t* o1);
+
 // The zigzag forms of n residuals of each of K channels (a pair's classes
 // in turns in in) from the raw stream at bit at of raw, every read within
 // it; false at a class no table has.
@@ -130,7 +147,19 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
     uint64_t pos = at;
     int32_t* o0 = out[0];
     int32_t* o1 = out[K - 1];
-    for (int i = 0; i < n; ++i, in += K)
+    for (int i = 0; i < n; ++i, in += K) {
+        if constexpr (K == 2) {
+            // both of a pair's values from one read where it holds them
+            // (an escape's kTansLongRead never fits)
+            const Value v0 = kValues.v[in[0]], v1 = kValues.v[in[1]];
+            if (__builtin_expect(v0.bits + v1.bits <= 57, 1)) {
+                const uint64_t w = peek(raw, pos);
+                o0[i] = int32_t(v0.base + uint32_t(Bits::low(w, v0.bits)));
+                o1[i] = int32_t(v1.base + uint32_t(Bits::low(w >> v0.bits, v1.bits)));
+                pos += v0.bits + v1.bits;
+                continue;
+            }
+        }
         for (int k = 0; k < K; ++k) {
             const Value v = kValues.v[in[k]];
             const uint64_t w = peek(raw, pos);
@@ -148,8 +177,48 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
             }
             (k == 0 ? o0 : o1)[i] = int32_t(u);
         }
+    }
     at = pos;
     return true;
+}
+
+template <class Bits>
+__attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64_t& pos, const uint16_t* in,
+                                                      int32_t* o0, int32_t* o1)
+{
+    int32_t* out[2] = {o0, o1};
+    return values<Bits, 2>(raw, pos, in, out, 1);
+}
+
+// n groups of a channel pair's classes (in turns into out) and their
+// residuals' zigzag forms (into x0, x1) in one loop: the raw values' reads
+// fill the time the classes' chains leave free. Every read within the
+// state and the raw stream; false at a class no table has.
+template <class Bits>
+__attribute__((always_inline)) inline bool symbols_values2(const TansEntry* mem, const uint8_t* base,
+                                                           TansCursor& cur, uint16_t* out, const uint8_t* raw,
+                                                           uint64_t& rawPos, int32_t* x0, int32_t* x1, int groups)
+{
+    TansCursor c = cur;  // a local, for registers
+    uint64_t w = peek(base, c.pos), rp = rawPos;
+    bool good = true;
+    for (int g = 0; g < groups; ++g, out += 2 * kTansPairGroup, x0 += kTansPairGroup, x1 += kTansPairGroup) {
+        const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
+        for (int i = 0; i < kTansPairGroup; ++i) {
+            symbol_step<Bits, false>(mem, w, c, 0, out + 2 * i);
+            symbol_step<Bits, false>(mem, w, c, 1, out + 2 * i + 1);
+        }
+        w = next_word(w, ahead, uint32_t(c.pos - at));
+        for (int i = 0; i < kTansPairGroup; ++i)
+            good &= value_pair<Bits>(raw, rp, out + 2 * i, x0 + i, x1 + i);
+    }
+    for (int k = 0; k < 2; ++k) {
+        c.tracker[k] &= kTansTrackerBits;
+        c.lagged[k] &= kTansTrackerBits;
+    }
+    cur = c;
+    rawPos = rp;
+    return good;
 }
 
 // ---------------------------------------------------------------- encoder

@@ -169,6 +169,13 @@ TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
                     lpc_decode_parts(turn, ks, 2, n, parts);
                     ASSERT_EQ(a, a2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
                     ASSERT_EQ(b, b2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
+                    // a channel without a partner: the pass with it twice
+                    std::vector<int32_t> c = samples(n, 16, rng), c2 = c;
+                    ASSERT_TRUE(lms_lpc_decode_one(c.data(), 1, n, p, k0.data(), parts));
+                    lms_decode(c2.data(), n, p, 1);
+                    int32_t* alone[1] = {c2.data()};
+                    lpc_decode_parts(alone, ks, 1, n, parts);
+                    ASSERT_EQ(c, c2) << n << " samples alone, order " << o0 << ", " << parts << " parts";
                 }
     int32_t x[7] = {}, y[7] = {};
     int32_t* short_frame[2] = {x, y};
