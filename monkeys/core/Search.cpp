@@ -67,11 +67,9 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
         int shifts[32];
         for (int c = 0; c < ch; ++c)
             shifts[c] = input_shift(mag[c], blocks, stage.shift);
-        // a long stage's input is kept aside; a short one is undone by its
-        // decoder, which costs less than the copy where stages pay
-        const bool keepInput = stage.order > 32;
-        if (keepInput)
-            before = planes;
+        // the input is kept aside: a copy costs far less than running the
+        // stage backwards where it does not pay
+        before = planes;
         run_stage(true, xs, shifts, ch, blocks, stage);
         uint64_t after[32], sum = 0;
         for (int c = 0; c < ch; ++c) {
@@ -80,12 +78,8 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
             sum += m.bits;
         }
         if (sum >= total) {
-            if (keepInput) {
-                planes.swap(before);
-                split_planes(planes, ch, blocks, xs);
-            } else {
-                run_stage(false, xs, shifts, ch, blocks, stage);
-            }
+            planes.swap(before);
+            split_planes(planes, ch, blocks, xs);
             continue;
         }
         if (h.prof.stages == kMaxStages)
