@@ -31,11 +31,12 @@ void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
     const LpcCoefs* parts[32];
     for (int c = 0; c < ch; ++c)
         parts[c] = h.lpc[c];
+    const bool onePass = prof.stages == 1 && prof.stage[0].kind == kOwn;
     for (int c = 0; c < ch; ++c) {
-        if (prof.stages == 1 && prof.stage[0].kind == kOwn && c % 2 == 0 && c + 1 < ch) {
+        if (onePass && c % 2 == 0 && c + 1 < ch) {
             int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
             done[c] = done[c + 1] = lms_lpc_decode_pair(xs + c, shifts, blocks, prof.stage[0], parts + c, h.parts);
-        } else if (prof.stages == 1 && prof.stage[0].kind == kOwn && c % 2 == 0) {
+        } else if (onePass && c % 2 == 0) {
             done[c] = lms_lpc_decode_one(xs[c], h.inShift[c][0], blocks, prof.stage[0], parts[c], h.parts);
         }
         if (!done[c])
