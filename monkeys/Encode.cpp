@@ -187,7 +187,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
     const size_t pcmBytes = size_t(std::min<uint64_t>(frameBytesMax, audioLeft));
     const size_t samples = pcmBytes / size_t(align) * h.channels;
     // the coder's buffers: about four frames of 32-bit samples a thread
-    const FramePlan plan = plan_frames(frame_threads(), 2 * pcmBytes, samples * 16);
+    const FramePlan plan = plan_frames(frame_threads(known), 2 * pcmBytes, samples * 16);
     std::vector<FrameBuffers> slots;
     try {
         slots.resize(plan.slots);
@@ -197,6 +197,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
         return APE_ERROR_NO_MEMORY;
     }
     std::vector<uint8_t> partial;   // a partial block that ends a stream's audio
+    Md5 md5;
     FrameSteps steps;
     steps.load = [&](uint64_t, size_t slot) {
         if (progress.killed())
@@ -214,16 +215,17 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
         audioLeft = size_t(got) < want ? 0 : audioLeft - want;
         b.blocks = uint32_t(uint64_t(got) / align);
         partial.assign(b.pcm.get() + b.blocks * align, b.pcm.get() + got);
+        // Loads come in frame order: the sum is taken while the data is
+        // still in this thread's cache.
+        md5.update(b.pcm.get(), size_t(b.blocks * align));
         return b.blocks > 0 ? int(APE_OK) : kNoMoreFrames;
     };
     steps.work = [&](uint64_t i, size_t slot) { return code_frame(h, uint32_t(i), slots[slot]); };
-    Md5 md5;
     uint64_t frames = 0;
     steps.emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const FrameBuffers& b = slots[slot];
-        md5.update(b.pcm.get(), size_t(b.blocks * align));
         uint8_t entry[kSeekEntrySize];
         put64(entry, body.position());
         int rc = body.write(b.coded.data(), b.coded.size());

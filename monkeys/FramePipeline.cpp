@@ -15,7 +15,7 @@
 
 namespace monkeys {
 
-int frame_threads()
+int frame_threads(uint64_t frames)
 {
     if (const char* text = std::getenv("MONKEYS_AUDIO_THREADS")) {
         char* end = nullptr;
@@ -26,7 +26,8 @@ int frame_threads()
     long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     if (online < 1)
         return 1;
-    return online < kDefaultThreads ? int(online) : kDefaultThreads;
+    const uint64_t paying = std::max<uint64_t>(frames / kFramesPerThread, 1);
+    return int(std::min<uint64_t>({uint64_t(online), uint64_t(kDefaultThreads), paying}));
 }
 
 FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes)

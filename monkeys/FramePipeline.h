@@ -10,12 +10,18 @@
 
 namespace monkeys {
 
-// Threads for one file call: MONKEYS_AUDIO_THREADS when it holds a number
-// from 1 to kMaxThreads, otherwise the processors online, at most
-// kDefaultThreads.
+// For a run whose frames are counted only by its input.
+constexpr uint64_t kUnknownFrames = UINT64_MAX;
+
+// Threads for a file call of `frames` frames (kUnknownFrames when only the
+// input knows): MONKEYS_AUDIO_THREADS when it holds a number from 1 to
+// kMaxThreads, otherwise the processors online, at most kDefaultThreads,
+// and no more than give each thread kFramesPerThread frames. A thread's
+// start and its own buffers cost more than it saves on a short file.
 constexpr int kMaxThreads = 16;
 constexpr int kDefaultThreads = 4;
-int frame_threads();
+constexpr uint64_t kFramesPerThread = 8;
+int frame_threads(uint64_t frames);
 
 // Frames in flight and the workers' own buffers are bounded by memory as
 // well as by threads.
@@ -45,9 +51,6 @@ struct FrameSteps {
     FrameStep emit;
 };
 constexpr int kNoMoreFrames = -1;
-// For a run whose frames are counted only by its input.
-constexpr uint64_t kUnknownFrames = UINT64_MAX;
-
 // Runs the steps for frames 0 .. count-1 (or until load ends them) on
 // plan.threads threads, the calling thread among them, between its emits.
 // The slot (below plan.slots) names the buffers a frame may use from its
