@@ -8,6 +8,7 @@
 
 #include "Channels.h"
 #include "FrameLayout.h"
+#include "PerThread.h"
 #include "Prediction.h"
 #include "ResidualSection.h"
 #include "Samples.h"
@@ -53,7 +54,8 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
 template <class Samples>
 bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out)
 {
-    thread_local Header h;
+    thread_local std::unique_ptr<Header> own;
+    Header& h = per_thread(own);
     const uint8_t* p = parse_parameters(f, blocks, data, size, h);
     if (!p)
         return false;
@@ -71,7 +73,8 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
 bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int blocks, const Header& sent,
                     const int32_t* residuals)
 {
-    thread_local Header back;
+    thread_local std::unique_ptr<Header> own;
+    Header& back = per_thread(own);
     const uint8_t* data = frame.data() + 1;
     const uint8_t* end = frame.data() + frame.size();
     FrameFormat written = f;
@@ -171,7 +174,8 @@ bool frame_anatomy(const FrameFormat& format, const uint8_t* data, size_t size, 
         out.residuals = size - 1;
         return true;
     }
-    thread_local Header h;
+    thread_local std::unique_ptr<Header> own;
+    Header& h = per_thread(own);
     const uint8_t* p = parse_parameters(format, blocks, data + 1, size - 1, h);
     if (!p)
         return false;

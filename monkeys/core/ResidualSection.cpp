@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "GolombRange.h"
+#include "PerThread.h"
 #include "Rice.h"
 #include "Tans.h"
 
@@ -82,7 +83,8 @@ void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const
 
 void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
 {
-    thread_local TansEncoder coder;
+    thread_local std::unique_ptr<TansEncoder> own;
+    TansEncoder& coder = per_thread(own);
     int coded[32];
     const int m = coded_channels(h.wasted, f.channels, coded);
     coder.reset(m, blocks);
@@ -115,7 +117,8 @@ bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, i
     const int m = coded_channels(wasted, ch, coded);
     if (m == 0)
         return true;
-    thread_local TansModel model;
+    thread_local std::unique_ptr<TansModel> own;
+    TansModel& model = per_thread(own);
     const size_t used = tans_get_model(p, size, model);
     if (used == 0)
         return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Channels.h"
+#include "PerThread.h"
 #include "Prediction.h"
 #include "Residual.h"
 #include "ResidualSection.h"
@@ -125,8 +126,8 @@ struct Scratch {
 };
 Scratch& scratch()
 {
-    thread_local Scratch s;
-    return s;
+    thread_local std::unique_ptr<Scratch> own;
+    return per_thread(own);
 }
 
 bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
