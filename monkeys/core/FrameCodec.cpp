@@ -152,14 +152,14 @@ bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved,
     return code(format, interleaved, blocks, out, true);
 }
 
-bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out)
+bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out, bool check)
 {
     uint8_t* bytes = const_cast<uint8_t*>(pcm);  // only read
     switch (valid_format(format) ? format.bitsPerSample : 0) {
-    case 8: return code(format, Pcm<1>{bytes}, blocks, out, true);
-    case 16: return code(format, Pcm<2>{bytes}, blocks, out, true);
-    case 24: return code(format, Pcm<3>{bytes}, blocks, out, true);
-    case 32: return code(format, Pcm<4>{bytes}, blocks, out, true);
+    case 8: return code(format, Pcm<1>{bytes}, blocks, out, check);
+    case 16: return code(format, Pcm<2>{bytes}, blocks, out, check);
+    case 24: return code(format, Pcm<3>{bytes}, blocks, out, check);
+    case 32: return code(format, Pcm<4>{bytes}, blocks, out, check);
     default: return false;
     }
 }

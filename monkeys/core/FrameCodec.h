@@ -46,10 +46,11 @@ bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved,
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks,
                   int32_t* interleaved);
 
-// The checked encoder and the decoder on the samples as WAVE data stores
-// them (bitsPerSample/8 bytes each, little-endian, 8 bits unsigned),
-// without a copy of the frame as 32-bit samples; the same bytes.
-bool encode_frame_checked(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out);
+// The encoder, checking its output when `check` says so, and the decoder
+// on the samples as WAVE data stores them (bitsPerSample/8 bytes each,
+// little-endian, 8 bits unsigned), without a copy of the frame as 32-bit
+// samples; the same bytes.
+bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out, bool check);
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm);
 
 // Where a coded frame's bytes go, for the bench: the method and the
