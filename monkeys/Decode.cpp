@@ -35,7 +35,7 @@ int decompress(Input& in, Output* out, Progress& progress)
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
-    const FramePlan plan = plan_frames(frame_threads(h.frameCount), frameSamples * (sampleBytes + 2), frameSamples * 9);
+    const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread), frameSamples * (sampleBytes + 2), frameSamples * 9);
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots);

@@ -190,7 +190,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
     const size_t pcmBytes = size_t(std::min<uint64_t>(frameBytesMax, audioLeft));
     const size_t samples = pcmBytes / size_t(align) * h.channels;
     // the coder's buffers: about four frames of 32-bit samples a thread
-    const FramePlan plan = plan_frames(frame_threads(known), 2 * pcmBytes, samples * 16);
+    const FramePlan plan = plan_frames(frame_threads(known, kCodingFramesPerThread), 2 * pcmBytes, samples * 16);
     std::vector<FrameBuffers> slots;
     try {
         slots.resize(plan.slots);

@@ -15,7 +15,7 @@
 
 namespace monkeys {
 
-int frame_threads(uint64_t frames)
+int frame_threads(uint64_t frames, uint64_t perThread)
 {
     if (const char* text = std::getenv("MONKEYS_AUDIO_THREADS")) {
         char* end = nullptr;
@@ -26,7 +26,7 @@ int frame_threads(uint64_t frames)
     long online = ::sysconf(_SC_NPROCESSORS_ONLN);
     if (online < 1)
         return 1;
-    const uint64_t paying = std::max<uint64_t>(frames / kFramesPerThread, 1);
+    const uint64_t paying = std::max<uint64_t>(frames / perThread, 1);
     return int(std::min<uint64_t>({uint64_t(online), uint64_t(kDefaultThreads), paying}));
 }
 

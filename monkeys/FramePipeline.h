@@ -16,12 +16,15 @@ constexpr uint64_t kUnknownFrames = UINT64_MAX;
 // Threads for a file call of `frames` frames (kUnknownFrames when only the
 // input knows): MONKEYS_AUDIO_THREADS when it holds a number from 1 to
 // kMaxThreads, otherwise the processors online, at most kDefaultThreads,
-// and no more than give each thread kFramesPerThread frames. A thread's
-// start and its own buffers cost more than it saves on a short file.
+// and no more than give each thread `perThread` frames. A thread's start
+// and its own buffers cost a few milliseconds, more than it saves on a
+// short file; decoding a frame takes a fraction of coding it, so a
+// decoding thread needs more frames to pay.
 constexpr int kMaxThreads = 16;
 constexpr int kDefaultThreads = 4;
-constexpr uint64_t kFramesPerThread = 8;
-int frame_threads(uint64_t frames);
+constexpr uint64_t kCodingFramesPerThread = 8;
+constexpr uint64_t kDecodingFramesPerThread = 32;
+int frame_threads(uint64_t frames, uint64_t perThread);
 
 // Frames in flight and the workers' own buffers are bounded by memory as
 // well as by threads.
