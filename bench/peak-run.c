@@ -1,7 +1,9 @@
-/* Runs a command and reports its peak resident memory on standard error
- * (last line "peak_kib N"). A child's ru_maxrss counts from the memory of
- * the process it was forked from, so the benchmark forks this small one
- * rather than itself.
+/* Runs a command and reports its peak resident memory and its CPU seconds
+ * (user+sys) on standard error (last lines "peak_kib N", "cpu_s S"). A
+ * child's ru_maxrss counts from the memory of the process it was forked
+ * from, so the benchmark forks this small one rather than itself; the CPU
+ * seconds are the program's own, without this one's start, as a peer
+ * run directly is measured.
  * usage: peak-run PROGRAM [ARG...] */
 #include <stdio.h>
 #include <sys/resource.h>
@@ -31,6 +33,8 @@ int main(int argc, char** argv)
         return 2;
     }
     fprintf(stderr, "peak_kib %ld\n", usage.ru_maxrss);
+    fprintf(stderr, "cpu_s %.6f\n", (double)(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                                         (double)(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6);
     if (WIFEXITED(status))
         return WEXITSTATUS(status);
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
