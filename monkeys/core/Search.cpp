@@ -27,7 +27,7 @@ constexpr Way kWays[] = {
     {{kTans, 8, 1, {{16, 12, 4}}}, true, -1},
     {{kTans, 32, 1, {{16, 12, 4}}}, true, -1},
     {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
-    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
