@@ -84,26 +84,30 @@ void avx2::autocorrelation(const int64_t* y, int n, int lags, int64_t* r)
     }
 }
 
-// The encoder knows every input, so it forms four predictions at once,
-// one per 64-bit lane, without horizontal sums. The low 32 bits of the
-// arithmetic shift are those of the logical one (shift <= 15).
+// The encoder knows every input, so it forms eight predictions at once
+// without horizontal sums: one load of eight inputs a tap, its even
+// lanes multiplied in place and its odd ones shifted down onto them, each
+// into its own 64-bit sums. The low 32 bits of the arithmetic shift are
+// those of the logical one (shift <= 15).
 __attribute__((target("avx2"))) void avx2::lpc_residual(int32_t* x, int n, const int64_t* rev, int p, int shift)
 {
     const __m128i sh = _mm_cvtsi32_si128(shift);
-    const __m256i pick = _mm256_setr_epi32(0, 2, 4, 6, 0, 0, 0, 0);
-    int i = n - 4;
-    // blocks from the top down: a block reads only samples below it
-    for (; i >= p; i -= 4) {
-        __m256i acc = _mm256_setzero_si256();
+    int i = n - 8;
+    // blocks from the top down: a block reads only samples below its last
+    for (; i >= p; i -= 8) {
+        __m256i even = _mm256_setzero_si256(), odd = _mm256_setzero_si256();
         for (int j = 0; j < p; ++j) {
-            __m256i xv = _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i - p + j)));
-            acc = _mm256_add_epi64(acc, _mm256_mul_epi32(xv, _mm256_set1_epi64x(rev[j])));
+            const __m256i xv = _mm256_loadu_si256((const __m256i*)(x + i - p + j));
+            const __m256i c = _mm256_set1_epi64x(rev[j]);
+            even = _mm256_add_epi64(even, _mm256_mul_epi32(xv, c));
+            odd = _mm256_add_epi64(odd, _mm256_mul_epi32(_mm256_srli_epi64(xv, 32), c));
         }
-        __m128i pred = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(_mm256_srl_epi64(acc, sh), pick));
-        __m128i cur = _mm_loadu_si128((const __m128i*)(x + i));
-        _mm_storeu_si128((__m128i*)(x + i), _mm_sub_epi32(cur, pred));
+        const __m256i pred = _mm256_blend_epi32(_mm256_srl_epi64(even, sh),
+                                                _mm256_slli_epi64(_mm256_srl_epi64(odd, sh), 32), 0xAA);
+        const __m256i cur = _mm256_loadu_si256((const __m256i*)(x + i));
+        _mm256_storeu_si256((__m256i*)(x + i), _mm256_sub_epi32(cur, pred));
     }
-    for (int k = std::min(i + 3, n - 1); k >= p; --k)
+    for (int k = std::min(i + 7, n - 1); k >= p; --k)
         x[k] = int32_t(uint32_t(x[k]) - uint32_t(shifted(dot(x + k - p, rev, p), shift)));
 }
 

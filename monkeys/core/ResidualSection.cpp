@@ -81,33 +81,23 @@ void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const
     out.insert(out.end(), raw.begin(), raw.end());
 }
 
-void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+TansEncoder& tans_coder()
 {
     thread_local std::unique_ptr<TansEncoder> own;
-    TansEncoder& coder = per_thread(own);
-    int coded[32];
-    const int m = coded_channels(h.wasted, f.channels, coded);
-    coder.reset(m, blocks);
-    for (int i = 0; i < m; i += 2)
-        coder.analyse(xs[coded[i]], i + 1 < m ? xs[coded[i + 1]] : nullptr);
-    tans_put_model(coder.fit(), out);
-    for (int i = 0; i < m; i += 2)
-        coder.make_states(i, std::min(m - i, 2));
-    // the streams: for each pair (and the last channel alone), its state
-    // stream and its raw stream
-    const uint8_t* data[32];
-    size_t sizes[32];
-    int streams = 0;
-    for (int i = 0; i < m; i += 2) {
-        data[streams] = coder.states(i);
-        sizes[streams++] = coder.states_size(i);
-        data[streams] = coder.raw(i).data();
-        sizes[streams++] = coder.raw(i).size();
-    }
-    for (int j = 0; j + 1 < streams; ++j)
-        put_u32(uint32_t(sizes[j]), out);
-    for (int j = 0; j < streams; ++j)
-        out.insert(out.end(), data[j], data[j] + sizes[j]);
+    return per_thread(own);
+}
+
+// The tables of the coder's last analysis, as the frame stores them.
+std::vector<uint8_t>& tans_tables_bytes()
+{
+    thread_local std::vector<uint8_t> bytes;
+    return bytes;
+}
+
+void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+{
+    tans_analyse_section(f, h, blocks, xs);
+    put_tans_analysed(f, h, out);
 }
 
 // The tANS streams of the coded channels, a pair at a time.
@@ -208,6 +198,49 @@ void mark_silent(Header& h, int ch, int blocks, int32_t* const* xs)
     for (int c = 0; c < ch; ++c)
         if (all_zero(xs[c], blocks))
             h.wasted[c] |= kSilent;
+}
+
+size_t tans_analyse_section(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs)
+{
+    TansEncoder& coder = tans_coder();
+    int coded[32];
+    const int m = coded_channels(h.wasted, f.channels, coded);
+    coder.reset(m, blocks);
+    for (int i = 0; i < m; i += 2)
+        coder.analyse(xs[coded[i]], i + 1 < m ? xs[coded[i + 1]] : nullptr);
+    std::vector<uint8_t>& model = tans_tables_bytes();
+    model.clear();
+    tans_put_model(coder.fit(), model);
+    const int units = (m + 1) / 2;
+    size_t size = model.size() + (units > 0 ? 4 * size_t(2 * units - 1) : 0) + size_t(coder.state_bits() / 8);
+    for (int i = 0; i < m; i += 2)
+        size += coder.raw(i).size() + 3;  // a state stream's start and end: 3 bits, padding, 10 bits a channel
+    return size;
+}
+
+void put_tans_analysed(const FrameFormat& f, const Header& h, std::vector<uint8_t>& out)
+{
+    TansEncoder& coder = tans_coder();
+    int coded[32];
+    const int m = coded_channels(h.wasted, f.channels, coded);
+    out.insert(out.end(), tans_tables_bytes().begin(), tans_tables_bytes().end());
+    for (int i = 0; i < m; i += 2)
+        coder.make_states(i, std::min(m - i, 2));
+    // the streams: for each pair (and the last channel alone), its state
+    // stream and its raw stream
+    const uint8_t* data[32];
+    size_t sizes[32];
+    int streams = 0;
+    for (int i = 0; i < m; i += 2) {
+        data[streams] = coder.states(i);
+        sizes[streams++] = coder.states_size(i);
+        data[streams] = coder.raw(i).data();
+        sizes[streams++] = coder.raw(i).size();
+    }
+    for (int j = 0; j + 1 < streams; ++j)
+        put_u32(uint32_t(sizes[j]), out);
+    for (int j = 0; j < streams; ++j)
+        out.insert(out.end(), data[j], data[j] + sizes[j]);
 }
 
 void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)

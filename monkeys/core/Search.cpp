@@ -28,13 +28,18 @@ constexpr Way kWays[] = {
     {{kTans, 8, 1, {{16, 12, 4}}}, true, -1},
     {{kTans, 32, 1, {{16, 12, 4}}}, true, -1},
     {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
-    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
+    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false, -1},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
 
 // Samples of a frame up to which the Rice codes are tried beside tANS.
 constexpr size_t kShortFrame = 8192;
+
+// A way whose tANS section's ideal size exceeds the smallest frame so far
+// by more than 1/kNear of it is not written: the state streams come
+// within a few bytes of their ideal size, far inside that.
+constexpr size_t kNear = 256;
 
 // Samples a part of the fixed predictor is fitted to: music changes
 // faster than a frame, while a part must still pay for its coefficients.
@@ -53,8 +58,9 @@ int input_shift(uint64_t magnitude, int n, int maxShift)
 
 // Runs the way's adaptive stages on the planes. Each stays only where it
 // pays on this frame: what coding the residual costs must shrink,
-// otherwise the frame keeps the stage's input. h gets the stages kept.
-void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h)
+// otherwise the frame keeps the stage's input. h gets the stages kept;
+// returns that cost of the result.
+uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h)
 {
     thread_local std::vector<int32_t> before;
     uint64_t mag[32], total = 0;
@@ -93,6 +99,7 @@ void run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& pl
         }
         total = sum;
     }
+    return total;
 }
 
 void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Header& h, std::vector<uint8_t>& out)
@@ -176,6 +183,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
     work.fits[0].done = work.fits[1].done = false;
     int result[4];  // where each way's result is
     int best = -1;
+    uint64_t cost[4];  // each way's residual cost (the sum of bit lengths)
     for (int w = 0; w < ways; ++w) {
         const Way& way = kWays[w];
         Coded& trial = done[w];
@@ -226,16 +234,41 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         trial.h.prof.entropy = way.prof.entropy;
         split_planes(trial.planes, ch, blocks, xs);
         const int stagesBefore = trial.h.prof.stages;
-        run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h);
+        cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h);
         mark_silent(trial.h, ch, blocks, xs);
+        if (way.from >= 0 && trial.h.prof.stages == stagesBefore)
+            result[w] = result[way.from];  // nothing added: no better
+    }
+    // The ways are written cheapest first by that cost, so that the
+    // winner comes early; a later way is only analysed, and written only
+    // where its tANS section's ideal size comes near the smallest so far.
+    int order[4], count = 0;
+    for (int w = 0; w < ways; ++w) {
+        if (result[w] != w)
+            continue;
+        int k = count++;
+        for (; k > 0 && cost[order[k - 1]] > cost[w]; --k)
+            order[k] = order[k - 1];
+        order[k] = w;
+    }
+    const bool shortFrame = size_t(blocks) * size_t(ch) <= kShortFrame;
+    for (int k = 0; k < count; ++k) {
+        const int w = order[k];
+        Coded& trial = done[w];
+        split_planes(trial.planes, ch, blocks, xs);
         trial.bytes.clear();
-        if (way.from >= 0 && trial.h.prof.stages == stagesBefore) {
-            trial.size = done[result[way.from]].size;  // nothing added: no better
+        if (trial.h.prof.entropy == kTans && !shortFrame) {
+            const size_t ideal = parameters_size(trial.h, ch) + tans_analyse_section(f, trial.h, blocks, xs);
+            if (best >= 0 && ideal > done[best].size + done[best].size / kNear)
+                continue;
+            put_parameters(trial.h, ch, trial.bytes);
+            put_tans_analysed(f, trial.h, trial.bytes);
+            trial.size = trial.bytes.size();
         } else {
             write_frame(f, blocks, xs, trial.h, trial.bytes);
             trial.size = trial.bytes.size();
             // in a short frame tANS's tables may cost more than they save
-            if (size_t(blocks) * size_t(ch) <= kShortFrame) {
+            if (shortFrame) {
                 Header rice = trial.h;
                 rice.prof.entropy = kRiceSplit;
                 const size_t size = parameters_size(rice, ch) + rice_section_size(rice, ch, blocks, xs);
@@ -246,7 +279,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
                 }
             }
         }
-        if (best < 0 || trial.size < done[best].size)
+        if (best < 0 || trial.size < done[best].size || (trial.size == done[best].size && w < best))
             best = w;
     }
     Coded& winner = done[best];

@@ -378,6 +378,22 @@ const TansModel& TansEncoder::fit()
     return m;
 }
 
+uint64_t TansEncoder::state_bits() const
+{
+    uint64_t sum = 0;  // 16 fraction bits
+    for (int c = 0; c < kTansContexts; ++c) {
+        if (!(model_.present >> c & 1))
+            continue;
+        const uint16_t* f = model_.freq[model_.use[c]];
+        for (int j = 0; j < kTansClasses; ++j) {
+            const uint64_t n = uint64_t(counts_[c << 5 | j][0]) + counts_[c << 5 | j][1];
+            if (n > 0)
+                sum += n * ((uint64_t(kTansLog) << 16) - log2_fixed(f[j]));
+        }
+    }
+    return sum >> 16;
+}
+
 namespace {
 
 // The state stream: 3 bits P, P zero bits, the first state of each

@@ -164,6 +164,10 @@ public:
     void analyse(const int32_t* x0, const int32_t* x1 = nullptr);
     // The model of everything analysed since the last reset.
     const TansModel& fit();
+    // The state bits of everything analysed, at their ideal length under
+    // the fitted model (the state streams come within a few bits a
+    // channel of it).
+    uint64_t state_bits() const;
     // The state stream of the channel analysed index-th, and of the one
     // after for a pair, once the model is fitted.
     void make_states(int index, int channels);

@@ -1,7 +1,7 @@
 // The entropy coders' residual sections (ResidualSection.h) on extreme and
 // random residuals: each gives back exactly what it was given, with the
-// same bytes from every variant of its stages; damaged tANS tables are
-// refused.
+// same bytes from every variant of its stages, and tANS's size estimate
+// comes close to its bytes; damaged tANS tables are refused.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -99,6 +99,14 @@ TEST(EntropyCoders, ExactInverseOnExtremeAndRandomResiduals)
                     EXPECT_TRUE(bytes == reference);
                     EXPECT_TRUE(decodes_to(h, bytes, xs));
                     EXPECT_TRUE(matches(h, bytes, xs));
+                    if (coder == kTans) {
+                        // the size the encoder weighs ways by, before it writes one
+                        int32_t* ps[32];
+                        for (int c = 0; c < channels; ++c)
+                            ps[c] = xs.at(c);
+                        const size_t ideal = tans_analyse_section({channels, 32, 1000}, h, n, ps);
+                        EXPECT_NEAR(double(ideal), double(bytes.size()), 8 + double(bytes.size()) / 1024);
+                    }
                     xs.at(channels - 1)[n / 2] ^= 1;
                     EXPECT_FALSE(matches(h, bytes, xs));
                     xs.at(channels - 1)[n / 2] ^= 1;

@@ -15,6 +15,7 @@
 
 #include "Checksum.h"
 #include "FrameCodec.h"
+#include "FrameLayout.h"
 #include "Tans.h"
 #include "Variants.h"
 #include "WaveSamples.h"
@@ -183,6 +184,21 @@ TEST(FrameCodecRoundTrip, ManyChannelsAndWastedBits)
     EXPECT_LT(encode(n, 1000).size(), n.samples.size() * 3 * 3 / 4);
 }
 
+// Whether the frame codes its first pair as mid/side.
+bool coded_mid_side(const Signal& s, int level)
+{
+    using namespace monkeys::core;
+    const std::vector<uint8_t> out = encode(s, level);
+    Header h;
+    return out[0] == kPredicted &&
+           parse_parameters({s.channels, s.bits, level}, s.blocks(), out.data() + 1, out.size() - 1, h) &&
+           is_mid_side(h, 0);
+}
+
+// Identical and opposite channels round-trip; identical ones go mid/side
+// (its side silent), a channel beside silence stays left/right, also at
+// full scale and from sample to sample, where the sums behind the choice
+// are largest.
 TEST(FrameCodecRoundTrip, IdenticalAndOppositeChannels)
 {
     Signal s = tones(2, 16, 8000);
@@ -192,6 +208,21 @@ TEST(FrameCodecRoundTrip, IdenticalAndOppositeChannels)
     for (int i = 0; i < s.blocks(); ++i)
         s.samples[2 * i + 1] = -s.samples[2 * i];
     expect_round_trips(s);
+    for (int bits : {16, 24, 32})
+        for (bool squares : {false, true}) {
+            SCOPED_TRACE(std::to_string(bits) + " bits" + (squares ? ", squares" : ", tones"));
+            Signal full = tones(2, bits, 6000, 1.0);
+            for (int i = 0; i < full.blocks(); ++i) {
+                if (squares)
+                    full.samples[2 * i] = i % 2 ? highest(bits) : lowest(bits);
+                full.samples[2 * i + 1] = full.samples[2 * i];
+            }
+            for (int level : {1000, 4000})
+                EXPECT_TRUE(coded_mid_side(full, level));
+            for (int i = 0; i < full.blocks(); ++i)
+                full.samples[2 * i + 1] = 0;
+            EXPECT_FALSE(coded_mid_side(full, 1000));
+        }
 }
 
 TEST(FrameCodecRoundTrip, SuddenJumpsAndClipping)
