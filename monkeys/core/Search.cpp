@@ -46,6 +46,11 @@ constexpr size_t kNear = 256;
 constexpr uint64_t kLonger = 64;
 constexpr uint64_t kShorter = 16;
 
+// From HIGH on, a way whose residual cost (the sum of bit lengths) exceeds
+// the cheapest way's by more than 1/kFar of it is not written: it is
+// seldom the smaller, and then by little.
+constexpr uint64_t kFar = 32;
+
 // Samples a part of the fixed predictor is fitted to: music changes
 // faster than a frame, while a part must still pay for its coefficients.
 constexpr int kPartBlocks = 8192;
@@ -285,6 +290,10 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         split_planes(trial.planes, ch, blocks, xs);
         trial.bytes.clear();
         if (trial.h.prof.entropy == kTans && !shortFrame) {
+            // from HIGH on, the ways far behind the cheapest by that cost
+            // are not even analysed (nor the rest: they come dearer still)
+            if (ways >= 3 && k > 0 && cost[w] > cost[order[0]] + cost[order[0]] / kFar)
+                break;
             const size_t ideal = parameters_size(trial.h, ch) + tans_analyse_section(f, trial.h, blocks, xs);
             if (best >= 0 && ideal > done[best].size + done[best].size / kNear)
                 continue;
