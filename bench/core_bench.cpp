@@ -190,9 +190,10 @@ int main(int argc, char** argv)
                 }
             }
             if (perFile)
-                std::printf("  %-24s %8.4f\n", names[wi].c_str(), (bytes - before) / double(w.bytes));
+                std::printf("  %-24s %8.4f %12.0f\n", names[wi].c_str(), (bytes - before) / double(w.bytes),
+                            bytes - before);
         }
-        std::printf("level %-12d %8.4f %9.2f %9.2f%s\n", level, bytes / wavBytes, enc, dec,
+        std::printf("level %-12d %8.4f %9.2f %9.2f %12.0f bytes%s\n", level, bytes / wavBytes, enc, dec, bytes,
                     exact ? "" : "  ROUND TRIP FAILED");
         std::fflush(stdout);
         breakdowns.emplace_back(level, bd);

@@ -15,20 +15,17 @@ namespace {
 
 // The ways the encoder tries, one more at each level. Within a way, each
 // adaptive stage stays only where it pays on the frame, and the fixed
-// predictor's order is fitted to it, in parts or over the whole frame. A
-// way may go on from an earlier way's result with stages of its own
-// (from), or start from the fixed predictor's residual (-1). The first
-// two ways differ in the predictor's order alone.
+// predictor's order is fitted to it, in parts or over the whole frame.
+// The first two ways differ in the predictor's order alone.
 struct Way {
     Profile prof;
     bool parts;
-    int from;
 };
 constexpr Way kWays[] = {
-    {{kTans, 8, 1, {{16, 12, 4}}}, true, -1},
-    {{kTans, 32, 1, {{16, 12, 4}}}, true, -1},
-    {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false, -1},
-    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false, -1},
+    {{kTans, 8, 1, {{16, 12, 4}}}, true},
+    {{kTans, 32, 1, {{16, 12, 4}}}, true},
+    {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false},
+    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
@@ -40,6 +37,19 @@ constexpr size_t kShortFrame = 8192;
 // by more than 1/kNear of it is not written: the state streams come
 // within a few bytes of their ideal size, far inside that.
 constexpr size_t kNear = 256;
+
+// From HIGH on, of the first two ways only one runs its stages where
+// their fixed predictors' residuals differ enough: the longer predictor's
+// way where it costs 1/kLonger less than the shorter's, the shorter's
+// where the longer costs 1/kShorter more. The stages after the shorter
+// predictor often catch up with a longer one, seldom the other way.
+constexpr uint64_t kLonger = 64;
+constexpr uint64_t kShorter = 16;
+
+// From HIGH on, a way whose residual cost (the sum of bit lengths) exceeds
+// the cheapest way's by more than 1/kFar of it is not written: it is
+// seldom the smaller, and then by little.
+constexpr uint64_t kFar = 32;
 
 // Samples a part of the fixed predictor is fitted to: music changes
 // faster than a frame, while a part must still pay for its coefficients.
@@ -56,19 +66,28 @@ int input_shift(uint64_t magnitude, int n, int maxShift)
     return std::clamp(bits - 11, 0, maxShift);
 }
 
-// Runs the way's adaptive stages on the planes. Each stays only where it
-// pays on this frame: what coding the residual costs must shrink,
-// otherwise the frame keeps the stage's input. h gets the stages kept;
-// returns that cost of the result.
-uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h)
+// The cost of coding the planes (the sum of bit lengths); mag gets each
+// channel's sum of magnitudes.
+uint64_t plane_cost(int ch, int blocks, int32_t* const* xs, uint64_t* mag)
 {
-    thread_local std::vector<int32_t> before;
-    uint64_t mag[32], total = 0;
+    uint64_t total = 0;
     for (int c = 0; c < ch; ++c) {
         const Magnitude m = magnitude(xs[c], blocks);
         mag[c] = m.sum;
         total += m.bits;
     }
+    return total;
+}
+
+// Runs the way's adaptive stages on the planes. Each stays only where it
+// pays on this frame: what coding the residual costs must shrink,
+// otherwise the frame keeps the stage's input. mag and total are the
+// planes' (plane_cost); h gets the stages kept; returns that cost of the
+// result.
+uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h,
+                    uint64_t* mag, uint64_t total)
+{
+    thread_local std::vector<int32_t> before;
     for (int s = 0; s < way.stages; ++s) {
         const LmsParams& stage = way.stage[s];
         int shifts[32];
@@ -181,63 +200,76 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
     split_planes(signal, ch, blocks, xs);
     split_channels(f, in, blocks, xs, base);
     work.fits[0].done = work.fits[1].done = false;
-    int result[4];  // where each way's result is
+    int result[4];  // where each way's result is, or -1 where dropped
     int best = -1;
     uint64_t cost[4];  // each way's residual cost (the sum of bit lengths)
+    uint64_t mag[4][32];
+    // First each way's fixed predictor, so that ways can be compared
+    // before their adaptive stages run.
     for (int w = 0; w < ways; ++w) {
         const Way& way = kWays[w];
         Coded& trial = done[w];
         result[w] = w;
-        if (way.from >= 0) {
-            const Coded& from = done[result[way.from]];
-            trial.h = from.h;
-            trial.planes = from.planes;
-        } else {
-            const int parts = way.parts ? parts_for(blocks) : 1;
-            Fits& fits = work.fits[way.parts ? 0 : 1];
-            if (!fits.done) {
-                split_planes(signal, ch, blocks, xs);
-                int widest = 0;
-                for (int v = w; v < ways; ++v)
-                    if (kWays[v].from < 0 && kWays[v].parts == way.parts)
-                        widest = std::max(widest, limit_index(kWays[v].prof.lpcOrder));
-                fit(fits, parts, ch, blocks, xs, widest);
-            }
-            if (w == 1 && fits.same) {
-                result[w] = 0;  // the same predictors and stages as the way before
-                continue;
-            }
-            const int limit = limit_index(way.prof.lpcOrder);
-            trial.h = base;
-            trial.h.parts = parts;
-            trial.h.prof.stages = 0;
-            for (int c = 0; c < ch; ++c)
-                std::copy(fits.k[limit][c], fits.k[limit][c] + parts, trial.h.lpc[c]);
-            if (fits.haveResidual[limit]) {
-                trial.planes = fits.residual[limit];
-            } else {
-                if (&trial.planes != &signal)
-                    trial.planes = signal;
-                split_planes(trial.planes, ch, blocks, xs);
-                for (int c = 0; c < ch; ++c)
-                    lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], parts);
-                // kept where a later way starts from it too
-                for (int v = w + 1; v < ways; ++v)
-                    if (kWays[v].from < 0 && kWays[v].parts == way.parts &&
-                        limit_index(kWays[v].prof.lpcOrder) == limit) {
-                        fits.residual[limit] = trial.planes;
-                        fits.haveResidual[limit] = true;
-                        break;
-                    }
-            }
+        const int parts = way.parts ? parts_for(blocks) : 1;
+        Fits& fits = work.fits[way.parts ? 0 : 1];
+        if (!fits.done) {
+            split_planes(signal, ch, blocks, xs);
+            int widest = 0;
+            for (int v = w; v < ways; ++v)
+                if (kWays[v].parts == way.parts)
+                    widest = std::max(widest, limit_index(kWays[v].prof.lpcOrder));
+            fit(fits, parts, ch, blocks, xs, widest);
         }
+        if (w == 1 && fits.same) {
+            result[w] = 0;  // the same predictors and stages as the way before
+            continue;
+        }
+        const int limit = limit_index(way.prof.lpcOrder);
+        trial.h = base;
+        trial.h.parts = parts;
+        trial.h.prof.stages = 0;
+        for (int c = 0; c < ch; ++c)
+            std::copy(fits.k[limit][c], fits.k[limit][c] + parts, trial.h.lpc[c]);
+        if (fits.haveResidual[limit]) {
+            trial.planes = fits.residual[limit];
+        } else {
+            if (&trial.planes != &signal)
+                trial.planes = signal;
+            split_planes(trial.planes, ch, blocks, xs);
+            for (int c = 0; c < ch; ++c)
+                lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], parts);
+            // kept where a later way starts from it too
+            for (int v = w + 1; v < ways; ++v)
+                if (kWays[v].parts == way.parts &&
+                    limit_index(kWays[v].prof.lpcOrder) == limit) {
+                    fits.residual[limit] = trial.planes;
+                    fits.haveResidual[limit] = true;
+                    break;
+                }
+        }
+        split_planes(trial.planes, ch, blocks, xs);
+        cost[w] = plane_cost(ch, blocks, xs, mag[w]);
+    }
+    // From HIGH on, the first two ways (the same stages after fixed
+    // predictors of different orders) are pruned by those residuals'
+    // costs; NORMAL keeps both, so HIGH's frames may come larger than
+    // NORMAL's where the dropped way's stages would have caught up, which
+    // costs well under 1/10000 of the size.
+    if (ways >= 3 && result[1] == 1) {
+        if (cost[0] > cost[1] + cost[1] / kShorter)
+            result[0] = -1;
+        else if (cost[1] > cost[0] - cost[0] / kLonger)
+            result[1] = -1;
+    }
+    for (int w = 0; w < ways; ++w) {
+        if (result[w] != w)
+            continue;
+        const Way& way = kWays[w];
+        Coded& trial = done[w];
         trial.h.prof.entropy = way.prof.entropy;
         split_planes(trial.planes, ch, blocks, xs);
-        const int stagesBefore = trial.h.prof.stages;
-        cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h);
+        cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h, mag[w], cost[w]);
         mark_silent(trial.h, ch, blocks, xs);
-        if (way.from >= 0 && trial.h.prof.stages == stagesBefore)
-            result[w] = result[way.from];  // nothing added: no better
     }
     // The ways are written cheapest first by that cost, so that the
     // winner comes early; a later way is only analysed, and written only
@@ -258,6 +290,10 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         split_planes(trial.planes, ch, blocks, xs);
         trial.bytes.clear();
         if (trial.h.prof.entropy == kTans && !shortFrame) {
+            // from HIGH on, the ways far behind the cheapest by that cost
+            // are not even analysed (nor the rest: they come dearer still)
+            if (ways >= 3 && k > 0 && cost[w] > cost[order[0]] + cost[order[0]] / kFar)
+                break;
             const size_t ideal = parameters_size(trial.h, ch) + tans_analyse_section(f, trial.h, blocks, xs);
             if (best >= 0 && ideal > done[best].size + done[best].size / kNear)
                 continue;
