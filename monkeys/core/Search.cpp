@@ -255,7 +255,8 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
     // costs; NORMAL keeps both, so HIGH's frames may come larger than
     // NORMAL's where the dropped way's stages would have caught up, which
     // costs well under 1/10000 of the size.
-    if (ways >= 3 && result[1] == 1) {
+    const bool pruned = ways >= 3;  // HIGH and EXTRAHIGH
+    if (pruned && result[1] == 1) {
         if (cost[0] > cost[1] + cost[1] / kShorter)
             result[0] = -1;
         else if (cost[1] > cost[0] - cost[0] / kLonger)
@@ -292,7 +293,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         if (trial.h.prof.entropy == kTans && !shortFrame) {
             // from HIGH on, the ways far behind the cheapest by that cost
             // are not even analysed (nor the rest: they come dearer still)
-            if (ways >= 3 && k > 0 && cost[w] > cost[order[0]] + cost[order[0]] / kFar)
+            if (pruned && k > 0 && cost[w] > cost[order[0]] + cost[order[0]] / kFar)
                 break;
             const size_t ideal = parameters_size(trial.h, ch) + tans_analyse_section(f, trial.h, blocks, xs);
             if (best >= 0 && ideal > done[best].size + done[best].size / kNear)
