@@ -24,7 +24,7 @@ struct Way {
 constexpr Way kWays[] = {
     {{kTans, 8, 1, {{16, 12, 4}}}, true},
     {{kTans, 32, 1, {{16, 12, 4}}}, true},
-    {{kTans, 16, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false},
+    {{kTans, 24, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false},
     {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false},
 };
 
@@ -128,11 +128,11 @@ void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Hea
 }
 
 // The fixed predictors of one kind (in parts or over the whole frame)
-// fitted to a frame, of at most 8, 16 and 32 taps (the ways' limits),
+// fitted to a frame, of at most 8, 24 and 32 taps (the ways' limits),
 // and their residuals where a later way needs them again.
-constexpr int kLimits[] = {8, 16, 32};
+constexpr int kLimits[] = {8, 24, 32};
 constexpr int kLimitCount = 3;
-int limit_index(int order) { return order <= 8 ? 0 : order <= 16 ? 1 : 2; }
+int limit_index(int order) { return order <= 8 ? 0 : order <= 24 ? 1 : 2; }
 
 struct Fits {
     bool done = false;
