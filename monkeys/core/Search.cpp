@@ -1,6 +1,7 @@
 #include "Search.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "Channels.h"
 #include "PerThread.h"
@@ -83,9 +84,10 @@ uint64_t plane_cost(int ch, int blocks, int32_t* const* xs, uint64_t* mag)
 // pays on this frame: what coding the residual costs must shrink,
 // otherwise the frame keeps the stage's input. mag and total are the
 // planes' (plane_cost); h gets the stages kept; returns that cost of the
-// result.
+// result. refit, where given, makes the fixed predictor's residual anew
+// in the planes, so that a first stage's input need not be kept aside.
 uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h,
-                    uint64_t* mag, uint64_t total)
+                    uint64_t* mag, uint64_t total, const std::function<void()>& refit)
 {
     thread_local std::vector<int32_t> before;
     for (int s = 0; s < way.stages; ++s) {
@@ -94,8 +96,11 @@ uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>
         for (int c = 0; c < ch; ++c)
             shifts[c] = input_shift(mag[c], blocks, stage.shift);
         // the input is kept aside: a copy costs far less than running the
-        // stage backwards where it does not pay
-        before = planes;
+        // stage backwards where it does not pay (or than refitting, where
+        // a stage has been kept)
+        const bool keep = h.prof.stages > 0 || !refit;
+        if (keep)
+            before = planes;
         run_stage(true, xs, shifts, ch, blocks, stage);
         uint64_t after[32], sum = 0;
         for (int c = 0; c < ch; ++c) {
@@ -104,8 +109,12 @@ uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>
             sum += m.bits;
         }
         if (sum >= total) {
-            planes.swap(before);
-            split_planes(planes, ch, blocks, xs);
+            if (keep) {
+                planes.swap(before);
+                split_planes(planes, ch, blocks, xs);
+            } else {
+                refit();
+            }
             continue;
         }
         if (h.prof.stages == kMaxStages)
@@ -269,7 +278,17 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         Coded& trial = done[w];
         trial.h.prof.entropy = way.prof.entropy;
         split_planes(trial.planes, ch, blocks, xs);
-        cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h, mag[w], cost[w]);
+        // FAST, a single way on the signal in place: where its stage
+        // does not pay, the residual is made again from the input
+        std::function<void()> refit;
+        if (ways == 1)
+            refit = [&] {
+                Header again;
+                split_channels(f, in, blocks, xs, again);
+                for (int c = 0; c < ch; ++c)
+                    lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], trial.h.parts);
+            };
+        cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h, mag[w], cost[w], refit);
         mark_silent(trial.h, ch, blocks, xs);
     }
     // The ways are written cheapest first by that cost, so that the
