@@ -18,10 +18,8 @@ namespace {
 // third difference is nearer than the first to what the predictors
 // leave, and chose the better form more often on music). Mid's and
 // side's differences come from left's and right's, d(side) = d(l) - d(r)
-// and d(mid) about (d(l) + d(r)) / 2. Where the samples have at most
-// `bits` bits, the differences are taken in 32 bits and summed a run at
-// a time in 32 bits, short enough not to overflow (that vectorises);
-// wider samples go through 64 bits.
+// and d(mid) about (d(l) + d(r)) / 2. Samples of at most 24 bits go
+// through the stage's variant, in 32 bits; wider ones through 64 bits.
 struct PairCost {
     uint64_t lr = 0, ms = 0;
 };
@@ -37,21 +35,7 @@ PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
         }
         return cost;
     }
-    // a sample's terms add up to below 2^(bits+4)
-    const int run = 1 << (27 - bits);
-    auto magnitude = [](int32_t v) { return uint32_t(v < 0 ? -v : v); };
-    for (int at = 3; at < blocks; at += run) {
-        const int end = std::min(blocks, at + run);
-        uint32_t lr = 0, ms = 0;
-        for (int i = at; i < end; ++i) {
-            const int32_t a = l[i] - 3 * l[i - 1] + 3 * l[i - 2] - l[i - 3];
-            const int32_t b = r[i] - 3 * r[i - 1] + 3 * r[i - 2] - r[i - 3];
-            lr += magnitude(a) + magnitude(b);
-            ms += (magnitude(a + b) >> 1) + magnitude(a - b);
-        }
-        cost.lr += lr;
-        cost.ms += ms;
-    }
+    kernels().pair_cost(l, r, blocks, bits, &cost.lr, &cost.ms);
     return cost;
 }
 
@@ -95,16 +79,21 @@ void split_channels(const FrameFormat& f, const Samples& in, int blocks, int32_t
     const int ch = f.channels;
     uint32_t anys[32] = {};
     if (ch == 2) {
-        // both channels in one pass over the frame
-        int32_t* x0 = xs[0];
-        int32_t* x1 = xs[1];
-        uint32_t any0 = 0, any1 = 0;
-        for (int i = 0; i < blocks; ++i) {
-            any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
-            any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
+        if constexpr (std::is_same_v<Samples, Pcm<2>> || std::is_same_v<Samples, Pcm<3>>) {
+            // WAVE data through the stage's variant
+            kernels().split_stereo(in.p, blocks, std::is_same_v<Samples, Pcm<2>> ? 2 : 3, xs[0], xs[1], anys);
+        } else {
+            // both channels in one pass over the frame
+            int32_t* x0 = xs[0];
+            int32_t* x1 = xs[1];
+            uint32_t any0 = 0, any1 = 0;
+            for (int i = 0; i < blocks; ++i) {
+                any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
+                any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
+            }
+            anys[0] = any0;
+            anys[1] = any1;
         }
-        anys[0] = any0;
-        anys[1] = any1;
     } else {
         for (int c = 0; c < ch; ++c) {
             int32_t* x = xs[c];
@@ -191,6 +180,42 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
                 out.set(size_t(i) * ch + c, xs[c][i]);
     }
     return true;
+}
+
+void portable::split_stereo(const uint8_t* in, int n, int width, int32_t* a, int32_t* b, uint32_t* any)
+{
+    uint32_t any0 = 0, any1 = 0;
+    auto both = [&](auto pcm) {
+        for (int i = 0; i < n; ++i) {
+            any0 |= uint32_t(a[i] = pcm.get(2 * size_t(i)));
+            any1 |= uint32_t(b[i] = pcm.get(2 * size_t(i) + 1));
+        }
+    };
+    uint8_t* p = const_cast<uint8_t*>(in);  // only read
+    width == 2 ? both(Pcm<2>{p}) : both(Pcm<3>{p});
+    any[0] = any0;
+    any[1] = any1;
+}
+
+void portable::pair_cost(const int32_t* l, const int32_t* r, int n, int bits, uint64_t* lr, uint64_t* ms)
+{
+    // a sample's terms add up to below 2^(bits+4): summed a run at a time
+    // in 32 bits, short enough not to overflow
+    const int run = 1 << (27 - bits);
+    auto magnitude = [](int32_t v) { return uint32_t(v < 0 ? -v : v); };
+    *lr = *ms = 0;
+    for (int at = 3; at < n; at += run) {
+        const int end = std::min(n, at + run);
+        uint32_t lrRun = 0, msRun = 0;
+        for (int i = at; i < end; ++i) {
+            const int32_t a = l[i] - 3 * l[i - 1] + 3 * l[i - 2] - l[i - 3];
+            const int32_t b = r[i] - 3 * r[i - 1] + 3 * r[i - 2] - r[i - 3];
+            lrRun += magnitude(a) + magnitude(b);
+            msRun += (magnitude(a + b) >> 1) + magnitude(a - b);
+        }
+        *lr += lrRun;
+        *ms += msRun;
+    }
 }
 
 void portable::join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,

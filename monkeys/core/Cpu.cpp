@@ -101,6 +101,10 @@ void choose(Kernels& k, Stage stage, Isa isa)
     case Stage::kJoin:
         k.join_stereo = PICK(join_stereo);
         break;
+    case Stage::kSplit:
+        k.split_stereo = PICK(split_stereo);
+        k.pair_cost = PICK(pair_cost);
+        break;
     case Stage::kChecksum:
 #ifdef MONKEYS_VECTOR_CODE
         k.crc32_fold = vector ? avx2::crc32_fold : nullptr;

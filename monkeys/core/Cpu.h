@@ -23,11 +23,13 @@ enum class Stage {
     kMagnitude,        // what coding residuals costs, for the encoder's choices
     kChecksum,         // the container's CRC-32
     kJoin,             // a stereo frame's channels back into WAVE data
+    kSplit,            // a stereo frame's WAVE data into channels, and the mid/side choice
     kTans,             // the tANS decoder
     kTansEncode,       // the tANS encoder
 };
 constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage::kLpcRestore, Stage::kLms,
-                             Stage::kMagnitude, Stage::kChecksum, Stage::kJoin, Stage::kTans, Stage::kTansEncode};
+                             Stage::kMagnitude, Stage::kChecksum, Stage::kJoin, Stage::kSplit, Stage::kTans,
+                             Stage::kTansEncode};
 
 struct LmsParams;
 struct LpcCoefs;
@@ -53,6 +55,8 @@ struct Kernels {
                          const LpcCoefs* const* ks, int parts);
     void (*join_stereo)(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,
                         int32_t* low, int32_t* high);
+    void (*split_stereo)(const uint8_t* in, int n, int width, int32_t* a, int32_t* b, uint32_t* any);
+    void (*pair_cost)(const int32_t* l, const int32_t* r, int n, int bits, uint64_t* lr, uint64_t* ms);
     // null: the table code (Checksum.cpp) does it all
     uint32_t (*crc32_fold)(uint32_t state, const uint8_t* p, size_t n);
     void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);

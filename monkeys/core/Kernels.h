@@ -40,6 +40,12 @@ constexpr int kAutocorrelationPad = 40;
 //   stores them, width (2 or 3) bytes a sample (the bytes of a sample out
 //   of that range are unspecified); *low, *high: the least and the
 //   largest sample, and 0.
+// split_stereo: n blocks of stereo WAVE data, width (2 or 3) bytes a
+//   sample, into planes a (left) and b (right), sign-extended; any[0],
+//   any[1]: the bitwise or of each channel's samples.
+// pair_cost: over i in [3, n), with d the third differences of l and r
+//   (samples of at most bits <= 24 bits), *lr the sum of |d(l)| + |d(r)|
+//   and *ms that of (|d(l) + d(r)| >> 1) + |d(l) - d(r)|.
 // tans_symbols2, tans_symbols: n groups of classes of a channel pair (in
 //   turns into out), or of one channel, from their state stream
 //   (TansKernel.h), every read within it.
@@ -66,6 +72,8 @@ constexpr int kAutocorrelationPad = 40;
     void join_stereo(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,           \
                      int32_t* low, int32_t* high);                                                               \
     void lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);        \
+    void split_stereo(const uint8_t* in, int n, int width, int32_t* a, int32_t* b, uint32_t* any);               \
+    void pair_cost(const int32_t* l, const int32_t* r, int n, int bits, uint64_t* lr, uint64_t* ms);             \
     void tans_symbols2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);          \
     void tans_symbols(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);           \
     bool tans_symbols_values2(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out,           \

@@ -271,8 +271,8 @@ std::vector<uint8_t> wave_data(const Signal& s)
 
 // The same bytes on every processor: each stage's variants, forced in turn
 // (the portable code among them) with the other stages at their fastest,
-// give the all-portable coder's bytes at every level, and decode the
-// frames exactly.
+// give the all-portable coder's bytes at every level, from samples and
+// from WAVE data, and decode the frames exactly.
 TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 {
     using namespace monkeys::core;
@@ -301,8 +301,12 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), back.data()) &&
                                 back == s.samples);
-                    // and as WAVE data
+                    // and from and to WAVE data
                     const std::vector<uint8_t> pcm = wave_data(s);
+                    std::vector<uint8_t> fromWave;
+                    EXPECT_TRUE(monkeys::encode_frame({s.channels, s.bits, level}, pcm.data(), s.blocks(), fromWave,
+                                                      false) &&
+                                fromWave == want);
                     std::vector<uint8_t> bytes(pcm.size());
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), bytes.data()) &&

@@ -40,6 +40,7 @@ inline std::string stage_name(monkeys::core::Stage s)
            : s == Stage::kMagnitude     ? "residual costs"
            : s == Stage::kChecksum      ? "CRC-32"
            : s == Stage::kJoin          ? "stereo joining"
+           : s == Stage::kSplit         ? "stereo splitting"
            : s == Stage::kTans          ? "tANS decoder"
            : s == Stage::kTansEncode    ? "tANS encoder"
                                         : "adaptive stages";
