@@ -1,7 +1,8 @@
 // The variants of each stage, for Cpu.cpp to choose from (private to the
 // signal coder). Each instruction set's variants live in a file of their
-// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp, TansAvx2.cpp) beside the stage's portable code, and
-// must give exactly the portable code's results for every input.
+// own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp, ChannelsAvx2.cpp,
+// TansAvx2.cpp) beside the stage's portable code, and must give exactly
+// the portable code's results for every input.
 #pragma once
 
 #include <cstddef>
