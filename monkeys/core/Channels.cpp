@@ -39,6 +39,19 @@ PairCost pair_cost(const int32_t* l, const int32_t* r, int blocks, int bits)
     return cost;
 }
 
+// A stereo frame's two channels in one pass, with the bitwise or of each.
+template <class Samples>
+void split_pair(const Samples& in, int n, int32_t* a, int32_t* b, uint32_t* any)
+{
+    uint32_t any0 = 0, any1 = 0;
+    for (int i = 0; i < n; ++i) {
+        any0 |= uint32_t(a[i] = in.get(2 * size_t(i)));
+        any1 |= uint32_t(b[i] = in.get(2 * size_t(i) + 1));
+    }
+    any[0] = any0;
+    any[1] = any1;
+}
+
 // Left and right from a pair, interleaved into channels at, at + 1 of ch;
 // false when a sample falls outside [lo, hi] (damage). A stereo frame of
 // WAVE data goes through the stage's variant; otherwise two passes that
@@ -83,16 +96,7 @@ void split_channels(const FrameFormat& f, const Samples& in, int blocks, int32_t
             // WAVE data through the stage's variant
             kernels().split_stereo(in.p, blocks, std::is_same_v<Samples, Pcm<2>> ? 2 : 3, xs[0], xs[1], anys);
         } else {
-            // both channels in one pass over the frame
-            int32_t* x0 = xs[0];
-            int32_t* x1 = xs[1];
-            uint32_t any0 = 0, any1 = 0;
-            for (int i = 0; i < blocks; ++i) {
-                any0 |= uint32_t(x0[i] = in.get(2 * size_t(i)));
-                any1 |= uint32_t(x1[i] = in.get(2 * size_t(i) + 1));
-            }
-            anys[0] = any0;
-            anys[1] = any1;
+            split_pair(in, blocks, xs[0], xs[1], anys);
         }
     } else {
         for (int c = 0; c < ch; ++c) {
@@ -184,17 +188,8 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
 
 void portable::split_stereo(const uint8_t* in, int n, int width, int32_t* a, int32_t* b, uint32_t* any)
 {
-    uint32_t any0 = 0, any1 = 0;
-    auto both = [&](auto pcm) {
-        for (int i = 0; i < n; ++i) {
-            any0 |= uint32_t(a[i] = pcm.get(2 * size_t(i)));
-            any1 |= uint32_t(b[i] = pcm.get(2 * size_t(i) + 1));
-        }
-    };
     uint8_t* p = const_cast<uint8_t*>(in);  // only read
-    width == 2 ? both(Pcm<2>{p}) : both(Pcm<3>{p});
-    any[0] = any0;
-    any[1] = any1;
+    width == 2 ? split_pair(Pcm<2>{p}, n, a, b, any) : split_pair(Pcm<3>{p}, n, a, b, any);
 }
 
 void portable::pair_cost(const int32_t* l, const int32_t* r, int n, int bits, uint64_t* lr, uint64_t* ms)
