@@ -130,6 +130,13 @@ uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>
     return total;
 }
 
+// The channels' samples xs become the residuals of h's fixed predictors.
+void fixed_residuals(const Header& h, int ch, int blocks, int32_t* const* xs)
+{
+    for (int c = 0; c < ch; ++c)
+        lpc_encode_parts(xs[c], blocks, h.lpc[c], h.parts);
+}
+
 void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Header& h, std::vector<uint8_t>& out)
 {
     put_parameters(h, f.channels, out);
@@ -245,8 +252,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
             if (&trial.planes != &signal)
                 trial.planes = signal;
             split_planes(trial.planes, ch, blocks, xs);
-            for (int c = 0; c < ch; ++c)
-                lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], parts);
+            fixed_residuals(trial.h, ch, blocks, xs);
             // kept where a later way starts from it too
             for (int v = w + 1; v < ways; ++v)
                 if (kWays[v].parts == way.parts &&
@@ -285,8 +291,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
             refit = [&] {
                 Header again;
                 split_channels(f, in, blocks, xs, again);
-                for (int c = 0; c < ch; ++c)
-                    lpc_encode_parts(xs[c], blocks, trial.h.lpc[c], trial.h.parts);
+                fixed_residuals(trial.h, ch, blocks, xs);
             };
         cost[w] = run_stages(way.prof, ch, blocks, trial.planes, xs, trial.h, mag[w], cost[w], refit);
         mark_silent(trial.h, ch, blocks, xs);
