@@ -71,7 +71,7 @@ std::string program_path()
 }
 
 struct MappedImage {
-    std::string path;
+    const char* name;  // the loader's; the program's own is nullptr
     const void* base;
     bool system;
     // The loaded segments that hold code and writable data; where an
@@ -97,12 +97,12 @@ int collect_image(dl_phdr_info* info, size_t, void* data)
     MappedImage image;
     image.base = reinterpret_cast<const void*>(info->dlpi_addr);
     image.system = false;
+    image.name = nullptr;
     if (images->empty()) {
-        image.path = program_path();
     } else if (info->dlpi_name && info->dlpi_name[0] != '\0') {
         // The kernel's vDSO has a bare name and no file.
         image.system = strchr(info->dlpi_name, '/') == nullptr;
-        image.path = image.system ? info->dlpi_name : absolute_path(info->dlpi_name);
+        image.name = info->dlpi_name;
     } else {
         return 0;
     }
@@ -207,6 +207,10 @@ status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, siz
     if (index >= images.size())
         return B_BAD_INDEX;
     const MappedImage& mapped = images[index];
+    // Only the image asked for: resolving every path costs a system call
+    // per folder of each.
+    const std::string path =
+        !mapped.name ? program_path() : mapped.system ? std::string(mapped.name) : absolute_path(mapped.name);
 
     image_info record;
     memset(&record, 0, sizeof record);
@@ -225,11 +229,11 @@ status_t _get_next_image_info(team_id team, int32* cookie, image_info* info, siz
         }
     }
     struct stat st;
-    if (!mapped.system && stat(mapped.path.c_str(), &st) == 0) {
+    if (!mapped.system && stat(path.c_str(), &st) == 0) {
         record.device = st.st_dev;
         record.node = st.st_ino;
     }
-    strncpy(record.name, mapped.path.c_str(), sizeof record.name - 1);
+    strncpy(record.name, path.c_str(), sizeof record.name - 1);
     record.text = reinterpret_cast<void*>(mapped.text);
     record.text_size = static_cast<int32>(mapped.textEnd - mapped.text);
     record.data = reinterpret_cast<void*>(mapped.data);
