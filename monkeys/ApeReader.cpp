@@ -86,6 +86,21 @@ bool ApeReader::entry(uint64_t i, uint64_t& offset) const
     return true;
 }
 
+int ApeReader::sizeFrame(std::vector<uint8_t>& frame, size_t bytes) const
+{
+    try {
+        // Room for the largest frame at once: grown frame by frame, the
+        // buffer would move to fresh memory each time.
+        if (frame.capacity() < bytes)
+            frame.reserve(std::max<size_t>(
+                bytes, kFrameHeaderSize + max_frame_payload(uint32_t(frameSamples() / h_.channels), h_.channels)));
+        frame.resize(bytes);
+    } catch (const std::bad_alloc&) {
+        return APE_ERROR_NO_MEMORY;
+    }
+    return APE_OK;
+}
+
 int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
 {
     if (i >= h_.frameCount)
@@ -99,11 +114,8 @@ int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
         // Frames lie back to back: a stream is read on from where it is.
         if ((rc = in_->seek(start)) != APE_OK)
             return rc;
-        try {
-            frame.resize(size_t(end - start));
-        } catch (const std::bad_alloc&) {
-            return APE_ERROR_NO_MEMORY;
-        }
+        if ((rc = sizeFrame(frame, size_t(end - start))) != APE_OK)
+            return rc;
         if ((rc = in_->read(frame.data(), frame.size())) != APE_OK)
             return rc;
         found(i, start);
@@ -150,11 +162,8 @@ int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
         start + kFrameHeaderSize + f.payloadSize > h_.trailerOffset)
         return APE_ERROR_FRAME_CORRUPT;
     if (frame) {
-        try {
-            frame->resize(kFrameHeaderSize + f.payloadSize);
-        } catch (const std::bad_alloc&) {
-            return APE_ERROR_NO_MEMORY;
-        }
+        if ((rc = sizeFrame(*frame, kFrameHeaderSize + f.payloadSize)) != APE_OK)
+            return rc;
         std::copy(head, head + kFrameHeaderSize, frame->begin());
         rc = in_->read(frame->data() + kFrameHeaderSize, f.payloadSize);
     } else {

@@ -49,6 +49,8 @@ public:
     }
 
 private:
+    // frame resized to bytes.
+    int sizeFrame(std::vector<uint8_t>& frame, size_t bytes) const;
     // Reads the header of the frame at the input's position, and its
     // payload unless skipping; the frame is then taken as read in order.
     int readAtPosition(uint64_t i, std::vector<uint8_t>* frame);

@@ -47,6 +47,8 @@ struct FrameBuffers {
 int code_frame(const FileHeader& h, uint32_t index, FrameBuffers& b)
 {
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
+    // room for the largest frame, so that the bytes are not moved as they come
+    b.coded.reserve(kFrameHeaderSize + 1 + size_t(b.blocks) * h.channels * (h.bitsPerSample / 8));
     b.coded.assign(kFrameHeaderSize, 0);
     if (!encode_frame(format, b.pcm.get(), int(b.blocks), b.coded, h.level > 1000))
         return APE_ERROR_CODER_MISMATCH;

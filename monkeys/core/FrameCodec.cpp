@@ -97,7 +97,7 @@ template <class Samples>
 bool code(const FrameFormat& f, const Samples& in, int blocks, std::vector<uint8_t>& out, bool check)
 {
     const size_t count = size_t(std::max(blocks, 0)) * size_t(f.channels);
-    const size_t raw = 1 + count * size_t(f.bitsPerSample / 8);
+    const size_t raw = raw_frame_bytes(f, std::max(blocks, 0));
     if (blocks > 0) {
         // coded into warm per-thread memory, then copied once
         const Coded& coded = encode_predicted(f, in, blocks);

@@ -120,6 +120,11 @@ struct Header {
 };
 
 bool valid_format(const FrameFormat& f);
+// A frame's size stored verbatim: the method byte and the samples.
+inline size_t raw_frame_bytes(const FrameFormat& f, int blocks)
+{
+    return 1 + size_t(blocks) * size_t(f.channels) * size_t(f.bitsPerSample / 8);
+}
 inline bool is_mid_side(const Header& h, int pair) { return (h.midSide[pair / 8] >> (pair % 8)) & 1; }
 
 // The method byte and the parameters of h, appended to out.

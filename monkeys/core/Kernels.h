@@ -51,7 +51,8 @@ constexpr int kAutocorrelationPad = 40;
 //   turns into out), or of one channel, from their state stream
 //   (TansKernel.h), every read within it.
 // tans_symbols_values2: tans_symbols2 and tans_values2 on the same n
-//   groups in one loop, every read within either stream; false at a class
+//   groups in one loop, every read within either stream, out room for one
+//   group's classes (each group's overwrite the last's); false at a class
 //   without a table.
 // tans_values2, tans_values: the zigzag forms of n residuals of a channel
 //   pair (their classes in turns in in) or of one channel, from the raw

@@ -314,6 +314,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         Coded& trial = done[w];
         split_planes(trial.planes, ch, blocks, xs);
         trial.bytes.clear();
+        trial.bytes.reserve(raw_frame_bytes(f, blocks));  // not moved while it grows
         if (trial.h.prof.entropy == kTans && !shortFrame) {
             // from HIGH on, the ways far behind the cheapest by that cost
             // are not even analysed (nor the rest: they come dearer still)

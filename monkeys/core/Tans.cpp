@@ -3,6 +3,7 @@
 #include "Tans.h"
 
 #include <algorithm>
+#include <memory>
 #include <cstring>
 
 #include "Cpu.h"
@@ -293,6 +294,9 @@ void TansEncoder::analyse(const int32_t* x0, const int32_t* x1)
     a.code = codes_.data() + size_t(analysed_) * n_;
     a.counts = &counts_[0][0];
     const int channels = x1 ? 2 : 1;
+    // room for the whole frame at once: grown chunk by chunk, the stream
+    // would move to fresh memory several times
+    raw_room(raw, a, channels * n_);
     for (int i = 0; i < n_; i += kChunk) {
         const int m = std::min(n_ - i, kChunk);
         raw_room(raw, a, channels * m);
@@ -439,13 +443,15 @@ const TansEntry* tans_tables(const TansModel& m)
     // table for each context that has one
     constexpr size_t kSlotEntries = kTansSlots * sizeof(TansSlot) / sizeof(TansEntry);
     constexpr size_t kFirst = kSlotEntries + kTansStates;
-    thread_local std::vector<TansEntry> memory;
-    if (memory.empty()) {
-        memory.resize(kFirst + size_t(kTansContexts) * kTansStates);
+    // left uninitialised: a frame touches the tables of its own contexts,
+    // which come first (fresh pages cost more than building a table)
+    thread_local std::unique_ptr<TansEntry[]> memory;
+    if (!memory) {
+        memory.reset(new TansEntry[kFirst + size_t(kTansContexts) * kTansStates]);
         for (size_t j = kSlotEntries; j < kFirst; ++j)
             memory[j] = TansEntry{0, 0, kTansInvalid, 0, 0};
     }
-    TansEntry* mem = memory.data();
+    TansEntry* mem = memory.get();
     const TansEntry* at[kTansContexts];
     size_t next = kFirst;
     for (int c = 0; c < kTansContexts; ++c) {
@@ -529,16 +535,16 @@ bool finished(const TansCursor& c, TansSpan s, int channels)
     return c.x[0] == 0 && (channels == 1 || c.x[1] == 0) && c.pos <= 8 * uint64_t(s.at + s.size);
 }
 
-// The residuals of K channels (a pair's classes in turns in in) from the
-// raw stream, from index from on (those before are there, their bits up
-// to bit pos).
+// The residuals of K channels from the raw stream, from index first on
+// (those before are there, their bits up to bit pos), their classes in
+// in from first on (a pair's in turns).
 template <int K>
-bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n, int from = 0,
+bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n, int first = 0,
             uint64_t pos = 0)
 {
     const Kernels& k = kernels();
     const uint8_t* raw = bytes + s.at;
-    for (int i = from; i < n;) {
+    for (int i = first; i < n;) {
         // a value takes at most 36 bits, read at once
         const int m = std::min(n - i, in_reach(s.size, pos + 36 * (K - 1), 36 * K));
         int32_t* at[2] = {x[0] + i, x[K - 1] + i};
@@ -549,15 +555,16 @@ bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const
                 store_le64(b, peek_tail(raw, s.size, pos));
                 uint64_t from = 0;
                 int32_t* one = at[j];
-                if (!tans_detail::values<PortableBits, 1>(b, from, in + size_t(i) * K + j, &one, 1))
+                if (!tans_detail::values<PortableBits, 1>(b, from, in + size_t(i - first) * K + j, &one, 1))
                     return false;
                 pos += from;
             }
             ++i;
             continue;
         }
-        const bool good = K == 2 ? k.tans_values2(raw, &pos, in + size_t(i) * K, at[0], at[1], m)
-                                 : k.tans_values(raw, &pos, in + size_t(i) * K, at[0], m);
+        const uint16_t* classes = in + size_t(i - first) * K;
+        const bool good = K == 2 ? k.tans_values2(raw, &pos, classes, at[0], at[1], m)
+                                 : k.tans_values(raw, &pos, classes, at[0], m);
         if (!good)
             return false;
         i += m;
@@ -639,14 +646,13 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
                   int32_t* x1, int n)
 {
     using tans_detail::kTansPairGroup;
-    thread_local std::vector<uint16_t> classes;
-    classes.resize(2 * size_t(n));
-    uint16_t* out = classes.data();
     const Kernels& k = kernels();
     const size_t end = states.at + states.size;
     TansCursor c = start(bytes, states, 2);
     // classes and residuals in one loop while both streams are in reach (a
-    // residual takes at most 36 bits), then the rest the slower ways
+    // residual takes at most 36 bits), then the rest the slower ways; only
+    // the rest keeps its classes, so a frame touches no memory for them
+    uint16_t group[2 * kTansPairGroup];
     int done = 0;
     uint64_t rawPos = 0;
     bool good = true;
@@ -657,20 +663,23 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
              in_reach(raw.size, rawPos + 36, 72) / kTansPairGroup});
         if (groups == 0)
             break;
-        good &= k.tans_symbols_values2(tables, bytes, &c, out + 2 * size_t(done), bytes + raw.at, &rawPos,
-                                       x0 + done, x1 + done, groups);
+        good &= k.tans_symbols_values2(tables, bytes, &c, group, bytes + raw.at, &rawPos, x0 + done, x1 + done,
+                                       groups);
         done += groups * kTansPairGroup;
     }
+    thread_local std::vector<uint16_t> classes;
+    classes.resize(2 * size_t(n - done));
+    uint16_t* out = classes.data();  // from done on
     for (int i = done; i < n;) {
         const int groups = std::min((n - i) / kTansPairGroup, in_reach(end, c.pos + tans_detail::kTansGroupBits,
                                                                        tans_detail::kTansGroupBits));
         if (groups == 0) {
-            symbol_tail(tables, bytes, end, c, 0, out + 2 * i);
-            symbol_tail(tables, bytes, end, c, 1, out + 2 * i + 1);
+            symbol_tail(tables, bytes, end, c, 0, out + 2 * size_t(i - done));
+            symbol_tail(tables, bytes, end, c, 1, out + 2 * size_t(i - done) + 1);
             ++i;
             continue;
         }
-        k.tans_symbols2(tables, bytes, &c, out + 2 * size_t(i), groups);
+        k.tans_symbols2(tables, bytes, &c, out + 2 * size_t(i - done), groups);
         i += groups * kTansPairGroup;
     }
     int32_t* xs[2] = {x0, x1};

@@ -202,7 +202,7 @@ __attribute__((always_inline)) inline bool symbols_values2(const TansEntry* mem,
     TansCursor c = cur;  // a local, for registers
     uint64_t w = peek(base, c.pos), rp = rawPos;
     bool good = true;
-    for (int g = 0; g < groups; ++g, out += 2 * kTansPairGroup, x0 += kTansPairGroup, x1 += kTansPairGroup) {
+    for (int g = 0; g < groups; ++g, x0 += kTansPairGroup, x1 += kTansPairGroup) {
         const uint64_t ahead = peek(base, c.pos + kTansGroupBits), at = c.pos;
         for (int i = 0; i < kTansPairGroup; ++i) {
             symbol_step<Bits, false>(mem, w, c, 0, out + 2 * i);
