@@ -52,22 +52,12 @@ void split_pair(const Samples& in, int n, int32_t* a, int32_t* b, uint32_t* any)
     any[1] = any1;
 }
 
-// Left and right from a pair, interleaved into channels at, at + 1 of ch;
-// false when a sample falls outside [lo, hi] (damage). A stereo frame of
-// WAVE data goes through the stage's variant; otherwise two passes that
-// the compiler vectorises: left and right in place with their range,
-// then the interleaving.
-template <bool MidSide, class Samples>
-bool finish_pair(int32_t* a, int32_t* b, int blocks, int32_t lo, int32_t hi, const Samples& out, int at, int ch)
+// Left and right of a pair in place; false when a sample falls outside
+// [lo, hi] (damage). A loop the compiler vectorises.
+template <bool MidSide>
+bool settle_pair(int32_t* a, int32_t* b, int blocks, int32_t lo, int32_t hi)
 {
     int32_t low = 0, high = 0;
-    if constexpr (std::is_same_v<Samples, Pcm<2>> || std::is_same_v<Samples, Pcm<3>>) {
-        if (ch == 2) {
-            kernels().join_stereo(a, b, blocks, MidSide, std::is_same_v<Samples, Pcm<2>> ? 2 : 3, out.p, &low,
-                                  &high);
-            return low >= lo && high <= hi;
-        }
-    }
     for (int i = 0; i < blocks; ++i) {
         int32_t l = a[i], r = b[i];
         if constexpr (MidSide)
@@ -79,8 +69,6 @@ bool finish_pair(int32_t* a, int32_t* b, int blocks, int32_t lo, int32_t hi, con
         high = l > high ? l : high;
         high = r > high ? r : high;
     }
-    for (int i = 0; i < blocks; ++i)
-        out.set_pair(size_t(i) * ch + at, a[i], b[i]);
     return low >= lo && high <= hi;
 }
 
@@ -142,15 +130,26 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
     for (int c = 0; c < ch; ++c)
         whole = whole && (h.wasted[c] & ~kSilent) == 0;
     if (whole) {
-        // the common case: a pass a pair
-        bool inside = true;
-        for (int pr = 0; pr < pairs; ++pr) {
-            int32_t* a = xs[2 * pr];
-            int32_t* b = xs[2 * pr + 1];
-            inside &= is_mid_side(h, pr) ? finish_pair<true>(a, b, blocks, lo, hi, out, 2 * pr, ch)
-                                         : finish_pair<false>(a, b, blocks, lo, hi, out, 2 * pr, ch);
+        // the common case: stereo WAVE data in one pass through the stage's
+        // variant, otherwise each pair in place and one pass over the output
+        if constexpr (std::is_same_v<Samples, Pcm<2>> || std::is_same_v<Samples, Pcm<3>>) {
+            if (ch == 2) {
+                int32_t low, high;
+                kernels().join_stereo(xs[0], xs[1], blocks, is_mid_side(h, 0), std::is_same_v<Samples, Pcm<2>> ? 2 : 3,
+                                      out.p, &low, &high);
+                return low >= lo && high <= hi;
+            }
         }
-        return inside;
+        bool inside = true;
+        for (int pr = 0; pr < pairs; ++pr)
+            inside &= is_mid_side(h, pr) ? settle_pair<true>(xs[2 * pr], xs[2 * pr + 1], blocks, lo, hi)
+                                         : settle_pair<false>(xs[2 * pr], xs[2 * pr + 1], blocks, lo, hi);
+        if (!inside)
+            return false;
+        for (int i = 0; i < blocks; ++i)
+            for (int pr = 0; pr < pairs; ++pr)
+                out.set_pair(size_t(i) * ch + 2 * pr, xs[2 * pr][i], xs[2 * pr + 1][i]);
+        return true;
     }
     for (int pr = 0; pr < pairs; ++pr) {
         if (!is_mid_side(h, pr))
