@@ -4,6 +4,7 @@
 
 #include "Kernels.h"
 #include "LmsState.h"
+#include "LpcPair.h"
 
 namespace monkeys::core {
 
@@ -200,42 +201,58 @@ __attribute__((target("avx2"))) void run_avx2(int32_t* x, int n, const LmsParams
 #undef DIRS
 }
 
-// One stage of 16 taps on two channels, then the fixed predictor of order
-// at most eight on each.
+// One stage of 16 or 32 taps on two channels (then, for FAST, the fixed
+// predictor of order at most eight on each).
 //
 // The stage's chain from one output to the next is kept short: the
-// prediction of sample i+1 is the sum over the fifteen older history
-// entries, formed while sample i is still being decoded, plus the newest
-// entry times its weight; only that product, the shifts and the
-// residual's addition follow each output. Channel 0 lives in the low
-// 128-bit half of every register, channel 1 in the high half, so that
-// nothing crosses the halves: the windows of 16 history entries and of
-// 16 update directions are two registers each (entries 0-7 and 8-15 of
-// each channel, the newest last), the weights of lags 16 … 2 sit in the
-// lanes of the entries they take next (lane k: lag 17 - k; lane 0 stays
-// 0) and the weight of lag 1 apart, and the directions enter a sample
-// after the history, so that each weight meets its direction in its own
-// lane. The single values of a channel (its residual, prediction, newest
-// entry, its weight and direction, the running mean) fill every lane of
-// its half.
+// prediction of sample i+1 is the sum over the older history entries,
+// formed while sample i is still being decoded, plus the newest entry
+// times its weight; only that product, the shifts and the residual's
+// addition follow each output. Channel 0 lives in the low 128-bit half of
+// every register, channel 1 in the high half, so that nothing crosses the
+// halves: the windows of history entries and of update directions are
+// B registers each (eight entries of each channel a register, the newest
+// last), the weights of lags 8B … 2 sit in the lanes of the entries they
+// take next (lane k: lag 8B + 1 - k; lane 0 stays 0) and the weight of
+// lag 1 apart, and the directions enter a sample after the history, so
+// that each weight meets its direction in its own lane. The single values
+// of a channel (its residual, prediction, newest entry, its weight and
+// direction, the running mean) fill every lane of its half.
+template <int B>
 struct PairStage {
     __m256i round, predShift, inShift, dirMax, avg16;
     __m128i dirBits;
     __m256i notFirst;  // every lane but the lowest of each half
-    __m256i ha, hb, da, db, ua, ub;
+    __m256i h[B], d[B], u[B];
     __m256i lag1;     // the weights of lag 1, each beside a zero
     __m256i lastDir;  // the directions of the newest history entries, each beside a zero
     // the next outputs' predictions before the shift: the older entries'
     // sums with the rounding, plus the newest entries times their weights
     __m256i next;
+
+    __attribute__((target("avx2"))) void start(const LmsParams& p, const int* inShifts);
 };
 
-// Output i of the stage for both channels (channel 0 in the low half,
-// channel 1 in the high half, every lane), and the state for i+1.
-__attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairStage& s, const int32_t* x0,
-                                                                         const int32_t* x1, int i)
+// The stereo stage's cross weights, in the low half (the high half is not
+// used): lags 8B - 1 … 1 of channel a's entries laid out as the own
+// weights (lane 0 stays 0), lag 0 (a's newest) apart, beside a zero.
+template <int B>
+struct CrossWeights {
+    __m256i c[B];
+    __m256i lag0;
+};
+
+// Outputs of the stage from residuals e (channel 0 in the low half,
+// channel 1 in the high half, every lane), and the state for the next.
+// With cross weights, the high half's next prediction also takes the low
+// half's window, its newest entry included, against them, the weights
+// first moved by crossSign (the high half's residual sign, in the low
+// half): the stereo stage with b a sample behind a.
+template <int B>
+__attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairStage<B>& s, __m256i e,
+                                                                         CrossWeights<B>* cross = nullptr,
+                                                                         __m256i crossSign = __m256i())
 {
-    const __m256i e = _mm256_blend_epi32(_mm256_set1_epi32(x0[i]), _mm256_set1_epi32(x1[i]), 0xF0);
     // the chain: outputs i from the older sums and the newest entries
     const __m256i in = _mm256_add_epi32(e, _mm256_srav_epi32(s.next, s.predShift));
     // the newest history entries, saturated to 16 bits
@@ -244,20 +261,41 @@ __attribute__((target("avx2"), always_inline)) inline __m256i stage_step(PairSta
     // the weights for outputs i+1: the residual's sign (saturated to 16
     // bits) signs the directions
     const __m256i sign = _mm256_packs_epi32(e, e);
-    s.ua = _mm256_adds_epi16(s.ua, _mm256_and_si256(_mm256_sign_epi16(s.da, sign), s.notFirst));
-    s.ub = _mm256_adds_epi16(s.ub, _mm256_sign_epi16(s.db, sign));
+    s.u[0] = _mm256_adds_epi16(s.u[0], _mm256_and_si256(_mm256_sign_epi16(s.d[0], sign), s.notFirst));
+    for (int b = 1; b < B; ++b)
+        s.u[b] = _mm256_adds_epi16(s.u[b], _mm256_sign_epi16(s.d[b], sign));
     s.lag1 = _mm256_adds_epi16(s.lag1, _mm256_sign_epi16(s.lastDir, sign));
     // the older entries' sums, in every lane of each half
-    __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(s.ha, s.ua), _mm256_madd_epi16(s.hb, s.ub));
+    __m256i sum = _mm256_madd_epi16(s.h[0], s.u[0]);
+    for (int b = 1; b < B; ++b)
+        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(s.h[b], s.u[b]));
     sum = _mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0x4E));
     sum = _mm256_add_epi32(_mm256_add_epi32(sum, _mm256_shuffle_epi32(sum, 0xB1)), s.round);
     // madd against the lag-1 weight beside a zero forms the product
     s.next = _mm256_add_epi32(sum, _mm256_madd_epi16(newest, s.lag1));
-    s.ha = _mm256_alignr_epi8(s.hb, s.ha, 2);
-    s.hb = _mm256_alignr_epi8(newest, s.hb, 2);
-    // the directions enter a sample late
-    s.da = _mm256_alignr_epi8(s.db, s.da, 2);
-    s.db = _mm256_alignr_epi8(s.lastDir, s.db, 2);
+    if (cross) {
+        // the low half's window (channel a, its newest entry included)
+        // against the cross weights, moved by the high half's sign, into
+        // the high half's next prediction
+        cross->c[0] = _mm256_adds_epi16(cross->c[0], _mm256_and_si256(_mm256_sign_epi16(s.d[0], crossSign), s.notFirst));
+        for (int b = 1; b < B; ++b)
+            cross->c[b] = _mm256_adds_epi16(cross->c[b], _mm256_sign_epi16(s.d[b], crossSign));
+        cross->lag0 = _mm256_adds_epi16(cross->lag0, _mm256_sign_epi16(s.lastDir, crossSign));
+        __m256i x = _mm256_madd_epi16(s.h[0], cross->c[0]);
+        for (int b = 1; b < B; ++b)
+            x = _mm256_add_epi32(x, _mm256_madd_epi16(s.h[b], cross->c[b]));
+        x = _mm256_add_epi32(x, _mm256_shuffle_epi32(x, 0x4E));
+        x = _mm256_add_epi32(x, _mm256_shuffle_epi32(x, 0xB1));
+        x = _mm256_add_epi32(x, _mm256_madd_epi16(newest, cross->lag0));
+        s.next = _mm256_add_epi32(s.next, _mm256_permute2x128_si256(x, x, 0x08));
+    }
+    // the windows move on; the directions enter a sample late
+    for (int b = 0; b + 1 < B; ++b) {
+        s.h[b] = _mm256_alignr_epi8(s.h[b + 1], s.h[b], 2);
+        s.d[b] = _mm256_alignr_epi8(s.d[b + 1], s.d[b], 2);
+    }
+    s.h[B - 1] = _mm256_alignr_epi8(newest, s.h[B - 1], 2);
+    s.d[B - 1] = _mm256_alignr_epi8(s.lastDir, s.d[B - 1], 2);
     // the update directions of the newest entries
     const __m256i mag = _mm256_srli_epi32(_mm256_abs_epi16(newest), 16);
     const __m256i mean = _mm256_srli_epi32(s.avg16, 4);
@@ -279,109 +317,87 @@ __attribute__((target("avx2"), always_inline)) inline __m256i halves(int32_t low
     return _mm256_setr_epi32(low, low, low, low, high, high, high, high);
 }
 
-// Both channels' values at one index as 64-bit lanes (ch 0, ch 1).
-__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const int32_t* x0, const int32_t* x1, int at)
+// x0[i] in every lane of the low half, x1[j] in the high half.
+__attribute__((target("avx2"), always_inline)) inline __m256i pair_at(const int32_t* x0, const int32_t* x1, int i,
+                                                                      int j)
 {
-    return _mm_set_epi64x(x1[at], x0[at]);
+    return _mm256_blend_epi32(_mm256_set1_epi32(x0[i]), _mm256_set1_epi32(x1[j]), 0xF0);
 }
-__attribute__((target("avx2"), always_inline)) inline __m128i pair_of(const LpcCoefs& k0, const LpcCoefs& k1, int t)
+
+template <int B>
+__attribute__((target("avx2"))) void PairStage<B>::start(const LmsParams& p, const int* inShifts)
 {
-    return _mm_set_epi64x(t < k1.order ? k1.c[t] : 0, t < k0.order ? k0.c[t] : 0);
+    const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
+    round = halves(st0.round, st1.round);
+    predShift = halves(st0.predShift, st1.predShift);
+    inShift = halves(inShifts[0], inShifts[1]);
+    dirBits = _mm_cvtsi32_si128(p.dirBits);
+    dirMax = _mm256_set1_epi32(st0.dirMax);
+    avg16 = _mm256_set1_epi32(int32_t(st0.avg16));
+    notFirst = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1);
+    for (int b = 0; b < B; ++b)
+        h[b] = d[b] = u[b] = _mm256_setzero_si256();
+    lag1 = lastDir = _mm256_setzero_si256();
+    next = round;
 }
-__attribute__((target("avx2"), always_inline)) inline __m256i join(__m128i low, __m128i high)
+
+// A stage of 8B taps of each's own on a channel pair, the decoder's way.
+template <int B>
+__attribute__((target("avx2"))) void decode_pair_stage(int32_t* const* xs, const int* inShifts, int n,
+                                                       const LmsParams& p)
 {
-    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+    int32_t* const x0 = xs[0];
+    int32_t* const x1 = xs[1];
+    PairStage<B> s;
+    s.start(p, inShifts);
+    for (int i = 0; i < n; ++i) {
+        const __m256i in = stage_step(s, pair_at(x0, x1, i, i));
+        x0[i] = _mm256_cvtsi256_si32(in);
+        x1[i] = _mm256_extract_epi32(in, 4);
+    }
 }
-__attribute__((target("avx2"), always_inline)) inline __m128i low_half_sum(__m256i v)
+
+// The stereo stage on channels a and b (n >= 1), the decoder's way: b runs
+// a sample behind a in the high half, so that a's output of the sample
+// b needs is in a's window when b's prediction is formed. The first step
+// gives b an empty sample (residual 0, its running mean kept) and the
+// last one a.
+template <int B>
+__attribute__((target("avx2"))) void decode_stereo_pair(int32_t* a, int32_t* b, const int* inShifts, int n,
+                                                        const LmsParams& p)
 {
-    return _mm_add_epi64(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-}
-// The stage's outputs in (the low 32 bits of each 64-bit lane are what
-// the sums add to) plus the shifted sums.
-__attribute__((target("avx2"), always_inline)) inline __m128i finish(__m128i in, __m128i shift, __m128i sum)
-{
-    return _mm_add_epi32(in, _mm_srlv_epi64(sum, shift));
-}
-__attribute__((target("avx2"), always_inline)) inline void emit(int32_t* x0, int32_t* x1, int i, __m128i out)
-{
-    x0[i] = _mm_cvtsi128_si32(out);
-    x1[i] = _mm_extract_epi32(out, 2);
+    PairStage<B> s;
+    s.start(p, inShifts);
+    CrossWeights<B> cross;
+    for (int k = 0; k < B; ++k)
+        cross.c[k] = _mm256_setzero_si256();
+    cross.lag0 = _mm256_setzero_si256();
+    const __m256i mean = s.avg16;
+    __m256i in = stage_step(s, _mm256_blend_epi32(_mm256_set1_epi32(a[0]), _mm256_setzero_si256(), 0xF0), &cross,
+                            _mm256_setzero_si256());
+    s.avg16 = _mm256_blend_epi32(s.avg16, mean, 0xF0);
+    a[0] = _mm256_cvtsi256_si32(in);
+    for (int i = 1; i < n; ++i) {
+        const __m256i e = pair_at(a, b, i, i - 1);
+        const __m256i eb = _mm256_set1_epi32(b[i - 1]);
+        in = stage_step(s, e, &cross, _mm256_packs_epi32(eb, eb));
+        a[i] = _mm256_cvtsi256_si32(in);
+        b[i - 1] = _mm256_extract_epi32(in, 4);
+    }
+    in = stage_step(s, _mm256_blend_epi32(_mm256_setzero_si256(), _mm256_set1_epi32(b[n - 1]), 0xF0));
+    b[n - 1] = _mm256_extract_epi32(in, 4);
 }
 
 // The stage's outputs i as 64-bit lanes: channel 0 twice, channel 1 twice.
 struct StageOutputs {
-    PairStage& s;
+    PairStage<2>& s;
     const int32_t* x0;
     const int32_t* x1;
     __attribute__((target("avx2"), always_inline)) __m128i operator()(int i) const
     {
-        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(stage_step(s, x0, x1, i), 0x08));
+        return _mm256_castsi256_si128(_mm256_permute4x64_epi64(stage_step(s, pair_at(x0, x1, i, i)), 0x08));
     }
 };
-
-// The fixed predictors of both channels in 64-bit lanes (ch 0, ch 1):
-// p1 and p2 hold the outputs i-1 and i-2, y1, y2, y3 the outputs i-3-2j
-// (low half) and i-4-2j. Samples go two at a time: only the newest
-// output's product lies on the chain from one output to the next; the
-// other taps' sums are formed from older outputs meanwhile, and the
-// windows move by a pair, without a shuffle on the chain.
-struct PairPredictor {
-    __m128i p1, p2;
-    __m256i y1, y2, y3;
-};
-
-// Outputs from .. to-1 of the fixed predictors with one part's
-// coefficients, from the stage's outputs in_at(i).
-template <class In>
-__attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPredictor& f, const LpcCoefs& k0,
-                                                                        const LpcCoefs& k1, In in_at, int from,
-                                                                        int to, int32_t* x0, int32_t* x1)
-{
-    // sample i: c0 p1 + c1 p2 + (c2 c3) y1 + (c4 c5) y2 + (c6 c7) y3;
-    // sample i+1: c0 out(i) + c1 p1 + c2 p2 + (c3 c4) y1 + (c5 c6) y2 + (c7 0) y3
-    const __m128i c0 = pair_of(k0, k1, 0), c1 = pair_of(k0, k1, 1), c2 = pair_of(k0, k1, 2);
-    const __m256i a1 = join(pair_of(k0, k1, 2), pair_of(k0, k1, 3)), a2 = join(pair_of(k0, k1, 4), pair_of(k0, k1, 5)),
-                  a3 = join(pair_of(k0, k1, 6), pair_of(k0, k1, 7));
-    const __m256i b1 = join(pair_of(k0, k1, 3), pair_of(k0, k1, 4)), b2 = join(pair_of(k0, k1, 5), pair_of(k0, k1, 6)),
-                  b3 = join(pair_of(k0, k1, 7), pair_of(k0, k1, 8));
-    const __m128i shift = _mm_set_epi64x(k1.shift, k0.shift);
-    __m128i p1 = f.p1, p2 = f.p2;
-    __m256i y1 = f.y1, y2 = f.y2, y3 = f.y3;
-    int i = from;
-    for (; i + 2 <= to; i += 2) {
-        const __m128i olderA = _mm_add_epi64(
-            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
-                                          _mm256_mul_epi32(y3, a3))),
-            _mm_mul_epi32(p2, c1));
-        const __m128i olderB = _mm_add_epi64(
-            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, b1), _mm256_mul_epi32(y2, b2)),
-                                          _mm256_mul_epi32(y3, b3))),
-            _mm_add_epi64(_mm_mul_epi32(p2, c2), _mm_mul_epi32(p1, c1)));
-        const __m128i outA = finish(in_at(i), shift, _mm_add_epi64(olderA, _mm_mul_epi32(p1, c0)));
-        emit(x0, x1, i, outA);
-        const __m128i outB = finish(in_at(i + 1), shift, _mm_add_epi64(olderB, _mm_mul_epi32(outA, c0)));
-        emit(x0, x1, i + 1, outB);
-        y3 = y2;
-        y2 = y1;
-        y1 = join(p1, p2);
-        p2 = outA;
-        p1 = outB;
-    }
-    if (i < to) {  // one sample: the windows move by one output
-        const __m128i older = _mm_add_epi64(
-            low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
-                                          _mm256_mul_epi32(y3, a3))),
-            _mm_mul_epi32(p2, c1));
-        const __m128i out = finish(in_at(i), shift, _mm_add_epi64(older, _mm_mul_epi32(p1, c0)));
-        emit(x0, x1, i, out);
-        y3 = _mm256_permute2x128_si256(y2, y3, 0x21);
-        y2 = _mm256_permute2x128_si256(y1, y2, 0x21);
-        y1 = _mm256_permute2x128_si256(_mm256_castsi128_si256(p2), y1, 0x20);
-        p2 = p1;
-        p1 = out;
-    }
-    f = PairPredictor{p1, p2, y1, y2, y3};
-}
 
 // The stage and the fixed predictors in one pass, their chains side by
 // side. A single channel (xs[0] == xs[1]) runs in both halves: each
@@ -391,37 +407,23 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
 {
     int32_t* const x0 = xs[0];
     int32_t* const x1 = xs[1];
-    const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
-    PairStage s;
-    s.round = halves(st0.round, st1.round);
-    s.predShift = halves(st0.predShift, st1.predShift);
-    s.inShift = halves(inShifts[0], inShifts[1]);
-    s.dirBits = _mm_cvtsi32_si128(p.dirBits);
-    s.dirMax = _mm256_set1_epi32(st0.dirMax);
-    s.avg16 = _mm256_set1_epi32(int32_t(st0.avg16));
-    s.notFirst = _mm256_setr_epi16(0, -1, -1, -1, -1, -1, -1, -1, 0, -1, -1, -1, -1, -1, -1, -1);
-    s.ha = s.hb = s.da = s.db = s.ua = s.ub = s.lag1 = s.lastDir = _mm256_setzero_si256();
-    s.next = s.round;
+    PairStage<2> s;
+    s.start(p, inShifts);
     // the first samples see a shorter past: the fixed predictor decodes
     // them as its filter does
     for (int i = 0; i < kShortOrder; ++i) {
-        const __m256i in = stage_step(s, x0, x1, i);
+        const __m256i in = stage_step(s, pair_at(x0, x1, i, i));
         x0[i] = _mm256_cvtsi256_si32(in);
         x1[i] = _mm256_extract_epi32(in, 4);
     }
     lpc_decode(x0, kShortOrder, ks[0][0]);
     if (x1 != x0)  // one channel in both halves is decoded once
         lpc_decode(x1, kShortOrder, ks[1][0]);
-    PairPredictor f;
-    f.p1 = pair_of(x0, x1, 7);
-    f.p2 = pair_of(x0, x1, 6);
-    f.y1 = join(pair_of(x0, x1, 5), pair_of(x0, x1, 4));
-    f.y2 = join(pair_of(x0, x1, 3), pair_of(x0, x1, 2));
-    f.y3 = join(pair_of(x0, x1, 1), pair_of(x0, x1, 0));
+    PairPredictor f = start_predictor(x0, x1, kShortOrder);
     const StageOutputs in_at{s, x0, x1};
     for (int part = 0; part < parts; ++part)
-        predict_pair(f, ks[0][part], ks[1][part], in_at, std::max(kShortOrder, part_start(part, n, parts)),
-                     part_start(part + 1, n, parts), x0, x1);
+        predict_pair(f, near_of(ks[0][part]), near_of(ks[1][part]), in_at,
+                     std::max(kShortOrder, part_start(part, n, parts)), part_start(part + 1, n, parts), x0, x1);
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)
@@ -568,8 +570,12 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
             encode16<1>(xs + c, inShifts + c, n, p);
         return;
     }
-    for (; c + 2 <= count; c += 2)
-        run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
+    for (; c + 2 <= count; c += 2) {
+        if constexpr (Encode)
+            run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
+        else
+            decode_pair_stage<2 * V>(xs + c, inShifts + c, n, p);
+    }
     if (c < count)
         run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
 }
@@ -675,9 +681,9 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
 void avx2::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
 {
     if (p.order == 16)
-        encode ? run_stereo<true, 1>(a, b, inShifts, n, p) : run_stereo<false, 1>(a, b, inShifts, n, p);
+        encode ? run_stereo<true, 1>(a, b, inShifts, n, p) : decode_stereo_pair<2>(a, b, inShifts, n, p);
     else
-        encode ? run_stereo<true, 2>(a, b, inShifts, n, p) : run_stereo<false, 2>(a, b, inShifts, n, p);
+        encode ? run_stereo<true, 2>(a, b, inShifts, n, p) : decode_stereo_pair<4>(a, b, inShifts, n, p);
 }
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,

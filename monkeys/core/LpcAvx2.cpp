@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "Kernels.h"
+#include "LpcPair.h"
 
 namespace monkeys::core {
 
@@ -49,6 +50,66 @@ __attribute__((target("avx2"))) inline int64_t dot(const int32_t* past, const in
 }
 
 inline int32_t shifted(int64_t acc, int shift) { return int32_t(uint32_t(uint64_t(acc >> shift))); }
+
+// The coefficients of lags 1 to 8 from the reversed ones (rev[p - k] is
+// the coefficient of lag k).
+inline NearCoefs near_of(const int64_t* rev, int p, int shift)
+{
+    NearCoefs k;
+    for (int t = 0; t < kShortOrder && t < p; ++t)
+        k.c[t] = rev[p - 1 - t];
+    k.shift = shift;
+    return k;
+}
+
+// A channel's sums over lags 9 to p for outputs i … i+7, the even ones in
+// even, the odd ones in odd, one a lane; one load of eight outputs a tap,
+// its even lanes multiplied in place and its odd ones shifted down onto
+// them. They read outputs before i - 1 alone.
+struct FarLags {
+    __m256i even, odd;
+};
+__attribute__((target("avx2"), always_inline)) inline FarLags far_lags(const int32_t* x, const int64_t* rev, int p,
+                                                                      int i)
+{
+    FarLags f{_mm256_setzero_si256(), _mm256_setzero_si256()};
+    for (int k = kShortOrder + 1; k <= p; ++k) {
+        const __m256i xv = _mm256_loadu_si256((const __m256i*)(x + i - k));
+        const __m256i c = _mm256_set1_epi64x(rev[p - k]);
+        f.even = _mm256_add_epi64(f.even, _mm256_mul_epi32(xv, c));
+        f.odd = _mm256_add_epi64(f.odd, _mm256_mul_epi32(_mm256_srli_epi64(xv, 32), c));
+    }
+    return f;
+}
+
+// The residuals of a channel pair at i, as the predictor's inputs.
+struct PairInputs {
+    const int32_t *x0, *x1;
+    __attribute__((target("avx2"), always_inline)) __m128i operator()(int i) const { return pair_of(x0, x1, i); }
+};
+
+// The far sums of a channel pair, two outputs at a time, formed eight
+// outputs at a time as the predictor reaches them.
+struct FarSums {
+    const int32_t *x0, *x1;
+    const int64_t *r0, *r1;
+    int p0, p1;
+    int base = -8;
+    alignas(32) int64_t even0[4] = {}, odd0[4] = {}, even1[4] = {}, odd1[4] = {};
+    __attribute__((target("avx2"), always_inline)) FarPair operator()(int i)
+    {
+        if (i >= base + 8) {
+            base = i;
+            const FarLags f0 = far_lags(x0, r0, p0, i), f1 = far_lags(x1, r1, p1, i);
+            _mm256_store_si256((__m256i*)even0, f0.even);
+            _mm256_store_si256((__m256i*)odd0, f0.odd);
+            _mm256_store_si256((__m256i*)even1, f1.even);
+            _mm256_store_si256((__m256i*)odd1, f1.odd);
+        }
+        const int q = (i - base) / 2;
+        return FarPair{_mm_set_epi64x(even1[q], even0[q]), _mm_set_epi64x(odd1[q], odd0[q])};
+    }
+};
 
 } // namespace
 
@@ -180,8 +241,13 @@ __attribute__((target("avx2"))) void avx2::lpc_restore(int32_t* x, const int64_t
 __attribute__((target("avx2"))) void avx2::lpc_restore2(int32_t* x0, const int64_t* r0, int p0, int s0, int32_t* x1,
                                                         const int64_t* r1, int p1, int s1, int from, int n)
 {
-    avx2::lpc_restore(x0, r0, p0, s0, from, n);
-    avx2::lpc_restore(x1, r1, p1, s1, from, n);
+    // both channels side by side: the eight newest taps as the short
+    // predictors of the fused stage do them, the older ones four outputs
+    // at a time
+    const NearCoefs k0 = near_of(r0, p0, s0), k1 = near_of(r1, p1, s1);
+    PairPredictor f = start_predictor(x0, x1, from);
+    predict_pair(f, k0, k1, PairInputs{x0, x1}, from, n, x0, x1,
+                 FarSums{x0, x1, r0, r1, p0, p1});
 }
 
 } // namespace monkeys::core
