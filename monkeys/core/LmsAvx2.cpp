@@ -341,7 +341,9 @@ __attribute__((target("avx2"))) void PairStage<B>::start(const LmsParams& p, con
     next = round;
 }
 
-// A stage of 8B taps of each's own on a channel pair, the decoder's way.
+// A stage of 8B taps of each's own on a channel pair, the decoder's way
+// (the same channel twice: each sample is read before either half writes
+// it, and both write the same).
 template <int B>
 __attribute__((target("avx2"))) void decode_pair_stage(int32_t* const* xs, const int* inShifts, int n,
                                                        const LmsParams& p)
@@ -576,8 +578,17 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
         else
             decode_pair_stage<2 * V>(xs + c, inShifts + c, n, p);
     }
-    if (c < count)
+    if (c == count)
+        return;
+    if constexpr (Encode) {
         run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
+    } else {
+        // a channel alone in both halves: the pair's chain is still the
+        // shorter one
+        int32_t* const both[2] = {xs[c], xs[c]};
+        const int shifts[2] = {inShifts[c], inShifts[c]};
+        decode_pair_stage<2 * V>(both, shifts, n, p);
+    }
 }
 
 // The decoder's long filters, two samples a pass over the weights. The
