@@ -99,21 +99,6 @@ struct SmallState {
     }
 };
 
-// Small filters keep weights, history and directions in registers, and
-// run K channels side by side so that their dependency chains overlap.
-// The chain from one prediction to the next stays in vector registers.
-template <bool Encode, int V, int K>
-__attribute__((target("avx2"))) void run_avx2_small(int32_t* const* xs, const int* inShifts, int n,
-                                                    const LmsParams& p)
-{
-    SmallState<V> s[K];
-    for (int k = 0; k < K; ++k)
-        s[k].start(p, inShifts[k]);
-    for (int i = 0; i < n; ++i)
-        for (int k = 0; k < K; ++k)
-            s[k].template step<Encode>(_mm256_setzero_si256(), xs[k] + i);
-}
-
 // The stereo stage (orders 16 and 32) in registers: a first, then b from
 // its own window and a's window as it stands after a's current input,
 // the cross weights moved by a's directions of that window.
@@ -494,11 +479,11 @@ __attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
     return _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0xB1));
 }
 
-// The encoder's stage of 16 taps on K channels side by side. The encoder
-// knows every input, so each piece of the frame first gets its 16-bit
-// history and update directions into arrays (the directions' running
-// mean is the only chain there); the loop then loads its windows from
-// them. The next prediction needs the weights that the sign of this
+// The encoder's stage of 16V taps on K channels side by side. The
+// encoder knows every input, so each piece of the frame first gets its
+// 16-bit history and update directions into arrays (the directions'
+// running mean is the only chain there); the loop then loads its windows
+// from them. The next prediction needs the weights that the sign of this
 // sample's residual gives: it is taken as the prediction with the
 // weights before the update plus that sign times the directions against
 // the history, which is exact unless the update saturates a weight, and
@@ -506,25 +491,26 @@ __attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
 // from one residual to the next is a few vector steps (the residual, its
 // sign, the prediction are all in every lane), while the sums for the
 // next sample run beside it.
-template <int K>
-__attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p)
+template <int K, int V>
+__attribute__((target("avx2"))) void encode_small(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p)
 {
-    constexpr int kPiece = 2048;
-    // each channel's history and directions: 16 entries of the piece
-    // before (zeros before the frame), then the piece
-    alignas(32) int16_t hist[K][16 + kPiece + 8], dir[K][16 + kPiece + 8];
+    constexpr int kPiece = 2048, kTaps = 16 * V;
+    // each channel's history and directions: the taps' entries of the
+    // piece before (zeros before the frame), then the piece
+    alignas(32) int16_t hist[K][kTaps + kPiece + 8], dir[K][kTaps + kPiece + 8];
     Feed feeds[K];
-    __m256i w[K], pred[K], round[K];
+    __m256i w[K][V], pred[K], round[K];
     __m128i predShift[K];
     for (int k = 0; k < K; ++k) {
         const State st(p, inShifts[k], false);
         feeds[k] = Feed(st);
-        w[k] = _mm256_setzero_si256();
+        for (int v = 0; v < V; ++v)
+            w[k][v] = _mm256_setzero_si256();
         round[k] = _mm256_set1_epi32(st.round);
         predShift[k] = _mm_cvtsi32_si128(st.predShift);
         pred[k] = _mm256_set1_epi32(st.predict(0));
-        std::fill(hist[k], hist[k] + 16, int16_t(0));
-        std::fill(dir[k], dir[k] + 16, int16_t(0));
+        std::fill(hist[k], hist[k] + kTaps, int16_t(0));
+        std::fill(dir[k], dir[k] + kTaps, int16_t(0));
     }
     for (int at = 0; at < n; at += kPiece) {
         const int m = std::min(kPiece, n - at);
@@ -532,11 +518,11 @@ __attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inS
         int16_t* ds[K];
         for (int k = 0; k < K; ++k) {
             if (at > 0) {
-                std::memcpy(hist[k], hist[k] + kPiece, 16 * sizeof(int16_t));
-                std::memcpy(dir[k], dir[k] + kPiece, 16 * sizeof(int16_t));
+                std::memcpy(hist[k], hist[k] + kPiece, kTaps * sizeof(int16_t));
+                std::memcpy(dir[k], dir[k] + kPiece, kTaps * sizeof(int16_t));
             }
-            hs[k] = hist[k] + 16;
-            ds[k] = dir[k] + 16;
+            hs[k] = hist[k] + kTaps;
+            ds[k] = dir[k] + kTaps;
         }
         feed_piece<K>(xs, at, m, feeds, hs, ds);
         for (int i = 0; i < m; ++i) {
@@ -544,17 +530,28 @@ __attribute__((target("avx2"))) void encode16(int32_t* const* xs, const int* inS
                 int32_t* x = xs[k] + at + i;
                 const __m256i err = _mm256_sub_epi32(_mm256_set1_epi32(*x), pred[k]);
                 *x = _mm256_cvtsi256_si32(err);
-                const __m256i d = LOADU(dir[k] + i);       // the directions against this history
-                const __m256i h = LOADU(hist[k] + i + 1);  // the history of the next sample
                 // the residual's sign, saturated to 16 bits, signs the directions
-                const __m256i step = _mm256_sign_epi16(d, _mm256_packs_epi32(err, err));
-                const __m256i next = _mm256_adds_epi16(w[k], step);
-                __m256i dot = _mm256_add_epi32(all_sum(_mm256_madd_epi16(h, w[k])),
-                                               _mm256_sign_epi32(all_sum(_mm256_madd_epi16(h, d)), err));
-                if (!_mm256_testz_si256(_mm256_xor_si256(next, _mm256_add_epi16(w[k], step)),
-                                        _mm256_set1_epi32(-1))) [[unlikely]]
-                    dot = all_sum(_mm256_madd_epi16(h, next));  // a weight saturated
-                w[k] = next;
+                const __m256i sign = _mm256_packs_epi32(err, err);
+                __m256i h[V], next[V], byW = _mm256_setzero_si256(), byD = byW, saturated = byW;
+                for (int v = 0; v < V; ++v) {
+                    const __m256i d = LOADU(dir[k] + i + 16 * v);  // the directions against this history
+                    h[v] = LOADU(hist[k] + i + 1 + 16 * v);        // the history of the next sample
+                    const __m256i step = _mm256_sign_epi16(d, sign);
+                    next[v] = _mm256_adds_epi16(w[k][v], step);
+                    byW = _mm256_add_epi32(byW, _mm256_madd_epi16(h[v], w[k][v]));
+                    byD = _mm256_add_epi32(byD, _mm256_madd_epi16(h[v], d));
+                    saturated = _mm256_or_si256(saturated, _mm256_xor_si256(next[v], _mm256_add_epi16(w[k][v], step)));
+                }
+                __m256i dot = _mm256_add_epi32(all_sum(byW), _mm256_sign_epi32(all_sum(byD), err));
+                if (!_mm256_testz_si256(saturated, _mm256_set1_epi32(-1))) [[unlikely]] {
+                    // a weight saturated
+                    __m256i sum = _mm256_madd_epi16(h[0], next[0]);
+                    for (int v = 1; v < V; ++v)
+                        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(h[v], next[v]));
+                    dot = all_sum(sum);
+                }
+                for (int v = 0; v < V; ++v)
+                    w[k][v] = next[v];
                 pred[k] = _mm256_sra_epi32(_mm256_add_epi32(dot, round[k]), predShift[k]);
             }
         }
@@ -565,24 +562,16 @@ template <bool Encode, int V>
 void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     int c = 0;
-    if (Encode && V == 1) {
-        for (; c + 2 <= count; c += 2)
-            encode16<2>(xs + c, inShifts + c, n, p);
-        if (c < count)
-            encode16<1>(xs + c, inShifts + c, n, p);
-        return;
-    }
-    for (; c + 2 <= count; c += 2) {
-        if constexpr (Encode)
-            run_avx2_small<Encode, V, 2>(xs + c, inShifts + c, n, p);
-        else
-            decode_pair_stage<2 * V>(xs + c, inShifts + c, n, p);
-    }
-    if (c == count)
-        return;
     if constexpr (Encode) {
-        run_avx2_small<Encode, V, 1>(xs + c, inShifts + c, n, p);
-    } else {
+        for (; c + 2 <= count; c += 2)
+            encode_small<2, V>(xs + c, inShifts + c, n, p);
+        if (c < count)
+            encode_small<1, V>(xs + c, inShifts + c, n, p);
+        return;
+    }
+    for (; c + 2 <= count; c += 2)
+        decode_pair_stage<2 * V>(xs + c, inShifts + c, n, p);
+    if (c < count) {
         // a channel alone in both halves: the pair's chain is still the
         // shorter one
         int32_t* const both[2] = {xs[c], xs[c]};
