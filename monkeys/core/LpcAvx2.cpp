@@ -62,55 +62,6 @@ inline NearCoefs near_of(const int64_t* rev, int p, int shift)
     return k;
 }
 
-// A channel's sums over lags 9 to p for outputs i … i+7, the even ones in
-// even, the odd ones in odd, one a lane; one load of eight outputs a tap,
-// its even lanes multiplied in place and its odd ones shifted down onto
-// them. They read outputs before i - 1 alone.
-struct FarLags {
-    __m256i even, odd;
-};
-__attribute__((target("avx2"), always_inline)) inline FarLags far_lags(const int32_t* x, const int64_t* rev, int p,
-                                                                      int i)
-{
-    FarLags f{_mm256_setzero_si256(), _mm256_setzero_si256()};
-    for (int k = kShortOrder + 1; k <= p; ++k) {
-        const __m256i xv = _mm256_loadu_si256((const __m256i*)(x + i - k));
-        const __m256i c = _mm256_set1_epi64x(rev[p - k]);
-        f.even = _mm256_add_epi64(f.even, _mm256_mul_epi32(xv, c));
-        f.odd = _mm256_add_epi64(f.odd, _mm256_mul_epi32(_mm256_srli_epi64(xv, 32), c));
-    }
-    return f;
-}
-
-// The residuals of a channel pair at i, as the predictor's inputs.
-struct PairInputs {
-    const int32_t *x0, *x1;
-    __attribute__((target("avx2"), always_inline)) __m128i operator()(int i) const { return pair_of(x0, x1, i); }
-};
-
-// The far sums of a channel pair, two outputs at a time, formed eight
-// outputs at a time as the predictor reaches them.
-struct FarSums {
-    const int32_t *x0, *x1;
-    const int64_t *r0, *r1;
-    int p0, p1;
-    int base = -8;
-    alignas(32) int64_t even0[4] = {}, odd0[4] = {}, even1[4] = {}, odd1[4] = {};
-    __attribute__((target("avx2"), always_inline)) FarPair operator()(int i)
-    {
-        if (i >= base + 8) {
-            base = i;
-            const FarLags f0 = far_lags(x0, r0, p0, i), f1 = far_lags(x1, r1, p1, i);
-            _mm256_store_si256((__m256i*)even0, f0.even);
-            _mm256_store_si256((__m256i*)odd0, f0.odd);
-            _mm256_store_si256((__m256i*)even1, f1.even);
-            _mm256_store_si256((__m256i*)odd1, f1.odd);
-        }
-        const int q = (i - base) / 2;
-        return FarPair{_mm_set_epi64x(even1[q], even0[q]), _mm_set_epi64x(odd1[q], odd0[q])};
-    }
-};
-
 } // namespace
 
 __attribute__((target("avx2"))) void avx2::window(const int32_t* x, const int32_t* w, int n, int scale, int64_t* y)
@@ -183,12 +134,13 @@ namespace {
 // and no load waits on a store just made. Orders 9 to 32.
 constexpr int kNear = 7;
 
+template <int First = kNear + 1>
 __attribute__((target("avx2"))) inline __m256i far_sums(const int32_t* x, const int64_t* rev, int p, int i)
 {
-    // lane s: the sum over lags k in [kNear + 1, p] of c_k * x[i + s - k];
+    // lane s: the sum over lags k in [First, p] of c_k * x[i + s - k];
     // rev[p - k] is c_k
     __m256i acc = _mm256_setzero_si256();
-    for (int j = 0; j + kNear < p; ++j) {
+    for (int j = 0; j + First <= p; ++j) {
         const __m256i xv = _mm256_cvtepi32_epi64(_mm_loadu_si128((const __m128i*)(x + i - p + j)));
         acc = _mm256_add_epi64(acc, _mm256_mul_epi32(xv, _mm256_set1_epi64x(rev[j])));
     }
@@ -223,6 +175,43 @@ __attribute__((target("avx2"))) void restore_blocks(int32_t* x, const int64_t* r
     for (; i < n; ++i)
         x[i] = int32_t(uint32_t(x[i]) + uint32_t(shifted(dot(x + i - p, rev, p), shift)));
 }
+
+// The residuals of a channel pair at i, as the predictor's inputs.
+struct PairInputs {
+    const int32_t *x0, *x1;
+    __attribute__((target("avx2"), always_inline)) __m128i operator()(int i) const { return pair_of(x0, x1, i); }
+};
+
+// The sums over lags 9 to p of a channel pair, two outputs at a time
+// (asked for from, from + 2, …), formed four outputs at a time a block
+// ahead, as restore_blocks does.
+struct FarSums {
+    const int32_t *x0, *x1;
+    const int64_t *r0, *r1;
+    int p0, p1;
+    int base = -8;
+    __m256i cur0 = _mm256_setzero_si256(), cur1 = cur0, next0 = cur0, next1 = cur0;
+    __attribute__((target("avx2"), always_inline)) FarPair operator()(int i)
+    {
+        if (i >= base + 4) {
+            if (i == base + 4) {
+                cur0 = next0;
+                cur1 = next1;
+            } else {
+                cur0 = far_sums<kShortOrder + 1>(x0, r0, p0, i);
+                cur1 = far_sums<kShortOrder + 1>(x1, r1, p1, i);
+            }
+            base = i;
+            // outputs i + 4 … i + 7 read only outputs before i - 1
+            next0 = far_sums<kShortOrder + 1>(x0, r0, p0, i + 4);
+            next1 = far_sums<kShortOrder + 1>(x1, r1, p1, i + 4);
+        }
+        const bool high = i > base;
+        const __m128i a = high ? _mm256_extracti128_si256(cur0, 1) : _mm256_castsi256_si128(cur0);
+        const __m128i b = high ? _mm256_extracti128_si256(cur1, 1) : _mm256_castsi256_si128(cur1);
+        return FarPair{_mm_unpacklo_epi64(a, b), _mm_unpackhi_epi64(a, b)};
+    }
+};
 
 } // namespace
 
