@@ -29,11 +29,11 @@ __attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
 }
 
 // One sample of one channel of a small filter (V registers of taps) in
-// registers: acc (sums of other taps, if any) plus the weights against
-// the history form the prediction; the output goes to *x, the weights
-// move, the new input enters history and directions. Returns the
-// residual's sign in every 16-bit lane.
-template <bool Encode, int V>
+// registers, the encoder's way: acc (sums of other taps, if any) plus the
+// weights against the history form the prediction; the residual goes to
+// *x, the weights move, the input enters history and directions. Returns
+// the residual's sign in every 16-bit lane.
+template <int V>
 __attribute__((target("avx2"), always_inline)) inline __m256i small_step(__m256i* w, __m256i* h, __m256i* d,
                                                                           __m256i acc, __m256i round,
                                                                           __m128i predShift, __m128i inShift,
@@ -47,15 +47,8 @@ __attribute__((target("avx2"), always_inline)) inline __m256i small_step(__m256i
     acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0x4E));
     acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0xB1));
     const __m256i pred = _mm256_sra_epi32(_mm256_add_epi32(acc, round), predShift);
-    const __m256i given = _mm256_set1_epi32(*x);
-    __m256i err, in;
-    if constexpr (Encode) {
-        in = given;
-        err = _mm256_sub_epi32(given, pred);
-    } else {
-        err = given;
-        in = _mm256_add_epi32(given, pred);
-    }
+    const __m256i in = _mm256_set1_epi32(*x);
+    const __m256i err = _mm256_sub_epi32(in, pred);
     __m256i sign = _mm256_sub_epi32(_mm256_cmpgt_epi32(zero, err), _mm256_cmpgt_epi32(err, zero));
     sign = _mm256_packs_epi32(sign, sign);
     for (int v = 0; v < V; ++v)
@@ -63,7 +56,7 @@ __attribute__((target("avx2"), always_inline)) inline __m256i small_step(__m256i
     __m256i hv = _mm256_sra_epi32(in, inShift);
     hv = _mm256_packs_epi32(hv, hv);
     const int32_t inScalar = _mm256_cvtsi256_si32(in);
-    *x = Encode ? _mm256_cvtsi256_si32(err) : inScalar;
+    *x = _mm256_cvtsi256_si32(err);
     int16_t hn, dn;
     feed(inScalar, hn, dn);
     const __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
@@ -92,18 +85,18 @@ struct SmallState {
         for (int v = 0; v < V; ++v)
             w[v] = h[v] = d[v] = _mm256_setzero_si256();
     }
-    template <bool Encode>
     __attribute__((target("avx2"), always_inline)) __m256i step(__m256i acc, int32_t* x)
     {
-        return small_step<Encode, V>(w, h, d, acc, round, predShift, inShift, feed, x);
+        return small_step<V>(w, h, d, acc, round, predShift, inShift, feed, x);
     }
 };
 
-// The stereo stage (orders 16 and 32) in registers: a first, then b from
-// its own window and a's window as it stands after a's current input,
-// the cross weights moved by a's directions of that window.
-template <bool Encode, int V>
-__attribute__((target("avx2"))) void run_stereo(int32_t* a, int32_t* b, const int* inShifts, int n,
+// The encoder's stereo stage (orders 16 and 32) in registers: a first,
+// then b from its own window and a's window as it stands after a's
+// current input, the cross weights moved by a's directions of that
+// window. (The decoder's is decode_stereo_pair.)
+template <int V>
+__attribute__((target("avx2"))) void encode_stereo(int32_t* a, int32_t* b, const int* inShifts, int n,
                                                 const LmsParams& p)
 {
     SmallState<V> sa, sb;
@@ -113,11 +106,11 @@ __attribute__((target("avx2"))) void run_stereo(int32_t* a, int32_t* b, const in
     for (int v = 0; v < V; ++v)
         wc[v] = _mm256_setzero_si256();
     for (int i = 0; i < n; ++i) {
-        sa.template step<Encode>(_mm256_setzero_si256(), a + i);
+        sa.step(_mm256_setzero_si256(), a + i);
         __m256i cross = _mm256_madd_epi16(sa.h[0], wc[0]);
         for (int v = 1; v < V; ++v)
             cross = _mm256_add_epi32(cross, _mm256_madd_epi16(sa.h[v], wc[v]));
-        const __m256i sign = sb.template step<Encode>(cross, b + i);
+        const __m256i sign = sb.step(cross, b + i);
         for (int v = 0; v < V; ++v)
             wc[v] = _mm256_adds_epi16(wc[v], _mm256_sign_epi16(sa.d[v], sign));
     }
@@ -681,9 +674,9 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
 void avx2::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
 {
     if (p.order == 16)
-        encode ? run_stereo<true, 1>(a, b, inShifts, n, p) : decode_stereo_pair<2>(a, b, inShifts, n, p);
+        encode ? encode_stereo<1>(a, b, inShifts, n, p) : decode_stereo_pair<2>(a, b, inShifts, n, p);
     else
-        encode ? run_stereo<true, 2>(a, b, inShifts, n, p) : decode_stereo_pair<4>(a, b, inShifts, n, p);
+        encode ? encode_stereo<2>(a, b, inShifts, n, p) : decode_stereo_pair<4>(a, b, inShifts, n, p);
 }
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
