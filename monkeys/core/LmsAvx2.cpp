@@ -319,22 +319,28 @@ __attribute__((target("avx2"))) void PairStage<B>::start(const LmsParams& p, con
     next = round;
 }
 
-// A stage of 8B taps of each's own on a channel pair, the decoder's way
-// (the same channel twice: each sample is read before either half writes
-// it, and both write the same).
+// Outputs from .. to-1 of the stage into both channels (the same channel
+// twice: each sample is read before either half writes it, and both
+// write the same).
 template <int B>
-__attribute__((target("avx2"))) void decode_pair_stage(int32_t* const* xs, const int* inShifts, int n,
-                                                       const LmsParams& p)
+__attribute__((target("avx2"), always_inline)) inline void stage_outputs(PairStage<B>& s, int32_t* x0, int32_t* x1,
+                                                                        int from, int to)
 {
-    int32_t* const x0 = xs[0];
-    int32_t* const x1 = xs[1];
-    PairStage<B> s;
-    s.start(p, inShifts);
-    for (int i = 0; i < n; ++i) {
+    for (int i = from; i < to; ++i) {
         const __m256i in = stage_step(s, pair_at(x0, x1, i, i));
         x0[i] = _mm256_cvtsi256_si32(in);
         x1[i] = _mm256_extract_epi32(in, 4);
     }
+}
+
+// A stage of 8B taps of each's own on a channel pair, the decoder's way.
+template <int B>
+__attribute__((target("avx2"))) void decode_pair_stage(int32_t* const* xs, const int* inShifts, int n,
+                                                       const LmsParams& p)
+{
+    PairStage<B> s;
+    s.start(p, inShifts);
+    stage_outputs(s, xs[0], xs[1], 0, n);
 }
 
 // The stereo stage on channels a and b (n >= 1), the decoder's way: b runs
@@ -391,11 +397,7 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     s.start(p, inShifts);
     // the first samples see a shorter past: the fixed predictor decodes
     // them as its filter does
-    for (int i = 0; i < kShortOrder; ++i) {
-        const __m256i in = stage_step(s, pair_at(x0, x1, i, i));
-        x0[i] = _mm256_cvtsi256_si32(in);
-        x1[i] = _mm256_extract_epi32(in, 4);
-    }
+    stage_outputs(s, x0, x1, 0, kShortOrder);
     lpc_decode(x0, kShortOrder, ks[0][0]);
     if (x1 != x0)  // one channel in both halves is decoded once
         lpc_decode(x1, kShortOrder, ks[1][0]);
