@@ -30,7 +30,7 @@ public:
     std::array<uint8_t, 16> finish();
 
 private:
-    void block(const uint8_t* p);
+    void blocks(const uint8_t* p, size_t n);
     uint32_t state_[4];
     uint64_t bytes_ = 0;
     uint8_t buffer_[64];

@@ -10,47 +10,44 @@ namespace monkeys::core {
 
 namespace {
 
+struct Features {
+    bool avx2 = false;
+    bool avx512vl = false;  // AVX-512 F and VL, with the OS keeping their registers
+};
+
 #if defined(MONKEYS_VECTOR_CODE) && (defined(__x86_64__) || defined(__i386__))
 // Asked directly, three leaves and the OS's register state: the compiler's
 // own probe walks every leaf it knows, and each CPUID traps to the
 // hypervisor on a virtual machine: about 5 % of a short file's decoding.
-bool have_avx2()
+Features probe()
 {
+    Features f;
     if (__get_cpuid_max(0, nullptr) < 7)
-        return false;
+        return f;
     unsigned a, b, c, d;
     __cpuid(1, a, b, c, d);
     // the AVX variants also use the carry-less multiplication; the OS
     // must save the vector registers (XSAVE on, XMM and YMM state kept)
     const bool pclmul = c & bit_PCLMUL, osxsave = c & bit_OSXSAVE, avx = c & bit_AVX;
     if (!pclmul || !osxsave || !avx)
-        return false;
+        return f;
     unsigned lo, hi;
     __asm__("xgetbv" : "=a"(lo), "=d"(hi) : "c"(0));
     if ((lo & 6) != 6)
-        return false;
+        return f;
     __cpuid_count(7, 0, a, b, c, d);
     // and the bit instructions that every AVX2 processor has too
-    return (b & bit_AVX2) && (b & bit_BMI) && (b & bit_BMI2);
+    f.avx2 = (b & bit_AVX2) && (b & bit_BMI) && (b & bit_BMI2);
+    // the mask and upper register state too, even for 128-bit forms
+    f.avx512vl = f.avx2 && (b & bit_AVX512F) && (b & bit_AVX512VL) && (lo & 0xE0) == 0xE0;
+    return f;
 }
-#endif
-
-bool detect(Isa isa)
-{
-    switch (isa) {
-    case Isa::kPortable:
-        return true;
-    case Isa::kAvx2:
-#if defined(MONKEYS_VECTOR_CODE) && (defined(__x86_64__) || defined(__i386__))
-        return have_avx2();
 #else
-        return false;
+Features probe() { return {}; }
 #endif
-    }
-    return false;
-}
 
-const bool kHaveAvx2 = detect(Isa::kAvx2);
+const Features kFeatures = probe();
+const bool kHaveAvx2 = kFeatures.avx2;
 
 void choose(Kernels& k, Stage stage, Isa isa)
 {
@@ -108,8 +105,10 @@ void choose(Kernels& k, Stage stage, Isa isa)
     case Stage::kChecksum:
 #ifdef MONKEYS_VECTOR_CODE
         k.crc32_fold = vector ? avx2::crc32_fold : nullptr;
+        k.md5_blocks = vector && kFeatures.avx512vl ? avx512::md5_blocks : nullptr;
 #else
         k.crc32_fold = nullptr;
+        k.md5_blocks = nullptr;
 #endif
         break;
     }

@@ -21,7 +21,7 @@ enum class Stage {
     kLpcRestore,       // the fixed predictor above eight taps, decoding
     kLms,              // the adaptive stages, both ways
     kMagnitude,        // what coding residuals costs, for the encoder's choices
-    kChecksum,         // the container's CRC-32
+    kChecksum,         // the container's CRC-32 and MD5
     kJoin,             // a stereo frame's channels back into WAVE data
     kSplit,            // a stereo frame's WAVE data into channels, and the mid/side choice
     kTans,             // the tANS decoder
@@ -59,6 +59,8 @@ struct Kernels {
     void (*pair_cost)(const int32_t* l, const int32_t* r, int n, int bits, uint64_t* lr, uint64_t* ms);
     // null: the table code (Checksum.cpp) does it all
     uint32_t (*crc32_fold)(uint32_t state, const uint8_t* p, size_t n);
+    // null: the portable code (Checksum.cpp)
+    void (*md5_blocks)(uint32_t* state, const uint8_t* p, size_t blocks);
     void (*tans_symbols2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
     void (*tans_symbols)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out, int n);
     bool (*tans_symbols_values2)(const TansEntry* mem, const uint8_t* base, TansCursor* c, uint16_t* out,

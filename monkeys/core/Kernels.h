@@ -1,8 +1,8 @@
 // The variants of each stage, for Cpu.cpp to choose from (private to the
 // signal coder). Each instruction set's variants live in a file of their
 // own (LpcAvx2.cpp, LmsAvx2.cpp, ResidualAvx2.cpp, ChannelsAvx2.cpp,
-// TansAvx2.cpp) beside the stage's portable code, and must give exactly
-// the portable code's results for every input.
+// TansAvx2.cpp, Md5Avx512.cpp) beside the stage's portable code, and must
+// give exactly the portable code's results for every input.
 #pragma once
 
 #include <cstddef>
@@ -104,6 +104,12 @@ void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParam
 // (ChecksumClmul.cpp); the portable code is the table in Checksum.cpp.
 uint32_t crc32_fold(uint32_t state, const uint8_t* p, size_t n);
 } // namespace avx2
+
+namespace avx512 {
+// MD5's state after the 64-byte blocks from p (Md5Avx512.cpp); the
+// portable code is in Checksum.cpp.
+void md5_blocks(uint32_t* state, const uint8_t* p, size_t blocks);
+} // namespace avx512
 #endif
 
 #undef MONKEYS_STAGE_VARIANTS

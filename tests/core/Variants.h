@@ -38,7 +38,7 @@ inline std::string stage_name(monkeys::core::Stage s)
            : s == Stage::kLpcResidual   ? "fixed predictor (encoding)"
            : s == Stage::kLpcRestore    ? "fixed predictor (decoding)"
            : s == Stage::kMagnitude     ? "residual costs"
-           : s == Stage::kChecksum      ? "CRC-32"
+           : s == Stage::kChecksum      ? "CRC-32 and MD5"
            : s == Stage::kJoin          ? "stereo joining"
            : s == Stage::kSplit         ? "stereo splitting"
            : s == Stage::kTans          ? "tANS decoder"
