@@ -474,36 +474,30 @@ __attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
     return _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0xB1));
 }
 
-// The encoder's stage of 16V taps on K channels side by side. The
-// encoder knows every input, so each piece of the frame first gets its
-// 16-bit history and update directions into arrays (the directions'
-// running mean is the only chain there); the loop then loads its windows
-// from them. The next prediction needs the weights that the sign of this
-// sample's residual gives: it is taken as the prediction with the
-// weights before the update plus that sign times the directions against
-// the history, which is exact unless the update saturates a weight, and
-// is then formed again from the saturated weights (rare). So the chain
-// from one residual to the next is a few vector steps (the residual, its
-// sign, the prediction are all in every lane), while the sums for the
-// next sample run beside it.
-template <int K, int V>
-__attribute__((target("avx2"))) void encode_small(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p)
+// The encoder's stages of 16V taps. The encoder knows every input, so
+// each piece of the frame first gets its 16-bit history and update
+// directions into arrays (the directions' running mean is the only chain
+// there); the loop then loads its windows from them. The next prediction
+// needs the weights that the sign of this sample's residual gives: it is
+// taken as the prediction with the weights before the update plus that
+// sign times the directions against the history, which is exact unless
+// the update saturates a weight, and is then formed again from the
+// saturated weights (rare). So the chain from one residual to the next is
+// a few vector steps, while the sums for the next sample run beside it.
+//
+// The pieces of n samples of K channels for the loop: each channel's
+// history and directions hold the taps' entries of the piece before
+// (zeros before the frame), then the piece's; loop(at, m, hs, ds) codes
+// samples at .. at+m-1, whose entries are hs[k][0 .. m-1] (from -16V on).
+template <int K, int V, class Loop>
+__attribute__((target("avx2"))) void encode_pieces(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                                                   Loop& loop)
 {
     constexpr int kPiece = 2048, kTaps = 16 * V;
-    // each channel's history and directions: the taps' entries of the
-    // piece before (zeros before the frame), then the piece
     alignas(32) int16_t hist[K][kTaps + kPiece + 8], dir[K][kTaps + kPiece + 8];
     Feed feeds[K];
-    __m256i w[K][V], pred[K], round[K];
-    __m128i predShift[K];
     for (int k = 0; k < K; ++k) {
-        const State st(p, inShifts[k], false);
-        feeds[k] = Feed(st);
-        for (int v = 0; v < V; ++v)
-            w[k][v] = _mm256_setzero_si256();
-        round[k] = _mm256_set1_epi32(st.round);
-        predShift[k] = _mm_cvtsi32_si128(st.predShift);
-        pred[k] = _mm256_set1_epi32(st.predict(0));
+        feeds[k] = Feed(State(p, inShifts[k], false));
         std::fill(hist[k], hist[k] + kTaps, int16_t(0));
         std::fill(dir[k], dir[k] + kTaps, int16_t(0));
     }
@@ -520,48 +514,144 @@ __attribute__((target("avx2"))) void encode_small(int32_t* const* xs, const int*
             ds[k] = dir[k] + kTaps;
         }
         feed_piece<K>(xs, at, m, feeds, hs, ds);
-        for (int i = 0; i < m; ++i) {
-            for (int k = 0; k < K; ++k) {
-                int32_t* x = xs[k] + at + i;
-                const __m256i err = _mm256_sub_epi32(_mm256_set1_epi32(*x), pred[k]);
-                *x = _mm256_cvtsi256_si32(err);
-                // the residual's sign, saturated to 16 bits, signs the directions
-                const __m256i sign = _mm256_packs_epi32(err, err);
-                __m256i h[V], next[V], byW = _mm256_setzero_si256(), byD = byW, saturated = byW;
-                for (int v = 0; v < V; ++v) {
-                    const __m256i d = LOADU(dir[k] + i + 16 * v);  // the directions against this history
-                    h[v] = LOADU(hist[k] + i + 1 + 16 * v);        // the history of the next sample
-                    const __m256i step = _mm256_sign_epi16(d, sign);
-                    next[v] = _mm256_adds_epi16(w[k][v], step);
-                    byW = _mm256_add_epi32(byW, _mm256_madd_epi16(h[v], w[k][v]));
-                    byD = _mm256_add_epi32(byD, _mm256_madd_epi16(h[v], d));
-                    saturated = _mm256_or_si256(saturated, _mm256_xor_si256(next[v], _mm256_add_epi16(w[k][v], step)));
-                }
-                __m256i dot = _mm256_add_epi32(all_sum(byW), _mm256_sign_epi32(all_sum(byD), err));
-                if (!_mm256_testz_si256(saturated, _mm256_set1_epi32(-1))) [[unlikely]] {
-                    // a weight saturated
-                    __m256i sum = _mm256_madd_epi16(h[0], next[0]);
-                    for (int v = 1; v < V; ++v)
-                        sum = _mm256_add_epi32(sum, _mm256_madd_epi16(h[v], next[v]));
-                    dot = all_sum(sum);
-                }
-                for (int v = 0; v < V; ++v)
-                    w[k][v] = next[v];
-                pred[k] = _mm256_sra_epi32(_mm256_add_epi32(dot, round[k]), predShift[k]);
-            }
-        }
+        loop(at, m, hs, ds);
     }
 }
+
+// The sum of the lanes of each half in every lane of that half.
+__attribute__((target("avx2"), always_inline)) inline __m256i half_sums(__m256i a)
+{
+    a = _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0x4E));
+    return _mm256_add_epi32(a, _mm256_shuffle_epi32(a, 0xB1));
+}
+
+// The weights w (R registers) moved by the sign of the residual err
+// against the directions d, and the next prediction's sum against the
+// history h, as said above; Sum adds up the lanes of a channel.
+template <int R, __m256i (*Sum)(__m256i)>
+__attribute__((target("avx2"), always_inline)) inline __m256i moved_sum(__m256i* w, const __m256i* h,
+                                                                       const __m256i* d, __m256i err)
+{
+    // the residual's sign, saturated to 16 bits, signs the directions
+    const __m256i sign = _mm256_packs_epi32(err, err);
+    __m256i next[R], byW = _mm256_setzero_si256(), byD = byW, saturated = byW;
+    for (int v = 0; v < R; ++v) {
+        const __m256i step = _mm256_sign_epi16(d[v], sign);
+        next[v] = _mm256_adds_epi16(w[v], step);
+        byW = _mm256_add_epi32(byW, _mm256_madd_epi16(h[v], w[v]));
+        byD = _mm256_add_epi32(byD, _mm256_madd_epi16(h[v], d[v]));
+        saturated = _mm256_or_si256(saturated, _mm256_xor_si256(next[v], _mm256_add_epi16(w[v], step)));
+    }
+    __m256i dot = _mm256_add_epi32(Sum(byW), _mm256_sign_epi32(Sum(byD), err));
+    if (!_mm256_testz_si256(saturated, _mm256_set1_epi32(-1))) [[unlikely]] {
+        // a weight saturated
+        __m256i sum = _mm256_madd_epi16(h[0], next[0]);
+        for (int v = 1; v < R; ++v)
+            sum = _mm256_add_epi32(sum, _mm256_madd_epi16(h[v], next[v]));
+        dot = Sum(sum);
+    }
+    for (int v = 0; v < R; ++v)
+        w[v] = next[v];
+    return dot;
+}
+
+// One channel: its 16V weights in V registers; the residual, its sign and
+// the prediction fill every lane.
+template <int V>
+struct EncodeOne {
+    int32_t* x;
+    __m256i weights[V], pred, round;
+    __m128i predShift;
+
+    __attribute__((target("avx2"))) EncodeOne(int32_t* x_, const LmsParams& p, int inShift) : x(x_)
+    {
+        const State st(p, inShift, false);
+        for (int v = 0; v < V; ++v)
+            weights[v] = _mm256_setzero_si256();
+        round = _mm256_set1_epi32(st.round);
+        predShift = _mm_cvtsi32_si128(st.predShift);
+        pred = _mm256_set1_epi32(st.predict(0));
+    }
+
+    __attribute__((target("avx2"))) void operator()(int at, int m, int16_t* const* hs, int16_t* const* ds)
+    {
+        const int16_t* hist = hs[0] - 16 * V;
+        const int16_t* dir = ds[0] - 16 * V;
+        __m256i w[V];  // in registers: the output stores might alias the members
+        std::copy(weights, weights + V, w);
+        for (int i = 0; i < m; ++i) {
+            int32_t* xi = x + at + i;
+            const __m256i err = _mm256_sub_epi32(_mm256_set1_epi32(*xi), pred);
+            *xi = _mm256_cvtsi256_si32(err);
+            __m256i h[V], d[V];
+            for (int v = 0; v < V; ++v) {
+                d[v] = LOADU(dir + i + 16 * v);       // the directions against this history
+                h[v] = LOADU(hist + i + 1 + 16 * v);  // the history of the next sample
+            }
+            const __m256i dot = moved_sum<V, all_sum>(w, h, d, err);
+            pred = _mm256_sra_epi32(_mm256_add_epi32(dot, round), predShift);
+        }
+        std::copy(w, w + V, weights);
+    }
+};
+
+// A channel pair as the decoder's pair stage lays it out: channel 0 in
+// the low half of every register, channel 1 in the high half, eight taps
+// of each a register, so that no sum crosses the halves.
+template <int V>
+struct EncodePair {
+    int32_t* x0;
+    int32_t* x1;
+    __m256i weights[2 * V], pred, round, predShift;
+
+    __attribute__((target("avx2"))) EncodePair(int32_t* const* xs, const LmsParams& p, const int* inShifts)
+        : x0(xs[0]), x1(xs[1])
+    {
+        const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
+        for (int v = 0; v < 2 * V; ++v)
+            weights[v] = _mm256_setzero_si256();
+        round = halves(st0.round, st1.round);
+        predShift = halves(st0.predShift, st1.predShift);
+        pred = halves(st0.predict(0), st1.predict(0));
+    }
+
+    __attribute__((target("avx2"))) void operator()(int at, int m, int16_t* const* hs, int16_t* const* ds)
+    {
+        const int16_t* h0 = hs[0] - 16 * V;
+        const int16_t* h1 = hs[1] - 16 * V;
+        const int16_t* d0 = ds[0] - 16 * V;
+        const int16_t* d1 = ds[1] - 16 * V;
+        __m256i w[2 * V];
+        std::copy(weights, weights + 2 * V, w);
+        for (int i = 0; i < m; ++i) {
+            const __m256i err = _mm256_sub_epi32(pair_at(x0 + at, x1 + at, i, i), pred);
+            x0[at + i] = _mm256_cvtsi256_si32(err);
+            x1[at + i] = _mm256_extract_epi32(err, 4);
+            __m256i h[2 * V], d[2 * V];
+            for (int v = 0; v < 2 * V; ++v) {
+                d[v] = _mm256_loadu2_m128i((const __m128i*)(d1 + i + 8 * v), (const __m128i*)(d0 + i + 8 * v));
+                h[v] = _mm256_loadu2_m128i((const __m128i*)(h1 + i + 1 + 8 * v), (const __m128i*)(h0 + i + 1 + 8 * v));
+            }
+            const __m256i dot = moved_sum<2 * V, half_sums>(w, h, d, err);
+            pred = _mm256_srav_epi32(_mm256_add_epi32(dot, round), predShift);
+        }
+        std::copy(w, w + 2 * V, weights);
+    }
+};
 
 template <bool Encode, int V>
 void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     int c = 0;
     if constexpr (Encode) {
-        for (; c + 2 <= count; c += 2)
-            encode_small<2, V>(xs + c, inShifts + c, n, p);
-        if (c < count)
-            encode_small<1, V>(xs + c, inShifts + c, n, p);
+        for (; c + 2 <= count; c += 2) {
+            EncodePair<V> pair(xs + c, p, inShifts + c);
+            encode_pieces<2, V>(xs + c, inShifts + c, n, p, pair);
+        }
+        if (c < count) {
+            EncodeOne<V> one(xs[c], p, inShifts[c]);
+            encode_pieces<1, V>(xs + c, inShifts + c, n, p, one);
+        }
         return;
     }
     for (; c + 2 <= count; c += 2)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "Lms.h"
@@ -104,9 +105,10 @@ TEST(Predictor, SingleChannelCallMatchesTheChannelsCall)
 }
 
 // The adaptive stages have vector paths by order (registers up to 32
-// taps, unrolled runs of 64, a tail of 16) and by how large the update
-// directions can grow, and the encoder's takes a path of its own where a
-// weight saturates; each must give the portable code's bits.
+// taps, unrolled runs of 64, a tail of 16), by how large the update
+// directions can grow, and for a channel alone or a pair, and the
+// encoder's take a path of their own where a weight saturates; each must
+// give the portable code's bits.
 TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 {
     if (!isa_available(Isa::kAvx2))
@@ -116,25 +118,37 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
         for (int dirBits : {0, 2, 4, 5, 10})
             for (int bits : {16, 24}) {
                 LmsParams p{order, 14, dirBits};
-                // a tone under noise, long enough to slide the history
+                // tones under noise, long enough to slide the history
                 // window; at 24 bits unscaled for the smallest stage, so
                 // that its 16-bit history saturates and no weight within
                 // 16 bits predicts the input
                 const int inShift = bits == 16 || order == 16 ? 0 : 8;
-                std::vector<int32_t> x = samples(9000, bits - 4, rng);
-                for (size_t i = 0; i < x.size(); ++i)
-                    x[i] += int32_t(std::lround(std::sin(double(i) * 0.05) * double(1 << (bits - 2))));
-                std::vector<int32_t> vec = x, port = x;
-                lms_encode(vec.data(), int(vec.size()), p, inShift);
-                {
-                    coretest::OnIsa on(Isa::kPortable);
-                    lms_encode(port.data(), int(port.size()), p, inShift);
-                    ASSERT_EQ(vec, port) << "encoder, order " << order << ", direction bits " << dirBits;
-                    lms_decode(port.data(), int(port.size()), p, inShift);
+                const int inShifts[2] = {inShift, inShift + 1};
+                std::vector<std::vector<int32_t>> x;
+                for (double step : {0.05, 0.011}) {
+                    x.push_back(samples(9000, bits - 4, rng));
+                    for (size_t i = 0; i < x.back().size(); ++i)
+                        x.back()[i] += int32_t(std::lround(std::sin(double(i) * step) * double(1 << (bits - 2))));
                 }
-                lms_decode(vec.data(), int(vec.size()), p, inShift);
-                ASSERT_EQ(vec, x) << "vector decoder, order " << order << ", direction bits " << dirBits;
-                ASSERT_EQ(port, x) << "portable decoder, order " << order << ", direction bits " << dirBits;
+                const int n = int(x[0].size());
+                auto ptrs = [](std::vector<std::vector<int32_t>>& v) {
+                    return std::vector<int32_t*>{v[0].data(), v[1].data()};
+                };
+                for (int count : {1, 2}) {
+                    const std::string what = std::to_string(count) + " channel(s), order " + std::to_string(order) +
+                                             ", direction bits " + std::to_string(dirBits);
+                    std::vector<std::vector<int32_t>> vec = x, port = x;
+                    lms_encode(ptrs(vec).data(), inShifts, count, n, p);
+                    {
+                        coretest::OnIsa on(Isa::kPortable);
+                        lms_encode(ptrs(port).data(), inShifts, count, n, p);
+                        ASSERT_EQ(vec, port) << "encoder, " << what;
+                        lms_decode(ptrs(port).data(), inShifts, count, n, p);
+                    }
+                    lms_decode(ptrs(vec).data(), inShifts, count, n, p);
+                    ASSERT_EQ(vec, x) << "vector decoder, " << what;
+                    ASSERT_EQ(port, x) << "portable decoder, " << what;
+                }
             }
 }
 
