@@ -141,6 +141,23 @@ bool join_channels(const FrameFormat& f, const Header& h, int blocks, int32_t* c
             }
         }
         bool inside = true;
+        if constexpr (std::is_same_v<Samples, Pcm<2>>) {
+            // each pair's blocks as stereo WAVE words in place of its first
+            // channel, then the words side by side
+            for (int pr = 0; pr < pairs; ++pr) {
+                int32_t low, high;
+                kernels().join_stereo(xs[2 * pr], xs[2 * pr + 1], blocks, is_mid_side(h, pr), 2,
+                                      reinterpret_cast<uint8_t*>(xs[2 * pr]), &low, &high);
+                inside &= low >= lo && high <= hi;
+            }
+            if (!inside)
+                return false;
+            uint8_t* to = out.p;
+            for (int i = 0; i < blocks; ++i)
+                for (int pr = 0; pr < pairs; ++pr, to += 4)
+                    std::memcpy(to, xs[2 * pr] + i, 4);
+            return true;
+        }
         for (int pr = 0; pr < pairs; ++pr)
             inside &= is_mid_side(h, pr) ? settle_pair<true>(xs[2 * pr], xs[2 * pr + 1], blocks, lo, hi)
                                          : settle_pair<false>(xs[2 * pr], xs[2 * pr + 1], blocks, lo, hi);

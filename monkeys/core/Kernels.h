@@ -40,7 +40,8 @@ constexpr int kAutocorrelationPad = 40;
 //   as left and right or (midSide) as mid and side, into out as WAVE data
 //   stores them, width (2 or 3) bytes a sample (the bytes of a sample out
 //   of that range are unspecified); *low, *high: the least and the
-//   largest sample, and 0.
+//   largest sample, and 0. At width 2, out may be a: block i's four bytes
+//   replace a[i].
 // split_stereo: n blocks of stereo WAVE data, width (2 or 3) bytes a
 //   sample, into planes a (left) and b (right), sign-extended; any[0],
 //   any[1]: the bitwise or of each channel's samples.

@@ -585,11 +585,18 @@ TEST(FrameCodecDamage, AbsurdParametersRefused)
 
 TEST(FrameCodecDamage, OutOfRangeSamplesRefused)
 {
-    // a 24-bit frame read as 16-bit decodes to values a 16-bit file cannot hold
-    Signal s = tones(2, 24, 2000, 0.9);
-    std::vector<uint8_t> good = encode(s, 2000);
-    std::vector<int32_t> back(s.samples.size());
-    EXPECT_FALSE(monkeys::decode_frame({2, 16, 2000}, good.data(), good.size(), s.blocks(), back.data()));
+    // a 24-bit frame read as 16-bit decodes to values a 16-bit file cannot
+    // hold: refused as samples and as WAVE data, a pair alone or several
+    for (int channels : {2, 6}) {
+        Signal s = tones(channels, 24, 2000, 0.9);
+        std::vector<uint8_t> good = encode(s, 2000);
+        std::vector<int32_t> back(s.samples.size());
+        EXPECT_FALSE(monkeys::decode_frame({channels, 16, 2000}, good.data(), good.size(), s.blocks(), back.data()))
+            << channels << " channels";
+        std::vector<uint8_t> pcm(s.samples.size() * 2);
+        EXPECT_FALSE(monkeys::decode_frame({channels, 16, 2000}, good.data(), good.size(), s.blocks(), pcm.data()))
+            << channels << " channels, WAVE data";
+    }
 }
 
 } // namespace
