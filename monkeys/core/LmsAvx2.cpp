@@ -22,100 +22,6 @@ __attribute__((target("avx2"))) inline int32_t hsum(__m256i a)
 
 #define LOADU(p) _mm256_loadu_si256((const __m256i*)(p))
 
-// Shifts the 16 lanes down by one; the lowest lane of in enters at the top.
-__attribute__((target("avx2"))) inline __m256i shift_in(__m256i v, __m256i in)
-{
-    return _mm256_alignr_epi8(_mm256_permute2x128_si256(v, in, 0x21), v, 2);
-}
-
-// One sample of one channel of a small filter (V registers of taps) in
-// registers, the encoder's way: acc (sums of other taps, if any) plus the
-// weights against the history form the prediction; the residual goes to
-// *x, the weights move, the input enters history and directions. Returns
-// the residual's sign in every 16-bit lane.
-template <int V>
-__attribute__((target("avx2"), always_inline)) inline __m256i small_step(__m256i* w, __m256i* h, __m256i* d,
-                                                                          __m256i acc, __m256i round,
-                                                                          __m128i predShift, __m128i inShift,
-                                                                          Feed& feed, int32_t* x)
-{
-    const __m256i zero = _mm256_setzero_si256();
-    for (int v = 0; v < V; ++v)
-        acc = _mm256_add_epi32(acc, _mm256_madd_epi16(h[v], w[v]));
-    // the sum in every lane
-    acc = _mm256_add_epi32(acc, _mm256_permute2x128_si256(acc, acc, 0x01));
-    acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0x4E));
-    acc = _mm256_add_epi32(acc, _mm256_shuffle_epi32(acc, 0xB1));
-    const __m256i pred = _mm256_sra_epi32(_mm256_add_epi32(acc, round), predShift);
-    const __m256i in = _mm256_set1_epi32(*x);
-    const __m256i err = _mm256_sub_epi32(in, pred);
-    __m256i sign = _mm256_sub_epi32(_mm256_cmpgt_epi32(zero, err), _mm256_cmpgt_epi32(err, zero));
-    sign = _mm256_packs_epi32(sign, sign);
-    for (int v = 0; v < V; ++v)
-        w[v] = _mm256_adds_epi16(w[v], _mm256_sign_epi16(d[v], sign));
-    __m256i hv = _mm256_sra_epi32(in, inShift);
-    hv = _mm256_packs_epi32(hv, hv);
-    const int32_t inScalar = _mm256_cvtsi256_si32(in);
-    *x = _mm256_cvtsi256_si32(err);
-    int16_t hn, dn;
-    feed(inScalar, hn, dn);
-    const __m256i dv = _mm256_castsi128_si256(_mm_cvtsi32_si128(uint16_t(dn)));
-    for (int v = 0; v + 1 < V; ++v) {
-        h[v] = shift_in(h[v], h[v + 1]);
-        d[v] = shift_in(d[v], d[v + 1]);
-    }
-    h[V - 1] = shift_in(h[V - 1], hv);
-    d[V - 1] = shift_in(d[V - 1], dv);
-    return sign;
-}
-
-// The registers of a small filter on one channel.
-template <int V>
-struct SmallState {
-    Feed feed;
-    __m256i w[V], h[V], d[V], round;
-    __m128i predShift, inShift;
-    __attribute__((target("avx2"))) void start(const LmsParams& p, int shift)
-    {
-        const State st(p, shift, false);
-        feed = Feed(st);
-        round = _mm256_set1_epi32(st.round);
-        predShift = _mm_cvtsi32_si128(st.predShift);
-        inShift = _mm_cvtsi32_si128(shift);
-        for (int v = 0; v < V; ++v)
-            w[v] = h[v] = d[v] = _mm256_setzero_si256();
-    }
-    __attribute__((target("avx2"), always_inline)) __m256i step(__m256i acc, int32_t* x)
-    {
-        return small_step<V>(w, h, d, acc, round, predShift, inShift, feed, x);
-    }
-};
-
-// The encoder's stereo stage (orders 16 and 32) in registers: a first,
-// then b from its own window and a's window as it stands after a's
-// current input, the cross weights moved by a's directions of that
-// window. (The decoder's is decode_stereo_pair.)
-template <int V>
-__attribute__((target("avx2"))) void encode_stereo(int32_t* a, int32_t* b, const int* inShifts, int n,
-                                                const LmsParams& p)
-{
-    SmallState<V> sa, sb;
-    sa.start(p, inShifts[0]);
-    sb.start(p, inShifts[1]);
-    __m256i wc[V];
-    for (int v = 0; v < V; ++v)
-        wc[v] = _mm256_setzero_si256();
-    for (int i = 0; i < n; ++i) {
-        sa.step(_mm256_setzero_si256(), a + i);
-        __m256i cross = _mm256_madd_epi16(sa.h[0], wc[0]);
-        for (int v = 1; v < V; ++v)
-            cross = _mm256_add_epi32(cross, _mm256_madd_epi16(sa.h[v], wc[v]));
-        const __m256i sign = sb.step(cross, b + i);
-        for (int v = 0; v < V; ++v)
-            wc[v] = _mm256_adds_epi16(wc[v], _mm256_sign_epi16(sa.d[v], sign));
-    }
-}
-
 // Long filters stream weights, directions and history from memory, four
 // loads and a store per sixteen taps. Small directions (at most 64, as
 // the long stages use) are kept a second time as bytes, which takes a
@@ -486,20 +392,21 @@ __attribute__((target("avx2"))) inline __m256i all_sum(__m256i a)
 // a few vector steps, while the sums for the next sample run beside it.
 //
 // The pieces of n samples of K channels for the loop: each channel's
-// history and directions hold the taps' entries of the piece before
-// (zeros before the frame), then the piece's; loop(at, m, hs, ds) codes
-// samples at .. at+m-1, whose entries are hs[k][0 .. m-1] (from -16V on).
+// history and directions hold the taps' entries of the piece before and
+// one more (zeros before the frame), then the piece's; loop(at, m, hs,
+// ds) codes samples at .. at+m-1, whose entries are hs[k][0 .. m-1]
+// (from -16V - 1 on).
 template <int K, int V, class Loop>
 __attribute__((target("avx2"))) void encode_pieces(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
                                                    Loop& loop)
 {
-    constexpr int kPiece = 2048, kTaps = 16 * V;
-    alignas(32) int16_t hist[K][kTaps + kPiece + 8], dir[K][kTaps + kPiece + 8];
+    constexpr int kPiece = 2048, kPast = 16 * V + 8;  // the taps' entries and one more, aligned
+    alignas(32) int16_t hist[K][kPast + kPiece + 8], dir[K][kPast + kPiece + 8];
     Feed feeds[K];
     for (int k = 0; k < K; ++k) {
         feeds[k] = Feed(State(p, inShifts[k], false));
-        std::fill(hist[k], hist[k] + kTaps, int16_t(0));
-        std::fill(dir[k], dir[k] + kTaps, int16_t(0));
+        std::fill(hist[k], hist[k] + kPast, int16_t(0));
+        std::fill(dir[k], dir[k] + kPast, int16_t(0));
     }
     for (int at = 0; at < n; at += kPiece) {
         const int m = std::min(kPiece, n - at);
@@ -507,11 +414,11 @@ __attribute__((target("avx2"))) void encode_pieces(int32_t* const* xs, const int
         int16_t* ds[K];
         for (int k = 0; k < K; ++k) {
             if (at > 0) {
-                std::memcpy(hist[k], hist[k] + kPiece, kTaps * sizeof(int16_t));
-                std::memcpy(dir[k], dir[k] + kPiece, kTaps * sizeof(int16_t));
+                std::memcpy(hist[k], hist[k] + kPiece, kPast * sizeof(int16_t));
+                std::memcpy(dir[k], dir[k] + kPiece, kPast * sizeof(int16_t));
             }
-            hs[k] = hist[k] + kTaps;
-            ds[k] = dir[k] + kTaps;
+            hs[k] = hist[k] + kPast;
+            ds[k] = dir[k] + kPast;
         }
         feed_piece<K>(xs, at, m, feeds, hs, ds);
         loop(at, m, hs, ds);
@@ -597,22 +504,29 @@ struct EncodeOne {
 
 // A channel pair as the decoder's pair stage lays it out: channel 0 in
 // the low half of every register, channel 1 in the high half, eight taps
-// of each a register, so that no sum crosses the halves.
-template <int V>
+// of each a register, so that no sum crosses the halves. Each step first
+// moves the weights by the sign of the residual before, so that the
+// windows it needs end at the sample it codes. With Cross, the stereo
+// stage: channel 1's prediction also takes channel 0's window up to the
+// current sample against weights of its own (registers 2V on, whose low
+// half stays 0), moved by channel 1's signs and channel 0's directions of
+// the window before.
+template <int V, bool Cross>
 struct EncodePair {
+    static constexpr int kRegisters = Cross ? 4 * V : 2 * V;
     int32_t* x0;
     int32_t* x1;
-    __m256i weights[2 * V], pred, round, predShift;
+    __m256i weights[kRegisters], last, round, predShift;
 
     __attribute__((target("avx2"))) EncodePair(int32_t* const* xs, const LmsParams& p, const int* inShifts)
         : x0(xs[0]), x1(xs[1])
     {
         const State st0(p, inShifts[0], false), st1(p, inShifts[1], false);
-        for (int v = 0; v < 2 * V; ++v)
+        for (int v = 0; v < kRegisters; ++v)
             weights[v] = _mm256_setzero_si256();
+        last = _mm256_setzero_si256();  // no residual before the first: no move
         round = halves(st0.round, st1.round);
         predShift = halves(st0.predShift, st1.predShift);
-        pred = halves(st0.predict(0), st1.predict(0));
     }
 
     __attribute__((target("avx2"))) void operator()(int at, int m, int16_t* const* hs, int16_t* const* ds)
@@ -621,21 +535,29 @@ struct EncodePair {
         const int16_t* h1 = hs[1] - 16 * V;
         const int16_t* d0 = ds[0] - 16 * V;
         const int16_t* d1 = ds[1] - 16 * V;
-        __m256i w[2 * V];
-        std::copy(weights, weights + 2 * V, w);
+        __m256i w[kRegisters];  // in registers: the output stores might alias the members
+        std::copy(weights, weights + kRegisters, w);
+        __m256i err = last;
         for (int i = 0; i < m; ++i) {
-            const __m256i err = _mm256_sub_epi32(pair_at(x0 + at, x1 + at, i, i), pred);
+            __m256i h[kRegisters], d[kRegisters];
+            for (int v = 0; v < 2 * V; ++v) {
+                // this sample's history, the directions of the one before
+                h[v] = _mm256_loadu2_m128i((const __m128i*)(h1 + i + 8 * v), (const __m128i*)(h0 + i + 8 * v));
+                d[v] = _mm256_loadu2_m128i((const __m128i*)(d1 + i - 1 + 8 * v), (const __m128i*)(d0 + i - 1 + 8 * v));
+                if constexpr (Cross) {
+                    const __m256i zero = _mm256_setzero_si256();
+                    h[2 * V + v] = _mm256_inserti128_si256(zero, _mm_loadu_si128((const __m128i*)(h0 + i + 1 + 8 * v)), 1);
+                    d[2 * V + v] = _mm256_inserti128_si256(zero, _mm_loadu_si128((const __m128i*)(d0 + i + 8 * v)), 1);
+                }
+            }
+            const __m256i dot = moved_sum<kRegisters, half_sums>(w, h, d, err);
+            err = _mm256_sub_epi32(pair_at(x0 + at, x1 + at, i, i),
+                                   _mm256_srav_epi32(_mm256_add_epi32(dot, round), predShift));
             x0[at + i] = _mm256_cvtsi256_si32(err);
             x1[at + i] = _mm256_extract_epi32(err, 4);
-            __m256i h[2 * V], d[2 * V];
-            for (int v = 0; v < 2 * V; ++v) {
-                d[v] = _mm256_loadu2_m128i((const __m128i*)(d1 + i + 8 * v), (const __m128i*)(d0 + i + 8 * v));
-                h[v] = _mm256_loadu2_m128i((const __m128i*)(h1 + i + 1 + 8 * v), (const __m128i*)(h0 + i + 1 + 8 * v));
-            }
-            const __m256i dot = moved_sum<2 * V, half_sums>(w, h, d, err);
-            pred = _mm256_srav_epi32(_mm256_add_epi32(dot, round), predShift);
         }
-        std::copy(w, w + 2 * V, weights);
+        std::copy(w, w + kRegisters, weights);
+        last = err;
     }
 };
 
@@ -645,7 +567,7 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
     int c = 0;
     if constexpr (Encode) {
         for (; c + 2 <= count; c += 2) {
-            EncodePair<V> pair(xs + c, p, inShifts + c);
+            EncodePair<V, false> pair(xs + c, p, inShifts + c);
             encode_pieces<2, V>(xs + c, inShifts + c, n, p, pair);
         }
         if (c < count) {
@@ -765,10 +687,18 @@ void avx2::lms(bool encode, int32_t* const* xs, const int* inShifts, int count, 
 
 void avx2::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p)
 {
-    if (p.order == 16)
-        encode ? encode_stereo<1>(a, b, inShifts, n, p) : decode_stereo_pair<2>(a, b, inShifts, n, p);
-    else
-        encode ? encode_stereo<2>(a, b, inShifts, n, p) : decode_stereo_pair<4>(a, b, inShifts, n, p);
+    int32_t* const xs[2] = {a, b};
+    if (encode && p.order == 16) {
+        EncodePair<1, true> pair(xs, p, inShifts);
+        encode_pieces<2, 1>(xs, inShifts, n, p, pair);
+    } else if (encode) {
+        EncodePair<2, true> pair(xs, p, inShifts);
+        encode_pieces<2, 2>(xs, inShifts, n, p, pair);
+    } else if (p.order == 16) {
+        decode_stereo_pair<2>(a, b, inShifts, n, p);
+    } else {
+        decode_stereo_pair<4>(a, b, inShifts, n, p);
+    }
 }
 
 void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
