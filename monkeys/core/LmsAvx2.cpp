@@ -668,6 +668,8 @@ void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsPar
         return run_small<Encode, 1>(xs, inShifts, count, n, p);
     if (p.order == 32)
         return run_small<Encode, 2>(xs, inShifts, count, n, p);
+    if (p.order == 48)
+        return run_small<Encode, 3>(xs, inShifts, count, n, p);
     if (!Encode) {
         for (int c = 0; c < count; ++c)
             decode_long(xs[c], n, p, inShifts[c]);

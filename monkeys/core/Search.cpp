@@ -25,7 +25,7 @@ struct Way {
 constexpr Way kWays[] = {
     {{kTans, 8, 1, {{16, 12, 4}}}, true},
     {{kTans, 32, 1, {{16, 12, 4}}}, true},
-    {{kTans, 24, 3, {{16, 14, 4, kStereo}, {32, 13, 4}, {16, 12, 4}}}, false},
+    {{kTans, 24, 3, {{16, 14, 4, kStereo}, {48, 14, 4}, {16, 12, 4}}}, false},
     {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false},
 };
 
