@@ -22,69 +22,6 @@ __attribute__((target("avx2"))) inline int32_t hsum(__m256i a)
 
 #define LOADU(p) _mm256_loadu_si256((const __m256i*)(p))
 
-// Long filters stream weights, directions and history from memory, four
-// loads and a store per sixteen taps. Small directions (at most 64, as
-// the long stages use) are kept a second time as bytes, which takes a
-// quarter of that traffic away.
-template <bool Encode, bool Narrow>
-__attribute__((target("avx2"))) void run_avx2(int32_t* x, int n, const LmsParams& p, int inShift)
-{
-    State st(p, inShift);
-    const int order = st.order;
-    int16_t* w = st.w;
-    thread_local std::vector<int8_t> narrow;
-    if (Narrow)
-        narrow.assign(size_t(st.window) + 32, 0);
-    __m256i sign = _mm256_setzero_si256();
-    const int8_t* dir8 = narrow.data();
-#define DIRS(at) (Narrow ? _mm256_cvtepi8_epi16(_mm_loadu_si128((const __m128i*)(dir8 + (at)))) : LOADU(st.dir + (at)))
-    for (int i = 0; i < n; ++i) {
-        if (st.slide_if_full() && Narrow)
-            std::memmove(narrow.data(), narrow.data() + st.window - (order + 1), size_t(order + 1));
-        const int d = st.pos - 1 - order;
-        const int16_t* h = st.hist + st.pos - order;
-        __m256i a0 = _mm256_setzero_si256(), a1 = _mm256_setzero_si256();
-        int j0 = 0;
-        if (order >= 64) {
-            __m256i a2 = _mm256_setzero_si256(), a3 = _mm256_setzero_si256();
-            for (; j0 + 64 <= order; j0 += 64) {
-                __m256i w0 = _mm256_adds_epi16(LOADU(w + j0), _mm256_sign_epi16(DIRS(d + j0), sign));
-                __m256i w1 = _mm256_adds_epi16(LOADU(w + j0 + 16), _mm256_sign_epi16(DIRS(d + j0 + 16), sign));
-                __m256i w2 = _mm256_adds_epi16(LOADU(w + j0 + 32), _mm256_sign_epi16(DIRS(d + j0 + 32), sign));
-                __m256i w3 = _mm256_adds_epi16(LOADU(w + j0 + 48), _mm256_sign_epi16(DIRS(d + j0 + 48), sign));
-                _mm256_storeu_si256((__m256i*)(w + j0), w0);
-                _mm256_storeu_si256((__m256i*)(w + j0 + 16), w1);
-                _mm256_storeu_si256((__m256i*)(w + j0 + 32), w2);
-                _mm256_storeu_si256((__m256i*)(w + j0 + 48), w3);
-                a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(LOADU(h + j0), w0));
-                a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(LOADU(h + j0 + 16), w1));
-                a2 = _mm256_add_epi32(a2, _mm256_madd_epi16(LOADU(h + j0 + 32), w2));
-                a3 = _mm256_add_epi32(a3, _mm256_madd_epi16(LOADU(h + j0 + 48), w3));
-            }
-            a0 = _mm256_add_epi32(a0, a2);
-            a1 = _mm256_add_epi32(a1, a3);
-        }
-        for (int j = j0; j < order; j += 32) {
-            if (j + 32 > order) {
-                __m256i w0 = _mm256_adds_epi16(LOADU(w + j), _mm256_sign_epi16(DIRS(d + j), sign));
-                _mm256_storeu_si256((__m256i*)(w + j), w0);
-                a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(LOADU(h + j), w0));
-                break;
-            }
-            __m256i w0 = _mm256_adds_epi16(LOADU(w + j), _mm256_sign_epi16(DIRS(d + j), sign));
-            __m256i w1 = _mm256_adds_epi16(LOADU(w + j + 16), _mm256_sign_epi16(DIRS(d + j + 16), sign));
-            _mm256_storeu_si256((__m256i*)(w + j), w0);
-            _mm256_storeu_si256((__m256i*)(w + j + 16), w1);
-            a0 = _mm256_add_epi32(a0, _mm256_madd_epi16(LOADU(h + j), w0));
-            a1 = _mm256_add_epi32(a1, _mm256_madd_epi16(LOADU(h + j + 16), w1));
-        }
-        sign = _mm256_set1_epi16(int16_t(step<Encode>(st, x + i, hsum(_mm256_add_epi32(a0, a1)))));
-        if constexpr (Narrow)
-            narrow[size_t(st.pos - 1)] = int8_t(st.dir[st.pos - 1]);
-    }
-#undef DIRS
-}
-
 // One stage of 16 or 32 taps on two channels (then, for FAST, the fixed
 // predictor of order at most eight on each).
 //
@@ -587,77 +524,156 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
     }
 }
 
-// The decoder's long filters, two samples a pass over the weights. The
-// decoder knows every residual before it starts, so both samples' update
-// signs are known: the pass applies both updates, forms the first
+// Long filters stream weights, directions and history from memory.
+//
+// The encoder knows every input, so a frame's 16-bit history and update
+// directions are made first (feed_piece, a piece at a time) and the loop
+// loads its windows from arrays it never writes: only the weights and the
+// residual's sign go from one sample to the next.
+// Sixteen weights moved by sign times their directions, stored, and their
+// products with the history summed in pairs.
+__attribute__((target("avx2"), always_inline)) inline __m256i moved_taps(int16_t* w, const int16_t* d,
+                                                                        const int16_t* h, __m256i sign)
+{
+    const __m256i wj = _mm256_adds_epi16(LOADU(w), _mm256_sign_epi16(LOADU(d), sign));
+    _mm256_storeu_si256((__m256i*)w, wj);
+    return _mm256_madd_epi16(LOADU(h), wj);
+}
+
+__attribute__((target("avx2"))) void encode_long(int32_t* x, int n, const LmsParams& p, int inShift)
+{
+    const State st(p, inShift, false);
+    const int order = st.order;
+    const int past = order + 16;  // zeros before the frame's entries
+    const size_t room = size_t(past) + size_t(n) + 16;
+    thread_local std::vector<int16_t> store;
+    store.resize(2 * room + size_t(order));
+    int16_t* hist = store.data();
+    int16_t* dir = hist + room;
+    int16_t* w = dir + room;
+    std::fill(hist, hist + past, int16_t(0));
+    std::fill(dir, dir + past, int16_t(0));
+    std::fill(w, w + order, int16_t(0));
+    Feed feed(st);
+    for (int at = 0; at < n; at += 2048) {
+        int16_t* hs = hist + past + at;
+        int16_t* ds = dir + past + at;
+        feed_piece<1>(&x, at, std::min(2048, n - at), &feed, &hs, &ds);
+    }
+    __m256i sign = _mm256_setzero_si256();
+    for (int i = 0; i < n; ++i) {
+        const int16_t* h = hist + past + i - order;  // inputs i - order .. i - 1
+        const int16_t* d = dir + past + i - 1 - order;  // the last sample's window
+        __m256i a0 = _mm256_setzero_si256(), a1 = a0;
+        int j = 0;
+        for (; j + 32 <= order; j += 32) {
+            a0 = _mm256_add_epi32(a0, moved_taps(w + j, d + j, h + j, sign));
+            a1 = _mm256_add_epi32(a1, moved_taps(w + j + 16, d + j + 16, h + j + 16, sign));
+        }
+        if (j < order)
+            a0 = _mm256_add_epi32(a0, moved_taps(w + j, d + j, h + j, sign));
+        const int32_t dot = hsum(_mm256_add_epi32(a0, a1));
+        const int32_t err = int32_t(uint32_t(x[i]) - uint32_t(st.predict(dot)));
+        x[i] = err;
+        sign = _mm256_set1_epi16(int16_t((err > 0) - (err < 0)));
+    }
+}
+
+// The decoder's long filters, two samples a pass over the weights, two
+// channels side by side so that one's chain runs while the other waits.
+// The decoder knows every residual before it starts, so both samples'
+// update signs are known: the pass applies both updates, forms the first
 // sample's sum and the second's over all but its newest history entry
 // (which is zero in the window meanwhile), and stores the weights once.
-// Each update adds the directions or their negations (kept beside them)
-// or nothing, as its sign says, so no multiply by the sign is needed.
-__attribute__((target("avx2"))) void decode_long(int32_t* x, int n, const LmsParams& p, int inShift)
-{
-    State st(p, inShift);
-    const int order = st.order;
-    int16_t* w = st.w;
-    thread_local std::vector<int16_t> negatives;
-    negatives.assign(size_t(st.window) + 32, 0);
-    int16_t* neg = negatives.data();
-    static const int16_t kZeros[kMaxOrder] = {};
-    auto directions = [&](int sign, int at) -> const int16_t* {
-        return sign > 0 ? st.dir + at : sign < 0 ? neg + at : kZeros;
-    };
-    auto push = [&](int32_t in) {
-        st.push(in);
-        neg[st.pos - 1] = int16_t(-st.dir[st.pos - 1]);
-    };
-    auto sign_of = [](int32_t v) { return (v > 0) - (v < 0); };
-    // room for the next pushes: the windows slide back (the negations too)
-    auto slide = [&](int pushes) {
-        if (st.pos + pushes <= st.window)
-            return;
-        const int keep = order + 1, from = st.pos - keep;
-        std::memmove(st.hist, st.hist + from, size_t(keep) * sizeof(int16_t));
-        std::memmove(st.dir, st.dir + from, size_t(keep) * sizeof(int16_t));
-        std::memmove(neg, neg + from, size_t(keep) * sizeof(int16_t));
-        st.pos = keep;
-    };
-    int sign = 0;  // of the residual before sample i
-    int i = 0;
-    for (; i + 2 <= n; i += 2) {
-        slide(2);
-        const int pos = st.pos;
+struct LongDecoder {
+    State st;
+    int32_t* x;
+    int sign = 0;  // of the residual before the next sample
+
+    LongDecoder(int32_t* x_, const LmsParams& p, int inShift, int16_t* store) : st(p, inShift, false), x(x_)
+    {
+        st.hist = store;
+        st.dir = store + st.window;
+        st.w = st.dir + st.window;
+    }
+    static size_t room(const LmsParams& p) { return 3 * size_t(p.order + kSlack) + 32; }
+
+    __attribute__((target("avx2"), always_inline)) void pass(int i)
+    {
+        if (st.pos + 2 > st.window) {
+            const int keep = st.order + 1, from = st.pos - keep;
+            std::memmove(st.hist, st.hist + from, size_t(keep) * sizeof(int16_t));
+            std::memmove(st.dir, st.dir + from, size_t(keep) * sizeof(int16_t));
+            st.pos = keep;
+        }
+        const int pos = st.pos, order = st.order;
         const int16_t* h = st.hist + pos - order;
+        const int16_t* d = st.dir + pos - 1 - order;
+        int16_t* w = st.w;
         st.hist[pos] = 0;
-        const int16_t* da = directions(sign, pos - 1 - order);
-        const int16_t* db = directions(sign_of(x[i]), pos - order);
+        const __m256i sa = _mm256_set1_epi16(int16_t(sign));
+        const __m256i sb = _mm256_set1_epi16(int16_t((x[i] > 0) - (x[i] < 0)));
         __m256i a = _mm256_setzero_si256(), b = a;
         for (int j = 0; j < order; j += 16) {
-            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(da + j));
+            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), _mm256_sign_epi16(LOADU(d + j), sa));
             a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
-            const __m256i w2 = _mm256_adds_epi16(w1, LOADU(db + j));
+            const __m256i w2 = _mm256_adds_epi16(w1, _mm256_sign_epi16(LOADU(d + j + 1), sb));
             b = _mm256_add_epi32(b, _mm256_madd_epi16(LOADU(h + j + 1), w2));
             _mm256_storeu_si256((__m256i*)(w + j), w2);
         }
         const int32_t in0 = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
         x[i] = in0;
-        push(in0);
+        st.push(in0);
         const uint32_t dot = uint32_t(hsum(b)) + uint32_t(int32_t(w[order - 1]) * st.hist[pos]);
-        sign = sign_of(x[i + 1]);
-        const int32_t in1 = int32_t(uint32_t(x[i + 1]) + uint32_t(st.predict(int32_t(dot))));
-        x[i + 1] = in1;
-        push(in1);
+        sign = (x[i + 1] > 0) - (x[i + 1] < 0);
+        x[i + 1] = int32_t(uint32_t(x[i + 1]) + uint32_t(st.predict(int32_t(dot))));
+        st.push(x[i + 1]);
     }
-    if (i < n) {  // the last sample alone
-        slide(1);
-        const int16_t* d = directions(sign, st.pos - 1 - order);
-        const int16_t* h = st.hist + st.pos - order;
+
+    __attribute__((target("avx2"))) void last(int i)  // the last sample alone
+    {
+        st.slide_if_full();
+        const int16_t* d = st.dir + st.pos - 1 - st.order;
+        const int16_t* h = st.hist + st.pos - st.order;
+        const __m256i s = _mm256_set1_epi16(int16_t(sign));
         __m256i a = _mm256_setzero_si256();
-        for (int j = 0; j < order; j += 16) {
-            const __m256i w1 = _mm256_adds_epi16(LOADU(w + j), LOADU(d + j));
+        for (int j = 0; j < st.order; j += 16) {
+            const __m256i w1 = _mm256_adds_epi16(LOADU(st.w + j), _mm256_sign_epi16(LOADU(d + j), s));
             a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
-            _mm256_storeu_si256((__m256i*)(w + j), w1);
+            _mm256_storeu_si256((__m256i*)(st.w + j), w1);
         }
         x[i] = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
+    }
+};
+
+__attribute__((target("avx2"))) void decode_long(int32_t* const* xs, const int* inShifts, int count, int n,
+                                                 const LmsParams& p)
+{
+    thread_local std::vector<int16_t> store;
+    const size_t room = LongDecoder::room(p);
+    store.assign(2 * room, 0);
+    int c = 0;
+    for (; c + 2 <= count; c += 2) {
+        std::fill(store.begin(), store.end(), int16_t(0));
+        LongDecoder a(xs[c], p, inShifts[c], store.data()), b(xs[c + 1], p, inShifts[c + 1], store.data() + room);
+        int i = 0;
+        for (; i + 2 <= n; i += 2) {
+            a.pass(i);
+            b.pass(i);
+        }
+        if (i < n) {
+            a.last(i);
+            b.last(i);
+        }
+    }
+    if (c < count) {
+        std::fill(store.begin(), store.end(), int16_t(0));
+        LongDecoder a(xs[c], p, inShifts[c], store.data());
+        int i = 0;
+        for (; i + 2 <= n; i += 2)
+            a.pass(i);
+        if (i < n)
+            a.last(i);
     }
 }
 
@@ -670,14 +686,12 @@ void run(int32_t* const* xs, const int* inShifts, int count, int n, const LmsPar
         return run_small<Encode, 2>(xs, inShifts, count, n, p);
     if (p.order == 48)
         return run_small<Encode, 3>(xs, inShifts, count, n, p);
-    if (!Encode) {
-        for (int c = 0; c < count; ++c)
-            decode_long(xs[c], n, p, inShifts[c]);
-        return;
-    }
-    const bool narrow = (int32_t(1) << (p.dirBits + 2)) <= 64;
+    if (p.order == 64)
+        return run_small<Encode, 4>(xs, inShifts, count, n, p);
+    if (!Encode)
+        return decode_long(xs, inShifts, count, n, p);
     for (int c = 0; c < count; ++c)
-        narrow ? run_avx2<Encode, true>(xs[c], n, p, inShifts[c]) : run_avx2<Encode, false>(xs[c], n, p, inShifts[c]);
+        encode_long(xs[c], n, p, inShifts[c]);
 }
 
 } // namespace

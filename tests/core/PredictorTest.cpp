@@ -126,7 +126,7 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
                 const int inShifts[2] = {inShift, inShift + 1};
                 std::vector<std::vector<int32_t>> x;
                 for (double step : {0.05, 0.011}) {
-                    x.push_back(samples(9000, bits - 4, rng));
+                    x.push_back(samples(9001, bits - 4, rng));
                     for (size_t i = 0; i < x.back().size(); ++i)
                         x.back()[i] += int32_t(std::lround(std::sin(double(i) * step) * double(1 << (bits - 2))));
                 }
