@@ -17,16 +17,18 @@ namespace {
 // The ways the encoder tries, one more at each level. Within a way, each
 // adaptive stage stays only where it pays on the frame, and the fixed
 // predictor's order is fitted to it, in parts or over the whole frame.
-// The first two ways differ in the predictor's order alone.
+// The first two ways differ in the predictor's order and in the second's
+// longer stage before the 16 taps, which catches what a fixed predictor
+// of 32 taps leaves of a frame's longer periods.
 struct Way {
     Profile prof;
     bool parts;
 };
 constexpr Way kWays[] = {
     {{kTans, 8, 1, {{16, 12, 4}}}, true},
-    {{kTans, 32, 1, {{16, 12, 4}}}, true},
+    {{kTans, 32, 2, {{64, 13, 3}, {16, 12, 4}}}, true},
     {{kTans, 24, 3, {{16, 14, 4, kStereo}, {48, 14, 4}, {16, 12, 4}}}, false},
-    {{kTans, 32, 4, {{512, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false},
+    {{kTans, 32, 4, {{1024, 16, 2}, {16, 14, 4, kStereo}, {256, 14, 2}, {16, 12, 4}}}, false},
 };
 
 int ways_for(int level) { return std::clamp(level / 1000, 1, 4); }
@@ -44,8 +46,16 @@ constexpr size_t kNear = 256;
 // way where it costs 1/kLonger less than the shorter's, the shorter's
 // where the longer costs 1/kShorter more. The stages after the shorter
 // predictor often catch up with a longer one, seldom the other way.
+// NORMAL drops the longer predictor's way alone, by the first rule: the
+// other way is FAST's, which it must not lose.
 constexpr uint64_t kLonger = 64;
 constexpr uint64_t kShorter = 16;
+
+// From HIGH on, the second way does not run its stages where the
+// whole-frame predictor of the third costs at most 1/kWhole more than its
+// predictor in parts: the third way's cascade, the stronger one, then
+// comes out smaller.
+constexpr uint64_t kWhole = 64;
 
 // From HIGH on, a way whose residual cost (the sum of bit lengths) exceeds
 // the cheapest way's by more than 1/kFar of it is not written: it is
@@ -265,16 +275,19 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
         split_planes(trial.planes, ch, blocks, xs);
         cost[w] = plane_cost(ch, blocks, xs, mag[w]);
     }
-    // From HIGH on, the first two ways (the same stages after fixed
-    // predictors of different orders) are pruned by those residuals'
-    // costs; NORMAL keeps both, so HIGH's frames may come larger than
-    // NORMAL's where the dropped way's stages would have caught up, which
-    // costs well under 1/10000 of the size.
+    // The ways are pruned by those residuals' costs: from HIGH on, the
+    // first two (fixed predictors of different orders) down to one, and
+    // the second where the third's predictor is about as good; NORMAL
+    // drops only its own second way. So HIGH's frames may come larger
+    // than NORMAL's where a dropped way's stages would have caught up,
+    // which costs well under 1/10000 of the size.
     const bool pruned = ways >= 3;  // HIGH and EXTRAHIGH
-    if (pruned && result[1] == 1) {
-        if (cost[0] > cost[1] + cost[1] / kShorter)
+    if (ways >= 2 && result[1] == 1) {
+        if (pruned && cost[0] > cost[1] + cost[1] / kShorter)
             result[0] = -1;
         else if (cost[1] > cost[0] - cost[0] / kLonger)
+            result[1] = -1;
+        if (pruned && result[1] == 1 && cost[2] <= cost[1] + cost[1] / kWhole)
             result[1] = -1;
     }
     for (int w = 0; w < ways; ++w) {
