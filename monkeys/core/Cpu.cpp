@@ -114,7 +114,9 @@ void choose(Kernels& k, Stage stage, Isa isa, bool fastestOnly)
     case Stage::kChecksum:
 #ifdef MONKEYS_VECTOR_CODE
         k.crc32_fold = vector ? avx2::crc32_fold : nullptr;
-        k.md5_blocks = vector && kFeatures.avx512vl && !(fastestOnly && kFeatures.slowVectorMd5) ? avx512::md5_blocks : nullptr;
+        k.md5_blocks = vector && kFeatures.avx512vl && !(fastestOnly && kFeatures.slowVectorMd5)
+                           ? avx512::md5_blocks
+                           : nullptr;
 #else
         k.crc32_fold = nullptr;
         k.md5_blocks = nullptr;

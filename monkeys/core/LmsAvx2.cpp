@@ -526,10 +526,6 @@ void run_small(int32_t* const* xs, const int* inShifts, int count, int n, const 
 
 // Long filters stream weights, directions and history from memory.
 //
-// The encoder knows every input, so a frame's 16-bit history and update
-// directions are made first (feed_piece, a piece at a time) and the loop
-// loads its windows from arrays it never writes: only the weights and the
-// residual's sign go from one sample to the next.
 // Sixteen weights moved by sign times their directions, stored, and their
 // products with the history summed in pairs.
 __attribute__((target("avx2"), always_inline)) inline __m256i moved_taps(int16_t* w, const int16_t* d,
@@ -540,6 +536,10 @@ __attribute__((target("avx2"), always_inline)) inline __m256i moved_taps(int16_t
     return _mm256_madd_epi16(LOADU(h), wj);
 }
 
+// The encoder knows every input, so a frame's 16-bit history and update
+// directions are made first (feed_piece, a piece at a time) and the loop
+// loads its windows from arrays it never writes: only the weights and the
+// residual's sign go from one sample to the next.
 __attribute__((target("avx2"))) void encode_long(int32_t* x, int n, const LmsParams& p, int inShift)
 {
     const State st(p, inShift, false);
@@ -600,12 +600,7 @@ struct LongDecoder {
 
     __attribute__((target("avx2"), always_inline)) void pass(int i)
     {
-        if (st.pos + 2 > st.window) {
-            const int keep = st.order + 1, from = st.pos - keep;
-            std::memmove(st.hist, st.hist + from, size_t(keep) * sizeof(int16_t));
-            std::memmove(st.dir, st.dir + from, size_t(keep) * sizeof(int16_t));
-            st.pos = keep;
-        }
+        st.slide_if_full(2);
         const int pos = st.pos, order = st.order;
         const int16_t* h = st.hist + pos - order;
         const int16_t* d = st.dir + pos - 1 - order;
@@ -637,43 +632,40 @@ struct LongDecoder {
         const int16_t* h = st.hist + st.pos - st.order;
         const __m256i s = _mm256_set1_epi16(int16_t(sign));
         __m256i a = _mm256_setzero_si256();
-        for (int j = 0; j < st.order; j += 16) {
-            const __m256i w1 = _mm256_adds_epi16(LOADU(st.w + j), _mm256_sign_epi16(LOADU(d + j), s));
-            a = _mm256_add_epi32(a, _mm256_madd_epi16(LOADU(h + j), w1));
-            _mm256_storeu_si256((__m256i*)(st.w + j), w1);
-        }
+        for (int j = 0; j < st.order; j += 16)
+            a = _mm256_add_epi32(a, moved_taps(st.w + j, d + j, h + j, s));
         x[i] = int32_t(uint32_t(x[i]) + uint32_t(st.predict(hsum(a))));
     }
 };
 
-__attribute__((target("avx2"))) void decode_long(int32_t* const* xs, const int* inShifts, int count, int n,
-                                                 const LmsParams& p)
+// K channels' long stages side by side.
+template <int K>
+__attribute__((target("avx2"))) void decode_long_side_by_side(LongDecoder* ds, int n)
+{
+    int i = 0;
+    for (; i + 2 <= n; i += 2)
+        for (int k = 0; k < K; ++k)
+            ds[k].pass(i);
+    if (i < n)
+        for (int k = 0; k < K; ++k)
+            ds[k].last(i);
+}
+
+void decode_long(int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
 {
     thread_local std::vector<int16_t> store;
     const size_t room = LongDecoder::room(p);
-    store.assign(2 * room, 0);
-    int c = 0;
-    for (; c + 2 <= count; c += 2) {
+    store.resize(2 * room);
+    for (int c = 0; c < count; c += 2) {
         std::fill(store.begin(), store.end(), int16_t(0));
-        LongDecoder a(xs[c], p, inShifts[c], store.data()), b(xs[c + 1], p, inShifts[c + 1], store.data() + room);
-        int i = 0;
-        for (; i + 2 <= n; i += 2) {
-            a.pass(i);
-            b.pass(i);
+        if (c + 1 < count) {
+            LongDecoder pair[2] = {{xs[c], p, inShifts[c], store.data()},
+                                   {xs[c + 1], p, inShifts[c + 1], store.data() + room}};
+            decode_long_side_by_side<2>(pair, n);
+        } else {
+            LongDecoder one[1] = {{xs[c], p, inShifts[c], store.data()}};
+            decode_long_side_by_side<1>(one, n);
         }
-        if (i < n) {
-            a.last(i);
-            b.last(i);
-        }
-    }
-    if (c < count) {
-        std::fill(store.begin(), store.end(), int16_t(0));
-        LongDecoder a(xs[c], p, inShifts[c], store.data());
-        int i = 0;
-        for (; i + 2 <= n; i += 2)
-            a.pass(i);
-        if (i < n)
-            a.last(i);
     }
 }
 

@@ -48,14 +48,14 @@ struct State {
         w = dir + window;
     }
 
-    // true when the windows slid back
-    bool slide_if_full()
+    // true when the windows slid back to make room for pushes more
+    bool slide_if_full(int pushes = 1)
     {
-        if (pos < window)
+        if (pos + pushes <= window)
             return false;
         const int keep = order + 1;
-        std::memmove(hist, hist + window - keep, size_t(keep) * sizeof(int16_t));
-        std::memmove(dir, dir + window - keep, size_t(keep) * sizeof(int16_t));
+        std::memmove(hist, hist + pos - keep, size_t(keep) * sizeof(int16_t));
+        std::memmove(dir, dir + pos - keep, size_t(keep) * sizeof(int16_t));
         pos = keep;
         return true;
     }
