@@ -504,6 +504,43 @@ int in_reach(size_t end, uint64_t pos, int maxBits)
     return int(std::min<uint64_t>((last - pos) / uint64_t(maxBits) + 1, 1u << 30));
 }
 
+// A stream as the kernels read it: the frame's own bytes while a step's
+// peeks stay inside them, then a copy of its last bytes with zeros after
+// it (what a peek past the end reads), so that the kernels go on to the
+// end of a stream instead of the slow way. A quiet passage takes few raw
+// bits or state bits: the last few bytes may hold thousands of samples.
+class StreamView {
+public:
+    StreamView(const uint8_t* base, size_t end) : base_(base), end_(end) {}
+    // Steps of at most maxBits each from bit pos (of the stream's bytes),
+    // each peeking lead bits ahead, that may read from base() at pos -
+    // shift(); fewer than wanted only where even a copy has no room.
+    int reach(uint64_t pos, int lead, int maxBits, int wanted = 1)
+    {
+        const int r = in_reach(end_, pos - shift_ + uint64_t(lead), maxBits);
+        if (r >= wanted || base_ == tail_)
+            return r;
+        const size_t from = size_t(pos >> 3);
+        if (from > end_ || end_ - from > kKeep)
+            return 0;
+        std::memset(tail_, 0, sizeof tail_);
+        std::memcpy(tail_, base_ + from, end_ - from);
+        base_ = tail_;
+        shift_ = 8 * uint64_t(from);
+        end_ = sizeof tail_;  // a valid stream's bits end in the copy; its peeks read the zeros
+        return in_reach(end_, pos - shift_ + uint64_t(lead), maxBits);
+    }
+    const uint8_t* base() const { return base_; }
+    uint64_t shift() const { return shift_; }
+
+private:
+    static constexpr size_t kKeep = 64;  // more than the steps wanted can leave out of reach
+    const uint8_t* base_;
+    size_t end_;
+    uint64_t shift_ = 0;
+    alignas(32) uint8_t tail_[4096];
+};
+
 // One class of channel k the slow way, near the stream's end.
 void symbol_tail(const TansEntry* mem, const uint8_t* base, size_t end, TansCursor& c, int k, uint16_t* out)
 {
@@ -544,9 +581,10 @@ bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const
 {
     const Kernels& k = kernels();
     const uint8_t* raw = bytes + s.at;
+    StreamView view(raw, s.size);
     for (int i = first; i < n;) {
         // a value takes at most 36 bits, read at once
-        const int m = std::min(n - i, in_reach(s.size, pos + 36 * (K - 1), 36 * K));
+        const int m = std::min(n - i, view.reach(pos, 36 * (K - 1), 36 * K));
         int32_t* at[2] = {x[0] + i, x[K - 1] + i};
         if (m == 0) {
             // near the end: each value from a copy of its bits
@@ -563,8 +601,10 @@ bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const
             continue;
         }
         const uint16_t* classes = in + size_t(i - first) * K;
-        const bool good = K == 2 ? k.tans_values2(raw, &pos, classes, at[0], at[1], m)
-                                 : k.tans_values(raw, &pos, classes, at[0], m);
+        uint64_t in_view = pos - view.shift();
+        const bool good = K == 2 ? k.tans_values2(view.base(), &in_view, classes, at[0], at[1], m)
+                                 : k.tans_values(view.base(), &in_view, classes, at[0], m);
+        pos = in_view + view.shift();
         if (!good)
             return false;
         i += m;
@@ -629,14 +669,17 @@ bool tans_decode(const TansEntry* tables, const uint8_t* bytes, TansSpan states,
     const Kernels& k = kernels();
     const size_t end = states.at + states.size;
     TansCursor c = start(bytes, states, 1);
+    StreamView view(bytes, end);
     for (int i = 0; i < n;) {
-        const int groups = std::min((n - i) / kTansGroup, in_reach(end, c.pos + tans_detail::kTansGroupBits,
-                                                                   tans_detail::kTansGroupBits));
+        const int groups = std::min((n - i) / kTansGroup, view.reach(c.pos, tans_detail::kTansGroupBits,
+                                                                     tans_detail::kTansGroupBits));
         if (groups == 0) {
             symbol_tail(tables, bytes, end, c, 0, &classes[size_t(i++)]);
             continue;
         }
-        k.tans_symbols(tables, bytes, &c, &classes[size_t(i)], groups);
+        c.pos -= view.shift();
+        k.tans_symbols(tables, view.base(), &c, &classes[size_t(i)], groups);
+        c.pos += view.shift();
         i += groups * kTansGroup;
     }
     return finished(c, states, 1) && values<1>(bytes, raw, classes.data(), &x, n);
@@ -656,30 +699,37 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
     int done = 0;
     uint64_t rawPos = 0;
     bool good = true;
+    StreamView stateView(bytes, end), rawView(bytes + raw.at, raw.size);
     for (;;) {
         const int groups = std::min(
             {(n - done) / kTansPairGroup,
-             in_reach(end, c.pos + tans_detail::kTansGroupBits, tans_detail::kTansGroupBits),
-             in_reach(raw.size, rawPos + 36, 72) / kTansPairGroup});
+             stateView.reach(c.pos, tans_detail::kTansGroupBits, tans_detail::kTansGroupBits),
+             rawView.reach(rawPos, 36, 72, kTansPairGroup) / kTansPairGroup});
         if (groups == 0)
             break;
-        good &= k.tans_symbols_values2(tables, bytes, &c, group, bytes + raw.at, &rawPos, x0 + done, x1 + done,
-                                       groups);
+        uint64_t rawInView = rawPos - rawView.shift();
+        c.pos -= stateView.shift();
+        good &= k.tans_symbols_values2(tables, stateView.base(), &c, group, rawView.base(), &rawInView, x0 + done,
+                                       x1 + done, groups);
+        c.pos += stateView.shift();
+        rawPos = rawInView + rawView.shift();
         done += groups * kTansPairGroup;
     }
     thread_local std::vector<uint16_t> classes;
     classes.resize(2 * size_t(n - done));
     uint16_t* out = classes.data();  // from done on
     for (int i = done; i < n;) {
-        const int groups = std::min((n - i) / kTansPairGroup, in_reach(end, c.pos + tans_detail::kTansGroupBits,
-                                                                       tans_detail::kTansGroupBits));
+        const int groups = std::min((n - i) / kTansPairGroup, stateView.reach(c.pos, tans_detail::kTansGroupBits,
+                                                                             tans_detail::kTansGroupBits));
         if (groups == 0) {
             symbol_tail(tables, bytes, end, c, 0, out + 2 * size_t(i - done));
             symbol_tail(tables, bytes, end, c, 1, out + 2 * size_t(i - done) + 1);
             ++i;
             continue;
         }
-        k.tans_symbols2(tables, bytes, &c, out + 2 * size_t(i - done), groups);
+        c.pos -= stateView.shift();
+        k.tans_symbols2(tables, stateView.base(), &c, out + 2 * size_t(i - done), groups);
+        c.pos += stateView.shift();
         i += groups * kTansPairGroup;
     }
     int32_t* xs[2] = {x0, x1};

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "ResidualSection.h"
@@ -18,15 +19,17 @@ namespace {
 
 // Residual planes (channel after channel, as the coder keeps them) of
 // every kind a coder must take: the extremes of 32 bits, values of random
-// bit lengths, small ones, silence with rare spikes, and a magnitude that
-// climbs through every context and falls back.
+// bit lengths, small ones, silence with rare spikes, a magnitude that
+// climbs through every context and falls back, and a loud start before a
+// long quiet end (most values in a stream's last bytes). The kind goes by
+// channel and seed, or is given.
 struct Planes {
     int channels, n;
     std::vector<int32_t> x;
     int32_t* at(int c) { return x.data() + size_t(c) * size_t(n); }
 };
 
-Planes planes(int channels, int n, unsigned seed)
+Planes planes(int channels, int n, unsigned seed, int kind = -1)
 {
     std::mt19937 rng(seed);
     Planes xs{channels, n, std::vector<int32_t>(size_t(channels) * size_t(n), 0)};
@@ -34,15 +37,17 @@ Planes planes(int channels, int n, unsigned seed)
         for (int i = 0; i < n; ++i) {
             const uint32_t r = rng();
             int32_t& v = xs.at(c)[i];
-            switch ((c + seed) % 5) {
+            switch (kind >= 0 ? unsigned(kind) : (c + seed) % 5) {
             case 0: v = i % 3 == 0 ? INT32_MIN : i % 3 == 1 ? INT32_MAX : -1; break;
             case 1: v = int32_t(r >> (rng() % 33 == 32 ? 31 : rng() % 32)) * (r & 1 ? 1 : -1); break;
             case 2: v = int32_t(r % 7) - 3; break;
             case 3: v = r % 997 == 0 ? int32_t(r) : 0; break;
-            default: {
+            case 4: {
                 const int bits = int(30.0 * (1 - std::abs(2.0 * i / n - 1)));
                 v = int32_t(r & ((1u << bits) - 1)) - int32_t((1u << bits) / 2);
+                break;
             }
+            default: v = i < n / 8 ? int32_t(r) >> (r % 24) : r % 61 == 0 ? int32_t(r % 3) - 1 : 0;
             }
         }
     return xs;
@@ -85,8 +90,8 @@ TEST(EntropyCoders, ExactInverseOnExtremeAndRandomResiduals)
 {
     for (uint8_t coder : {kRiceSplit, kRange, kTans})
         for (int channels : {1, 2, 3})
-            for (int n : {1, 7, 100, 30000}) {
-                Planes xs = planes(channels, n, unsigned(channels * 31 + n + coder));
+            for (auto [n, kind] : std::initializer_list<std::pair<int, int>>{{1, -1}, {7, -1}, {100, -1}, {30000, -1}, {30000, 5}}) {
+                Planes xs = planes(channels, n, unsigned(channels * 31 + n + coder), kind);
                 std::vector<uint8_t> reference;
                 for (Isa isa : coretest::available_isas()) {
                     SCOPED_TRACE("coder " + std::to_string(coder) + ", " + std::to_string(channels) + " ch, " +
