@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <new>
+#include <type_traits>
 
 #include "Bytes.h"
 #include "Checksum.h"
@@ -177,7 +178,7 @@ int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
 }
 
 template <class Sample>
-int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out) const
+int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out, bool inPlace) const
 {
     FrameHeader f;
     uint32_t sync;
@@ -193,7 +194,13 @@ int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample*
     if (!known_coding(f.coding))  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
     FrameFormat format{h_.channels, h_.bitsPerSample, f.level, f.coding};
-    if (!decode_frame(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out))
+    bool good;
+    if constexpr (std::is_same_v<Sample, uint8_t>)
+        good = inPlace ? decode_frame_in_place(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out)
+                       : decode_frame(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out);
+    else
+        good = decode_frame(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out);
+    if (!good)
         return APE_ERROR_FRAME_CORRUPT;
     return APE_OK;
 }
@@ -206,6 +213,16 @@ int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, int32_
 int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* pcm) const
 {
     return decodeInto(i, frame, pcm);
+}
+
+int ApeReader::decodeFrameInPlace(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* work) const
+{
+    return decodeInto(i, frame, work, true);
+}
+
+size_t ApeReader::decodeRoom() const
+{
+    return decode_work_bytes(h_.channels, h_.bitsPerSample, int(frameSamples() / std::max<size_t>(h_.channels, 1)));
 }
 
 int ApeReader::readTrailer(Output* out)

@@ -35,6 +35,11 @@ public:
     // bytes of the frame. Several threads may decode frames at once.
     int decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, int32_t* samples) const;
     int decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* pcm) const;
+    // The same into the WAVE data at the start of work, decodeRoom() bytes
+    // that the decoder uses all of: one buffer where the other takes the
+    // output and memory of the thread's own.
+    int decodeFrameInPlace(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* work) const;
+    size_t decodeRoom() const;
 
     // Once every frame was read in order: checks that they lie where the
     // seek table says and end where the trailer begins, and copies the
@@ -60,7 +65,7 @@ private:
     // Frame i was read from start: the next one follows it.
     void found(uint64_t i, uint64_t start);
     template <class Sample>
-    int decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out) const;
+    int decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out, bool inPlace = false) const;
 
     Input* in_ = nullptr;
     FileHeader h_;

@@ -28,7 +28,10 @@ int decompress(Input& in, Output* out, Progress& progress)
 
     // What a frame holds from its load to its emit: the coded frame and
     // its WAVE data, left uninitialised (a slot no frame uses touches no
-    // memory).
+    // memory). On one thread the frame is decoded in its slot, the WAVE
+    // data over the channels: fresh memory costs more than the work on
+    // a short file. Threads decode in memory of their own, which stays
+    // in their caches, and write the WAVE data to the slots in turn.
     struct Slot {
         std::vector<uint8_t> frame;
         std::unique_ptr<uint8_t[]> pcm;
@@ -36,11 +39,12 @@ int decompress(Input& in, Output* out, Progress& progress)
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
     const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread), frameSamples * (sampleBytes + 2), frameSamples * 9);
+    const bool inPlace = plan.threads == 1;
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots);
         for (Slot& s : slots)
-            s.pcm.reset(new uint8_t[frameSamples * sampleBytes]);
+            s.pcm.reset(new uint8_t[inPlace ? reader.decodeRoom() : frameSamples * sampleBytes]);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
@@ -52,7 +56,8 @@ int decompress(Input& in, Output* out, Progress& progress)
         return reader.readFrame(i, slots[slot].frame);
     };
     steps.work = [&](uint64_t i, size_t slot) {
-        return reader.decodeFrame(i, slots[slot].frame, slots[slot].pcm.get());
+        uint8_t* to = slots[slot].pcm.get();
+        return inPlace ? reader.decodeFrameInPlace(i, slots[slot].frame, to) : reader.decodeFrame(i, slots[slot].frame, to);
     };
     Md5 md5;
     steps.emit = [&](uint64_t i, size_t slot) {

@@ -51,8 +51,19 @@ bool get_verbatim(const FrameFormat& f, const uint8_t* p, size_t size, size_t co
     return true;
 }
 
+// Where the channels start in a buffer that takes the WAVE data from its
+// start: a block's data must never reach the first channel's next sample,
+// and a vector step of the join stores up to 64 bytes ahead.
+size_t planes_offset(int channels, int bitsPerSample, int blocks)
+{
+    const size_t ahead = size_t(std::max(channels * (bitsPerSample / 8) - 4, 0)) * size_t(blocks);
+    return (ahead + 63) / 64 * 64 + 64;
+}
+
+// planesAt: where the channels go (null: per-thread memory).
 template <class Samples>
-bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out)
+bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out,
+                      int32_t* planesAt)
 {
     thread_local std::unique_ptr<Header> own;
     Header& h = per_thread(own);
@@ -61,7 +72,11 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
         return false;
     thread_local std::vector<int32_t> planes;
     int32_t* xs[32];
-    split_planes(planes, f.channels, blocks, xs);
+    if (planesAt)
+        for (int c = 0; c < f.channels; ++c)
+            xs[c] = planesAt + size_t(c) * blocks;
+    else
+        split_planes(planes, f.channels, blocks, xs);
     if (!decode_residuals(h, p, data + size, f.channels, blocks, xs))
         return false;
     undo_prediction(h, f.channels, blocks, xs);
@@ -122,7 +137,8 @@ bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std
 }
 
 template <class Samples>
-bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, const Samples& out)
+bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, const Samples& out,
+            int32_t* planesAt = nullptr)
 {
     if (!valid_format(format) || blocks < 0 || size < 1 || data == nullptr)
         return false;
@@ -133,7 +149,7 @@ bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blo
     case kPredicted:
         if (blocks == 0)
             return false;
-        return decode_predicted(format, data + 1, size - 1, blocks, out);
+        return decode_predicted(format, data + 1, size - 1, blocks, out, planesAt);
     default:
         return false;
     }
@@ -189,15 +205,39 @@ bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, i
     return decode(format, data, size, blocks, Ints{interleaved});
 }
 
-bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm)
+namespace {
+
+bool decode_pcm(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm,
+                int32_t* planesAt)
 {
     switch (format.bitsPerSample) {
-    case 8: return decode(format, data, size, blocks, Pcm<1>{pcm});
-    case 16: return decode(format, data, size, blocks, Pcm<2>{pcm});
-    case 24: return decode(format, data, size, blocks, Pcm<3>{pcm});
-    case 32: return decode(format, data, size, blocks, Pcm<4>{pcm});
+    case 8: return decode(format, data, size, blocks, Pcm<1>{pcm}, planesAt);
+    case 16: return decode(format, data, size, blocks, Pcm<2>{pcm}, planesAt);
+    case 24: return decode(format, data, size, blocks, Pcm<3>{pcm}, planesAt);
+    case 32: return decode(format, data, size, blocks, Pcm<4>{pcm}, planesAt);
     default: return false;
     }
+}
+
+} // namespace
+
+bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm)
+{
+    return decode_pcm(format, data, size, blocks, pcm, nullptr);
+}
+
+size_t decode_work_bytes(int channels, int bitsPerSample, int blocks)
+{
+    return planes_offset(channels, bitsPerSample, blocks) + 4 * size_t(std::max(channels, 0)) * size_t(std::max(blocks, 0));
+}
+
+bool decode_frame_in_place(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* work)
+{
+    if (!valid_format(format) || blocks < 0)
+        return false;
+    // planes_offset is a multiple of 64: the channels are aligned as work is
+    int32_t* planes = reinterpret_cast<int32_t*>(work + planes_offset(format.channels, format.bitsPerSample, blocks));
+    return decode_pcm(format, data, size, blocks, work, planes);
 }
 
 } // namespace monkeys

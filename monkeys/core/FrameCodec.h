@@ -53,6 +53,13 @@ bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, i
 bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out, bool check);
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm);
 
+// The decoder on WAVE data in one buffer of decode_work_bytes(channels,
+// bitsPerSample, blocks) bytes: the frame's 32-bit channels in its rest,
+// the WAVE data written from its start over samples already read. The
+// same bytes as decode_frame, with less memory to touch.
+size_t decode_work_bytes(int channels, int bitsPerSample, int blocks);
+bool decode_frame_in_place(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* work);
+
 // Where a coded frame's bytes go, for the bench: the method and the
 // parameters, and the residuals (a verbatim frame's samples count as
 // residuals). False when the frame does not parse.

@@ -44,6 +44,17 @@ std::vector<uint8_t> encode(const Signal& s, int level)
     return out;
 }
 
+// The samples as WAVE data stores them.
+std::vector<uint8_t> wave_data(const Signal& s)
+{
+    const int width = s.bits / 8;
+    std::vector<uint8_t> out;
+    for (int32_t v : s.samples)
+        for (int b = 0; b < width; ++b)
+            out.push_back(uint8_t((width == 1 ? uint32_t(v + 128) : uint32_t(v)) >> (8 * b)));
+    return out;
+}
+
 // Encodes at the level, checks the size bound and the exact decode.
 void expect_round_trip(const Signal& s, int level)
 {
@@ -58,6 +69,13 @@ void expect_round_trip(const Signal& s, int level)
     EXPECT_EQ(back.back(), 0x5A5A5A5A) << "wrote past the output";
     back.pop_back();
     ASSERT_TRUE(back == s.samples);
+    // as WAVE data, in the one buffer that also holds the channels
+    std::vector<uint8_t> work(monkeys::decode_work_bytes(s.channels, s.bits, s.blocks()) + 1, 0x5A);
+    ASSERT_TRUE(monkeys::decode_frame_in_place({s.channels, s.bits, level}, out.data(), out.size(), s.blocks(),
+                                               work.data()));
+    EXPECT_EQ(work.back(), 0x5A) << "wrote past its room";
+    const std::vector<uint8_t> pcm = wave_data(s);
+    ASSERT_TRUE(std::equal(pcm.begin(), pcm.end(), work.begin()));
     // the decoder needs nothing but the payload: any level reads it
     std::vector<int32_t> again(s.samples.size());
     ASSERT_TRUE(monkeys::decode_frame({s.channels, s.bits, 1000}, out.data(), out.size(), s.blocks(),
@@ -259,16 +277,6 @@ TEST(FrameCodecRoundTrip, RecordedAudio)
     EXPECT_GT(files, 0);
 }
 
-// The samples as WAVE data stores them.
-std::vector<uint8_t> wave_data(const Signal& s)
-{
-    const int width = s.bits / 8;
-    std::vector<uint8_t> out;
-    for (int32_t v : s.samples)
-        for (int b = 0; b < width; ++b)
-            out.push_back(uint8_t((width == 1 ? uint32_t(v + 128) : uint32_t(v)) >> (8 * b)));
-    return out;
-}
 
 // The same bytes on every processor: each stage's variants, forced in turn
 // (the portable code among them) with the other stages at their fastest,
@@ -308,10 +316,13 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
                     EXPECT_TRUE(monkeys::encode_frame({s.channels, s.bits, level}, pcm.data(), s.blocks(), fromWave,
                                                       false) &&
                                 fromWave == want);
-                    std::vector<uint8_t> bytes(pcm.size());
+                    std::vector<uint8_t> bytes(pcm.size()), work(monkeys::decode_work_bytes(s.channels, s.bits, s.blocks()));
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), bytes.data()) &&
                                 bytes == pcm);
+                    EXPECT_TRUE(monkeys::decode_frame_in_place({s.channels, s.bits, level}, want.data(), want.size(),
+                                                               s.blocks(), work.data()) &&
+                                std::equal(pcm.begin(), pcm.end(), work.begin()));
                 }
             use_fastest_variants();
         }
