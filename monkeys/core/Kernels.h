@@ -55,7 +55,7 @@ constexpr int kAutocorrelationPad = 40;
 //   groups in one loop, every read within either stream, out room for one
 //   group's classes (each group's overwrite the last's); false at a class
 //   without a table.
-// tans_values2, tans_values: the zigzag forms of n residuals of a channel
+// tans_values2, tans_values: n residuals of a channel
 //   pair (their classes in turns in in) or of one channel, from the raw
 //   stream at *pos, every read within it; false at a class without a table.
 // tans_analyse2, tans_analyse: the classes and raw bits of n residuals of

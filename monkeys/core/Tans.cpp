@@ -576,8 +576,8 @@ bool finished(const TansCursor& c, TansSpan s, int channels)
 // (those before are there, their bits up to bit pos), their classes in
 // in from first on (a pair's in turns).
 template <int K>
-bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n, int first = 0,
-            uint64_t pos = 0)
+bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const* x, int n, int first,
+            uint64_t& pos)
 {
     const Kernels& k = kernels();
     const uint8_t* raw = bytes + s.at;
@@ -609,9 +609,6 @@ bool values(const uint8_t* bytes, TansSpan s, const uint16_t* in, int32_t* const
             return false;
         i += m;
     }
-    for (int j = 0; j < K; ++j)
-        for (int i = 0; i < n; ++i)
-            x[j][i] = int32_t(uint32_t(x[j][i]) >> 1) ^ -(x[j][i] & 1);
     return pos <= 8 * uint64_t(s.size);
 }
 
@@ -664,25 +661,33 @@ void portable::tans_states(const TansCode* codes, const uint16_t* next, TansStat
 bool tans_decode(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x, int n)
 {
     using tans_detail::kTansGroup;
-    thread_local std::vector<uint16_t> classes;
-    classes.resize(size_t(n));
+    // the classes a piece at a time, then their values: a whole frame's
+    // classes would take fresh memory
+    constexpr int kPiece = 1024 * kTansGroup;
+    uint16_t classes[kPiece];
     const Kernels& k = kernels();
     const size_t end = states.at + states.size;
     TansCursor c = start(bytes, states, 1);
     StreamView view(bytes, end);
-    for (int i = 0; i < n;) {
-        const int groups = std::min((n - i) / kTansGroup, view.reach(c.pos, tans_detail::kTansGroupBits,
-                                                                     tans_detail::kTansGroupBits));
-        if (groups == 0) {
-            symbol_tail(tables, bytes, end, c, 0, &classes[size_t(i++)]);
-            continue;
+    uint64_t rawPos = 0;
+    for (int from = 0; from < n; from += kPiece) {
+        const int to = std::min(n, from + kPiece);
+        for (int i = from; i < to;) {
+            const int groups = std::min((to - i) / kTansGroup, view.reach(c.pos, tans_detail::kTansGroupBits,
+                                                                          tans_detail::kTansGroupBits));
+            if (groups == 0) {
+                symbol_tail(tables, bytes, end, c, 0, &classes[i++ - from]);
+                continue;
+            }
+            c.pos -= view.shift();
+            k.tans_symbols(tables, view.base(), &c, &classes[i - from], groups);
+            c.pos += view.shift();
+            i += groups * kTansGroup;
         }
-        c.pos -= view.shift();
-        k.tans_symbols(tables, view.base(), &c, &classes[size_t(i)], groups);
-        c.pos += view.shift();
-        i += groups * kTansGroup;
+        if (!values<1>(bytes, raw, classes, &x, to, from, rawPos))
+            return false;
     }
-    return finished(c, states, 1) && values<1>(bytes, raw, classes.data(), &x, n);
+    return finished(c, states, 1);
 }
 
 bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x0,

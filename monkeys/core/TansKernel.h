@@ -130,16 +130,19 @@ struct ValueTable {
 };
 inline constexpr ValueTable kValues;
 
-// The zigzag forms of a pair's two residuals (classes in[0], in[1]) from
-// the raw stream at bit pos of raw, every read within it; false at a class
-// no table has.
+// A residual from its zigzag form.
+inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); }
+
+// A pair's two residuals (classes in[0], in[1]) from the raw stream at bit
+// pos of raw, every read within it; false at a class no table has.
 template <class Bits>
 __attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64_t& pos, const uint16_t* in,
                                                       int32_t* o0, int32_t* o1);
 
-// The zigzag forms of n residuals of each of K channels (a pair's classes
-// in turns in in) from the raw stream at bit at of raw, every read within
-// it; false at a class no table has.
+// n residuals of each of K channels (a pair's classes in turns in in) from
+// the raw stream at bit at of raw, every read within it; false at a class
+// no table has. The zigzag form is undone as each is stored, off the raw
+// reads' chain, rather than in a pass of its own.
 template <class Bits, int K>
 __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& at, const uint16_t* in,
                                                   int32_t* const* out, int n)
@@ -154,8 +157,8 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
             const Value v0 = kValues.v[in[0]], v1 = kValues.v[in[1]];
             if (__builtin_expect(v0.bits + v1.bits <= 57, 1)) {
                 const uint64_t w = peek(raw, pos);
-                o0[i] = int32_t(v0.base + uint32_t(Bits::low(w, v0.bits)));
-                o1[i] = int32_t(v1.base + uint32_t(Bits::low(w >> v0.bits, v1.bits)));
+                o0[i] = unzigzag(v0.base + uint32_t(Bits::low(w, v0.bits)));
+                o1[i] = unzigzag(v1.base + uint32_t(Bits::low(w >> v0.bits, v1.bits)));
                 pos += v0.bits + v1.bits;
                 continue;
             }
@@ -175,7 +178,7 @@ __attribute__((always_inline)) inline bool values(const uint8_t* raw, uint64_t& 
                 u = v.base + uint32_t(Bits::low(w, v.bits));
                 pos += v.bits;
             }
-            (k == 0 ? o0 : o1)[i] = int32_t(u);
+            (k == 0 ? o0 : o1)[i] = unzigzag(u);
         }
     }
     at = pos;
@@ -191,7 +194,7 @@ __attribute__((always_inline)) inline bool value_pair(const uint8_t* raw, uint64
 }
 
 // n groups of a channel pair's classes (in turns into out) and their
-// residuals' zigzag forms (into x0, x1) in one loop: the raw values' reads
+// residuals (into x0, x1) in one loop: the raw values' reads
 // fill the time the classes' chains leave free. Every read within the
 // state and the raw stream; false at a class no table has.
 template <class Bits>
