@@ -454,6 +454,8 @@ const TansEntry* tans_tables(const TansModel& m)
     TansEntry* mem = memory.get();
     const TansEntry* at[kTansContexts];
     size_t next = kFirst;
+    const TansEntry* last = nullptr;  // the table built last, and its frequencies
+    int lastUse = -1;
     for (int c = 0; c < kTansContexts; ++c) {
         at[c] = mem + kSlotEntries;
         if (!(m.present >> c & 1))
@@ -461,6 +463,19 @@ const TansEntry* tans_tables(const TansModel& m)
         TansEntry* t = mem + next;
         at[c] = t;
         next += kTansStates;
+        if (m.use[c] == lastUse) {
+            // frequencies shared with the context before (as most are): its
+            // entries, with this context's steps
+            for (int j = 0; j < kTansStates; ++j) {
+                TansEntry e = last[j];
+                e.step = int16_t(2 * kTansStep[c][e.symbol]);
+                t[j] = e;
+            }
+            last = t;
+            continue;
+        }
+        last = t;
+        lastUse = m.use[c];
         uint8_t classes[kTansStates];
         spread_classes(m.freq[m.use[c]], classes);
         uint32_t n[kTansClasses];
