@@ -81,6 +81,7 @@ OutputFile::~OutputFile() { discard(); }
 
 void OutputFile::discard()
 {
+    settle();
     if (!committed_ && !tempPath_.empty())
         ::unlink(tempPath_.c_str());
     tempPath_.clear();
@@ -134,6 +135,7 @@ int OutputFile::finish()
     int f = fd_.get();
     if (f < 0)
         return APE_ERROR_WRITE;
+    settle();
     if (::fsync(f) != 0 && errno != EINVAL && errno != EROFS)
         return APE_ERROR_WRITE;
     int rc;

@@ -1,10 +1,15 @@
 #include "Stream.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
+#include <exception>
+#include <mutex>
 #include <new>
+#include <thread>
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include "Checksum.h"
 #include "Files.h"
@@ -14,7 +19,7 @@ namespace monkeys {
 namespace {
 
 constexpr size_t kCopyBuffer = size_t(1) << 16;
-// What a writeback hint sends at a time.
+// What is written between two syncs as a file grows.
 constexpr uint64_t kWritebackStep = uint64_t(8) << 20;
 
 int write_error(int err) { return err == EPIPE ? APE_ERROR_OUTPUT_CLOSED : APE_ERROR_WRITE; }
@@ -164,6 +169,59 @@ int64_t FdInput::rawRead(void* data, size_t size)
     return read_full(fd_, data, size, base_ < 0 ? -1 : base_ + int64_t(position_));
 }
 
+// Syncs the file when asked, one sync at a time; a request made while one
+// runs is served by the next.
+class FdOutput::Syncer {
+public:
+    explicit Syncer(int fd) : fd_(fd), thread_(&Syncer::run, this) {}
+    ~Syncer()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+    void ask()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            asked_ = true;
+        }
+        wake_.notify_one();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return asked_ || stop_; });
+            if (!asked_)
+                return;
+            asked_ = false;
+            lock.unlock();
+            ::fdatasync(fd_);  // the final sync reports what fails
+            lock.lock();
+        }
+    }
+
+    const int fd_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool asked_ = false, stop_ = false;
+    std::thread thread_;
+};
+
+FdOutput::FdOutput() = default;
+
+FdOutput::FdOutput(int fd, bool writeback) { attach(fd, writeback); }
+
+FdOutput::~FdOutput() { settle(); }
+
+void FdOutput::settle() { syncer_.reset(); }
+
 void FdOutput::attach(int fd, bool writeback)
 {
     fd_ = fd;
@@ -186,9 +244,15 @@ int FdOutput::rawWrite(const void* data, size_t size)
         return write_full(fd_, data, size) ? APE_OK : write_error(errno);
     int rc = rawWriteAt(position_, data, size);
     if (rc == APE_OK && writeback_ && position_ + size >= sent_ + kWritebackStep) {
-        // a hint: where it is refused, the final sync does it all
-        ::sync_file_range(fd_, off64_t(base_ + int64_t(sent_)), off64_t(position_ + size - sent_),
-                          SYNC_FILE_RANGE_WRITE);
+        try {
+            if (!syncer_)
+                syncer_ = std::make_unique<Syncer>(fd_);
+            syncer_->ask();
+        } catch (const std::exception&) {
+            // no thread: a hint, and where it is refused the final sync does it all
+            ::sync_file_range(fd_, off64_t(base_ + int64_t(sent_)), off64_t(position_ + size - sent_),
+                              SYNC_FILE_RANGE_WRITE);
+        }
         sent_ = position_ + size;
     }
     return rc;

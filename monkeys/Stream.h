@@ -103,13 +103,17 @@ private:
 
 class FdOutput : public Output {
 public:
-    FdOutput() = default;
-    // writeback: sends what is written to the disk as it grows, so that the
-    // sync of a file that will be synced has little left to do
-    explicit FdOutput(int fd, bool writeback = false) { attach(fd, writeback); }
+    FdOutput();
+    ~FdOutput() override;
+    // writeback: syncs what is written as the file grows, on a thread of
+    // its own, so that the sync of a file that will be synced has little
+    // left to do (a sync's time follows the bytes written since the last)
+    explicit FdOutput(int fd, bool writeback = false);
     void attach(int fd, bool writeback);
     // leaves a regular file's offset after what was written
     int finish() override;
+    // Waits for the syncs under way; before the descriptor is closed.
+    void settle();
 
 protected:
     int rawWrite(const void* data, size_t size) override;
@@ -122,6 +126,8 @@ private:
     bool writeback_ = false;
     uint64_t sent_ = 0;   // bytes sent to the disk so far
     uint64_t end_ = 0;    // the end of what was written
+    class Syncer;
+    std::unique_ptr<Syncer> syncer_;  // started at the first step
 };
 
 // The input or the output a stream names: a named file by the file calls'
