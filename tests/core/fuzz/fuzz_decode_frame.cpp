@@ -1,5 +1,5 @@
-// decode_frame on arbitrary bytes: it may refuse them or decode them, but
-// must stay inside its input and output.
+// decode_frame on arbitrary bytes, to samples and in place to WAVE data: it
+// may refuse them or decode them, but must stay inside its input and output.
 #include <cstring>
 #include <memory>
 
@@ -17,5 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t count = size_t(c.blocks) * size_t(c.format.channels);
     std::unique_ptr<int32_t[]> out(new int32_t[count ? count : 1]);
     monkeys::decode_frame(c.format, in.get(), payload, c.blocks, out.get());
+    // and into WAVE data in one buffer with the channels
+    const size_t room = monkeys::decode_work_bytes(c.format.channels, c.format.bitsPerSample, c.blocks);
+    std::unique_ptr<uint8_t[]> work(new uint8_t[room ? room : 1]);
+    monkeys::decode_frame_in_place(c.format, in.get(), payload, c.blocks, work.get());
     return 0;
 }
