@@ -20,7 +20,7 @@ namespace {
 
 constexpr size_t kCopyBuffer = size_t(1) << 16;
 // What is written between two syncs as a file grows.
-constexpr uint64_t kWritebackStep = uint64_t(8) << 20;
+constexpr uint64_t kWritebackStep = uint64_t(4) << 20;
 
 int write_error(int err) { return err == EPIPE ? APE_ERROR_OUTPUT_CLOSED : APE_ERROR_WRITE; }
 
