@@ -117,6 +117,16 @@ TEST(FileCalls, KillStopsWithNothingWritten)
     kill = 1;
     EXPECT_EQ(lib().verify(f.ape.c_str(), &word, nullptr, &kill), APE_ERROR_KILLED);
     EXPECT_EQ(entries(f.dir.path("")), 2u) << "only in.wav and x.ape remain";
+
+    // killed once the output has grown past a sync (an output file syncs
+    // as it grows, every 4 MiB): nothing is left either
+    Files big(1200000);  // 17 frames, 4.8 MB of WAVE data
+    ASSERT_EQ(big.compress(big.ape, 1000), 0);
+    kill = 0;
+    gKillAfter = 16;
+    EXPECT_EQ(lib().decompress(big.ape.c_str(), big.dir.path("k.wav").c_str(), &word, kill_midway, &kill),
+              APE_ERROR_KILLED);
+    EXPECT_EQ(entries(big.dir.path("")), 2u);
 }
 
 TEST(FileCalls, DestinationsAreNeverReplaced)
