@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <new>
-#include <type_traits>
 
 #include "Bytes.h"
 #include "Checksum.h"
@@ -177,8 +176,8 @@ int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
     return APE_OK;
 }
 
-template <class Sample>
-int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out, bool inPlace) const
+template <class Decode>
+int ApeReader::decodeWith(uint64_t i, const std::vector<uint8_t>& frame, Decode decode) const
 {
     FrameHeader f;
     uint32_t sync;
@@ -194,30 +193,30 @@ int ApeReader::decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample*
     if (!known_coding(f.coding))  // a coder newer than this reader
         return APE_ERROR_UNSUPPORTED_VERSION;
     FrameFormat format{h_.channels, h_.bitsPerSample, f.level, f.coding};
-    bool good;
-    if constexpr (std::is_same_v<Sample, uint8_t>)
-        good = inPlace ? decode_frame_in_place(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out)
-                       : decode_frame(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out);
-    else
-        good = decode_frame(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks), out);
-    if (!good)
+    if (!decode(format, frame.data() + kFrameHeaderSize, payload, int(f.blocks)))
         return APE_ERROR_FRAME_CORRUPT;
     return APE_OK;
 }
 
 int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, int32_t* samples) const
 {
-    return decodeInto(i, frame, samples);
+    return decodeWith(i, frame, [samples](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
+        return decode_frame(f, p, n, blocks, samples);
+    });
 }
 
 int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* pcm) const
 {
-    return decodeInto(i, frame, pcm);
+    return decodeWith(i, frame, [pcm](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
+        return decode_frame(f, p, n, blocks, pcm);
+    });
 }
 
 int ApeReader::decodeFrameInPlace(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* work) const
 {
-    return decodeInto(i, frame, work, true);
+    return decodeWith(i, frame, [work](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
+        return decode_frame_in_place(f, p, n, blocks, work);
+    });
 }
 
 size_t ApeReader::decodeRoom() const

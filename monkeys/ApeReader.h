@@ -64,8 +64,10 @@ private:
     bool entry(uint64_t i, uint64_t& offset) const;
     // Frame i was read from start: the next one follows it.
     void found(uint64_t i, uint64_t start);
-    template <class Sample>
-    int decodeInto(uint64_t i, const std::vector<uint8_t>& frame, Sample* out, bool inPlace = false) const;
+    // Checks frame i as read, then decodes its payload with
+    // decode(format, payload, size, blocks).
+    template <class Decode>
+    int decodeWith(uint64_t i, const std::vector<uint8_t>& frame, Decode decode) const;
 
     Input* in_ = nullptr;
     FileHeader h_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Residual.h"
 #include "Tans.h"
 
 namespace monkeys::core::tans_detail {
@@ -129,9 +130,6 @@ struct ValueTable {
     }
 };
 inline constexpr ValueTable kValues;
-
-// A residual from its zigzag form.
-inline int32_t unzigzag(uint32_t u) { return int32_t(u >> 1) ^ -int32_t(u & 1); }
 
 // A pair's two residuals (classes in[0], in[1]) from the raw stream at bit
 // pos of raw, every read within it; false at a class no table has.
@@ -306,14 +304,12 @@ __attribute__((always_inline)) inline void analyse_step(TansAnalysis& a, int k, 
     a.tracker[k] = (a.tracker[k] + uint32_t(int32_t(kTables.step[cc]))) & kTansTrackerMask;
 }
 
-inline uint32_t zigzag32(int32_t v) { return (uint32_t(v) << 1) ^ uint32_t(v >> 31); }
-
 __attribute__((always_inline)) inline void analyse2(const int32_t* x0, const int32_t* x1, TansAnalysis& an, int n)
 {
     TansAnalysis a = an;  // a local, for registers
     for (int i = 0; i < n; ++i) {
-        analyse_step(a, 0, zigzag32(x0[i]), a.code + 2 * i);
-        analyse_step(a, 1, zigzag32(x1[i]), a.code + 2 * i + 1);
+        analyse_step(a, 0, zigzag(x0[i]), a.code + 2 * i);
+        analyse_step(a, 1, zigzag(x1[i]), a.code + 2 * i + 1);
     }
     a.code += 2 * n;
     an = a;
@@ -323,7 +319,7 @@ __attribute__((always_inline)) inline void analyse(const int32_t* x, TansAnalysi
 {
     TansAnalysis a = an;
     for (int i = 0; i < n; ++i)
-        analyse_step(a, 0, zigzag32(x[i]), a.code + i);
+        analyse_step(a, 0, zigzag(x[i]), a.code + i);
     a.code += n;
     an = a;
 }
