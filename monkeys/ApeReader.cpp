@@ -86,7 +86,7 @@ bool ApeReader::entry(uint64_t i, uint64_t& offset) const
     return true;
 }
 
-int ApeReader::sizeFrame(std::vector<uint8_t>& frame, size_t bytes) const
+int ApeReader::sizeFrame(FrameBytes& frame, size_t bytes) const
 {
     try {
         // Room for the largest frame at once: grown frame by frame, the
@@ -101,7 +101,7 @@ int ApeReader::sizeFrame(std::vector<uint8_t>& frame, size_t bytes) const
     return APE_OK;
 }
 
-int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
+int ApeReader::readFrame(uint64_t i, FrameBytes& frame)
 {
     if (i >= h_.frameCount)
         return APE_ERROR_SEEK_RANGE;
@@ -145,7 +145,7 @@ int ApeReader::readFrame(uint64_t i, std::vector<uint8_t>& frame)
     return readAtPosition(i, &frame);
 }
 
-int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
+int ApeReader::readAtPosition(uint64_t i, FrameBytes* frame)
 {
     const uint64_t start = in_->position();
     uint64_t kept;
@@ -177,7 +177,7 @@ int ApeReader::readAtPosition(uint64_t i, std::vector<uint8_t>* frame)
 }
 
 template <class Decode>
-int ApeReader::decodeWith(uint64_t i, const std::vector<uint8_t>& frame, Decode decode) const
+int ApeReader::decodeWith(uint64_t i, const FrameBytes& frame, Decode decode) const
 {
     FrameHeader f;
     uint32_t sync;
@@ -198,21 +198,21 @@ int ApeReader::decodeWith(uint64_t i, const std::vector<uint8_t>& frame, Decode 
     return APE_OK;
 }
 
-int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, int32_t* samples) const
+int ApeReader::decodeFrame(uint64_t i, const FrameBytes& frame, int32_t* samples) const
 {
     return decodeWith(i, frame, [samples](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
         return decode_frame(f, p, n, blocks, samples);
     });
 }
 
-int ApeReader::decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* pcm) const
+int ApeReader::decodeFrame(uint64_t i, const FrameBytes& frame, uint8_t* pcm) const
 {
     return decodeWith(i, frame, [pcm](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
         return decode_frame(f, p, n, blocks, pcm);
     });
 }
 
-int ApeReader::decodeFrameInPlace(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* work) const
+int ApeReader::decodeFrameInPlace(uint64_t i, const FrameBytes& frame, uint8_t* work) const
 {
     return decodeWith(i, frame, [work](const FrameFormat& f, const uint8_t* p, size_t n, int blocks) {
         return decode_frame_in_place(f, p, n, blocks, work);

@@ -12,9 +12,13 @@
 
 #include "ApeFormat.h"
 #include "FrameCodec.h"
+#include "LargeMemory.h"
 #include "Stream.h"
 
 namespace monkeys {
+
+// A coded frame as read.
+using FrameBytes = core::LargeVector<uint8_t>;
 
 class ApeReader {
 public:
@@ -29,16 +33,16 @@ public:
     // Reads the coded frame i: the next one in order from where the input
     // is, or through the seek table where the input can seek. Checks what
     // is needed to read it; decodeFrame checks the rest.
-    int readFrame(uint64_t i, std::vector<uint8_t>& frame);
+    int readFrame(uint64_t i, FrameBytes& frame);
     // Checks frame i as read (CRC, index, blocks, level) and decodes it into
     // header().frameBlocks(i) * channels samples, or into the WAVE data
     // bytes of the frame. Several threads may decode frames at once.
-    int decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, int32_t* samples) const;
-    int decodeFrame(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* pcm) const;
+    int decodeFrame(uint64_t i, const FrameBytes& frame, int32_t* samples) const;
+    int decodeFrame(uint64_t i, const FrameBytes& frame, uint8_t* pcm) const;
     // The same into the WAVE data at the start of work, decodeRoom() bytes
     // that the decoder uses all of: one buffer where the other takes the
     // output and memory of the thread's own.
-    int decodeFrameInPlace(uint64_t i, const std::vector<uint8_t>& frame, uint8_t* work) const;
+    int decodeFrameInPlace(uint64_t i, const FrameBytes& frame, uint8_t* work) const;
     size_t decodeRoom() const;
 
     // Once every frame was read in order: checks that they lie where the
@@ -55,10 +59,10 @@ public:
 
 private:
     // frame resized to bytes.
-    int sizeFrame(std::vector<uint8_t>& frame, size_t bytes) const;
+    int sizeFrame(FrameBytes& frame, size_t bytes) const;
     // Reads the header of the frame at the input's position, and its
     // payload unless skipping; the frame is then taken as read in order.
-    int readAtPosition(uint64_t i, std::vector<uint8_t>* frame);
+    int readAtPosition(uint64_t i, FrameBytes* frame);
     // The seek table's entry i (trailerOffset for i = frameCount), where it
     // is kept.
     bool entry(uint64_t i, uint64_t& offset) const;
@@ -67,7 +71,7 @@ private:
     // Checks frame i as read, then decodes its payload with
     // decode(format, payload, size, blocks).
     template <class Decode>
-    int decodeWith(uint64_t i, const std::vector<uint8_t>& frame, Decode decode) const;
+    int decodeWith(uint64_t i, const FrameBytes& frame, Decode decode) const;
 
     Input* in_ = nullptr;
     FileHeader h_;

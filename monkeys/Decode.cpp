@@ -33,8 +33,8 @@ int decompress(Input& in, Output* out, Progress& progress)
     // a short file. Threads decode in memory of their own, which stays
     // in their caches, and write the WAVE data to the slots in turn.
     struct Slot {
-        std::vector<uint8_t> frame;
-        std::unique_ptr<uint8_t[]> pcm;
+        FrameBytes frame;
+        core::LargeArray<uint8_t> pcm;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
@@ -44,7 +44,7 @@ int decompress(Input& in, Output* out, Progress& progress)
     try {
         slots.resize(plan.slots);
         for (Slot& s : slots)
-            s.pcm.reset(new uint8_t[inPlace ? reader.decodeRoom() : frameSamples * sampleBytes]);
+            s.pcm = core::LargeArray<uint8_t>(inPlace ? reader.decodeRoom() : frameSamples * sampleBytes);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }

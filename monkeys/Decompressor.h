@@ -30,7 +30,7 @@ private:
     std::string path_;               // a named file's, whose tag is opened by name
     std::unique_ptr<Input> in_;
     ApeReader reader_;
-    std::vector<uint8_t> frame_;     // the coded frame
+    FrameBytes frame_;               // the coded frame
     std::vector<int32_t> samples_;   // one decoded frame
     int64_t decodedFrame_ = -1;      // which one, -1 for none
     uint64_t position_ = 0;          // next block GetData delivers

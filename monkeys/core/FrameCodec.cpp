@@ -8,6 +8,7 @@
 
 #include "Channels.h"
 #include "FrameLayout.h"
+#include "LargeMemory.h"
 #include "PerThread.h"
 #include "Prediction.h"
 #include "ResidualSection.h"
@@ -70,7 +71,7 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
     const uint8_t* p = parse_parameters(f, blocks, data, size, h);
     if (!p)
         return false;
-    thread_local std::vector<int32_t> planes;
+    thread_local LargeVector<int32_t> planes;
     int32_t* xs[32];
     if (planesAt)
         for (int c = 0; c < f.channels; ++c)

@@ -10,13 +10,6 @@ bool valid_format(const FrameFormat& f)
            (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
 }
 
-void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs)
-{
-    store.resize(size_t(ch) * blocks);
-    for (int c = 0; c < ch; ++c)
-        xs[c] = &store[size_t(c) * blocks];
-}
-
 void put_parameters(const Header& h, int ch, std::vector<uint8_t>& out)
 {
     const Profile& prof = h.prof;

@@ -136,7 +136,13 @@ bool same_parameters(const Header& a, const Header& b, int ch);
 // The bytes put_parameters writes.
 size_t parameters_size(const Header& h, int ch);
 
-// One plane of blocks samples per channel in store.
-void split_planes(std::vector<int32_t>& store, int ch, int blocks, int32_t** xs);
+// One plane of blocks samples per channel in store (a vector of int32_t).
+template <class Store>
+void split_planes(Store& store, int ch, int blocks, int32_t** xs)
+{
+    store.resize(size_t(ch) * blocks);
+    for (int c = 0; c < ch; ++c)
+        xs[c] = &store[size_t(c) * blocks];
+}
 
 } // namespace monkeys::core

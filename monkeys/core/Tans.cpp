@@ -8,6 +8,7 @@
 
 #include "Cpu.h"
 #include "Kernels.h"
+#include "LargeMemory.h"
 #include "Residual.h"
 #include "TansKernel.h"
 
@@ -445,9 +446,9 @@ const TansEntry* tans_tables(const TansModel& m)
     constexpr size_t kFirst = kSlotEntries + kTansStates;
     // left uninitialised: a frame touches the tables of its own contexts,
     // which come first (fresh pages cost more than building a table)
-    thread_local std::unique_ptr<TansEntry[]> memory;
+    thread_local LargeArray<TansEntry> memory;
     if (!memory) {
-        memory.reset(new TansEntry[kFirst + size_t(kTansContexts) * kTansStates]);
+        memory = LargeArray<TansEntry>(kFirst + size_t(kTansContexts) * kTansStates);
         for (size_t j = kSlotEntries; j < kFirst; ++j)
             memory[j] = TansEntry{0, 0, kTansInvalid, 0, 0};
     }
