@@ -125,7 +125,7 @@ int main(int argc, char** argv)
         for (size_t wi = 0; wi < waves.size(); ++wi) {
             const auto& w = waves[wi];
             for (int b = 0; b < w.blocks(); b += frame) {
-                std::vector<uint8_t> out;
+                monkeys::core::Bytes out;
                 monkeys::encode_frame({w.channels, w.bits, 4000}, &w.samples[size_t(b) * w.channels],
                                       std::min(frame, w.blocks() - b), out);
                 strongest[wi].push_back(out.size());
@@ -145,7 +145,7 @@ int main(int argc, char** argv)
             const auto& w = waves[wi];
             double before = bytes;
             monkeys::FrameFormat fmt{w.channels, w.bits, level};
-            std::vector<std::vector<uint8_t>> frames;
+            std::vector<monkeys::core::Bytes> frames;
             double t0 = cpu_seconds();
             for (int b = 0; b < w.blocks(); b += frame) {
                 frames.emplace_back();

@@ -18,7 +18,7 @@
 namespace monkeys {
 
 // A coded frame as read.
-using FrameBytes = core::LargeVector<uint8_t>;
+using FrameBytes = core::Bytes;
 
 class ApeReader {
 public:

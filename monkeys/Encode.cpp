@@ -15,6 +15,7 @@
 #include "Coding.h"
 #include "FrameCodec.h"
 #include "FramePipeline.h"
+#include "LargeMemory.h"
 #include "MonkeysAudioLib.h"
 #include "Stream.h"
 #include "Wave.h"
@@ -34,9 +35,9 @@ uint32_t blocks_per_frame(int channels)
 // What a frame holds from its load to its emit. The WAVE data is left
 // uninitialised, so that a slot no frame uses touches no memory.
 struct FrameBuffers {
-    std::unique_ptr<uint8_t[]> pcm;
+    core::LargeArray<uint8_t> pcm;
     uint32_t blocks = 0;
-    std::vector<uint8_t> coded;   // frame header, then the payload
+    core::Bytes coded;            // frame header, then the payload
 };
 
 // Codes one frame into b.coded. Above FAST the coder reads back its own
@@ -197,7 +198,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
     try {
         slots.resize(plan.slots);
         for (FrameBuffers& b : slots)
-            b.pcm.reset(new uint8_t[pcmBytes ? pcmBytes : 1]);
+            b.pcm = core::LargeArray<uint8_t>(pcmBytes ? pcmBytes : 1);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }

@@ -10,12 +10,14 @@
 #include <cstring>
 #include <vector>
 
+#include "LargeMemory.h"
+
 namespace monkeys::core {
 
 class BitWriter {
 public:
     // Appends to out. Until flush, out may hold spare bytes at its end.
-    explicit BitWriter(std::vector<uint8_t>& out) : out_(out), at_(out.size()) {}
+    explicit BitWriter(Bytes& out) : out_(out), at_(out.size()) {}
 
     // n in [0, 32]
     void put(uint32_t value, int n)
@@ -58,7 +60,7 @@ public:
     }
 
 private:
-    std::vector<uint8_t>& out_;
+    Bytes& out_;
     size_t at_;
     uint64_t acc_ = 0;
     int fill_ = 0;
@@ -70,7 +72,7 @@ private:
 // on by the whole bytes among them.
 class CodeWriter {
 public:
-    explicit CodeWriter(std::vector<uint8_t>& out) : out_(&out), at_(out.size()) {}
+    explicit CodeWriter(Bytes& out) : out_(&out), at_(out.size()) {}
 
     void room(int codes)
     {
@@ -106,7 +108,7 @@ private:
             at_ = size_t(p_ - out_->data());
     }
 
-    std::vector<uint8_t>* out_;
+    Bytes* out_;
     size_t at_;
     uint8_t* p_ = nullptr;
     uint64_t acc_ = 0;

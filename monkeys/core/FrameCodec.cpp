@@ -21,7 +21,7 @@ namespace {
 using namespace core;
 
 template <class Samples>
-void put_verbatim(const FrameFormat& f, const Samples& in, size_t count, std::vector<uint8_t>& out)
+void put_verbatim(const FrameFormat& f, const Samples& in, size_t count, Bytes& out)
 {
     const int bytes = f.bitsPerSample / 8;
     size_t at = out.size();
@@ -66,12 +66,12 @@ template <class Samples>
 bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, int blocks, const Samples& out,
                       int32_t* planesAt)
 {
-    thread_local std::unique_ptr<Header> own;
-    Header& h = per_thread(own);
+    thread_local PerThread<Header> own;
+    Header& h = own.get();
     const uint8_t* p = parse_parameters(f, blocks, data, size, h);
     if (!p)
         return false;
-    thread_local LargeVector<int32_t> planes;
+    thread_local SampleBuffer planes;
     int32_t* xs[32];
     if (planesAt)
         for (int c = 0; c < f.channels; ++c)
@@ -86,11 +86,11 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
 
 // Reads back the parameters and the entropy-coded residuals of a frame
 // just coded and compares them with what the encoder meant to send.
-bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int blocks, const Header& sent,
+bool coding_matches(const FrameFormat& f, const Bytes& frame, int blocks, const Header& sent,
                     const int32_t* residuals)
 {
-    thread_local std::unique_ptr<Header> own;
-    Header& back = per_thread(own);
+    thread_local PerThread<Header> own;
+    Header& back = own.get();
     const uint8_t* data = frame.data() + 1;
     const uint8_t* end = frame.data() + frame.size();
     FrameFormat written = f;
@@ -110,14 +110,14 @@ bool coding_matches(const FrameFormat& f, const std::vector<uint8_t>& frame, int
 // (the tests check every variant of them both ways), the bit-level coding
 // does not.
 template <class Samples>
-bool code(const FrameFormat& f, const Samples& in, int blocks, std::vector<uint8_t>& out, bool check)
+bool code(const FrameFormat& f, const Samples& in, int blocks, Bytes& out, bool check)
 {
     const size_t count = size_t(std::max(blocks, 0)) * size_t(f.channels);
     const size_t raw = raw_frame_bytes(f, std::max(blocks, 0));
     if (blocks > 0) {
         // coded into warm per-thread memory, then copied once
         const Coded& coded = encode_predicted(f, in, blocks);
-        const std::vector<uint8_t>& work = coded.bytes;
+        const Bytes& work = coded.bytes;
         if (work.size() < raw) {
             if (check && !coding_matches(f, work, blocks, coded.h, coded.planes.data()))
                 return false;
@@ -129,7 +129,7 @@ bool code(const FrameFormat& f, const Samples& in, int blocks, std::vector<uint8
     return true;
 }
 
-bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out, bool check)
+bool code(const FrameFormat& format, const int32_t* interleaved, int blocks, Bytes& out, bool check)
 {
     FrameFormat f = format;
     if (!valid_format(f))
@@ -158,18 +158,18 @@ bool decode(const FrameFormat& format, const uint8_t* data, size_t size, int blo
 
 } // namespace
 
-void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks, std::vector<uint8_t>& out)
+void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks, Bytes& out)
 {
     code(format, interleaved, blocks, out, false);
 }
 
 bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
-                          std::vector<uint8_t>& out)
+                          Bytes& out)
 {
     return code(format, interleaved, blocks, out, true);
 }
 
-bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out, bool check)
+bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, Bytes& out, bool check)
 {
     uint8_t* bytes = const_cast<uint8_t*>(pcm);  // only read
     switch (valid_format(format) ? format.bitsPerSample : 0) {
@@ -191,8 +191,8 @@ bool frame_anatomy(const FrameFormat& format, const uint8_t* data, size_t size, 
         out.residuals = size - 1;
         return true;
     }
-    thread_local std::unique_ptr<Header> own;
-    Header& h = per_thread(own);
+    thread_local PerThread<Header> own;
+    Header& h = own.get();
     const uint8_t* p = parse_parameters(format, blocks, data + 1, size - 1, h);
     if (!p)
         return false;

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "LargeMemory.h"
+
 namespace monkeys {
 
 // Frame length the coder works best with (its adaptive filters start from
@@ -31,14 +33,14 @@ struct FrameFormat {
 // Samples are signed and within the range of bitsPerSample (8-bit WAVE
 // data is made signed by the caller).
 void encode_frame(const FrameFormat& format, const int32_t* interleaved, int blocks,
-                  std::vector<uint8_t>& out);
+                  core::Bytes& out);
 
 // The same, checking its own output before it appends it: the parameters
 // and entropy-coded residuals read back and compared with what was meant
 // (the prediction stages are the same arithmetic both ways). False (out
 // unchanged) means the coder failed that check.
 bool encode_frame_checked(const FrameFormat& format, const int32_t* interleaved, int blocks,
-                          std::vector<uint8_t>& out);
+                          core::Bytes& out);
 
 // Decodes exactly `blocks` blocks from data[0, size) into interleaved.
 // Returns false, never reading outside the input nor writing outside the
@@ -50,7 +52,7 @@ bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, i
 // on the samples as WAVE data stores them (bitsPerSample/8 bytes each,
 // little-endian, 8 bits unsigned), without a copy of the frame as 32-bit
 // samples; the same bytes.
-bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, std::vector<uint8_t>& out, bool check);
+bool encode_frame(const FrameFormat& format, const uint8_t* pcm, int blocks, core::Bytes& out, bool check);
 bool decode_frame(const FrameFormat& format, const uint8_t* data, size_t size, int blocks, uint8_t* pcm);
 
 // The decoder on WAVE data in one buffer of decode_work_bytes(channels,

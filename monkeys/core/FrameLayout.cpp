@@ -1,4 +1,5 @@
 #include "FrameLayout.h"
+#include "LargeMemory.h"
 
 #include <cstring>
 
@@ -10,7 +11,7 @@ bool valid_format(const FrameFormat& f)
            (f.bitsPerSample == 8 || f.bitsPerSample == 16 || f.bitsPerSample == 24 || f.bitsPerSample == 32);
 }
 
-void put_parameters(const Header& h, int ch, std::vector<uint8_t>& out)
+void put_parameters(const Header& h, int ch, Bytes& out)
 {
     const Profile& prof = h.prof;
     out.push_back(kPredicted);

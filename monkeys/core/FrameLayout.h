@@ -84,6 +84,7 @@
 #include <vector>
 
 #include "FrameCodec.h"
+#include "LargeMemory.h"
 #include "Lms.h"
 #include "Lpc.h"
 
@@ -128,7 +129,7 @@ inline size_t raw_frame_bytes(const FrameFormat& f, int blocks)
 inline bool is_mid_side(const Header& h, int pair) { return (h.midSide[pair / 8] >> (pair % 8)) & 1; }
 
 // The method byte and the parameters of h, appended to out.
-void put_parameters(const Header& h, int ch, std::vector<uint8_t>& out);
+void put_parameters(const Header& h, int ch, Bytes& out);
 // Reads the parameters after the method byte into h; returns where the
 // residuals begin, or null when they are not valid.
 const uint8_t* parse_parameters(const FrameFormat& f, int blocks, const uint8_t* data, size_t size, Header& h);

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -37,6 +38,9 @@ struct LargeAllocator {
 
 template <class T>
 using LargeVector = std::vector<T, LargeAllocator<T>>;
+// The coder's buffers: coded bytes, and samples (channel planes, residuals).
+using Bytes = LargeVector<uint8_t>;
+using SampleBuffer = LargeVector<int32_t>;
 
 // An array of n trivially constructible T, left uninitialised.
 template <class T>

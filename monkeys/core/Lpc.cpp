@@ -6,6 +6,7 @@
 
 #include "Cpu.h"
 #include "Kernels.h"
+#include "LargeMemory.h"
 
 namespace monkeys::core {
 
@@ -31,9 +32,9 @@ inline int32_t predicted(const int32_t* past, const int64_t* rev, int p, int shi
 // The Welch window, 16 fraction bits, for frames of n samples: integers
 // throughout, so the same on every machine. Kept for the next frame, which
 // is mostly of the same length.
-const std::vector<int32_t>& welch_window(int n)
+const SampleBuffer& welch_window(int n)
 {
-    thread_local std::vector<int32_t> w;
+    thread_local SampleBuffer w;
     thread_local int length = -1;
     if (length != n) {
         w.resize(size_t(n));
@@ -138,7 +139,7 @@ void lpc_fit(const int32_t* x, int n, const int* maxOrders, int count, LpcCoefs*
     // order in which a variant adds.
     const int limit = (62 - bit_length(uint64_t(n))) / 2;
     const int scale = std::max(0, bit_length(peak) + 16 - limit);
-    const std::vector<int32_t>& w = welch_window(n);
+    const SampleBuffer& w = welch_window(n);
     // windowed a piece at a time, each after the end of the one before
     // (zeros before the first): little memory, in the cache
     constexpr int kPiece = 4096;

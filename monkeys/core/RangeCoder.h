@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "LargeMemory.h"
+
 namespace monkeys::core {
 
 constexpr int kProbBits = 12;
@@ -16,7 +18,7 @@ constexpr uint32_t kTop = 1u << 24;
 
 class RangeEncoder {
 public:
-    explicit RangeEncoder(std::vector<uint8_t>& out) : out_(out) {}
+    explicit RangeEncoder(Bytes& out) : out_(out) {}
 
     void encode(uint16_t& prob, int bit)
     {
@@ -57,7 +59,7 @@ private:
         low_ = uint64_t(uint32_t(low_) << 8);
     }
 
-    std::vector<uint8_t>& out_;
+    Bytes& out_;
     uint64_t low_ = 0;
     uint32_t range_ = 0xFFFFFFFFu;
     uint8_t cache_ = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "GolombRange.h"
+#include "LargeMemory.h"
 #include "PerThread.h"
 #include "Rice.h"
 #include "Tans.h"
@@ -16,7 +17,7 @@ inline bool all_zero(const int32_t* x, int n)
     return std::all_of(x, x + n, [](int32_t v) { return v == 0; });
 }
 
-void put_u32(uint32_t v, std::vector<uint8_t>& out)
+void put_u32(uint32_t v, Bytes& out)
 {
     for (int b = 0; b < 4; ++b)
         out.push_back(uint8_t(v >> (8 * b)));
@@ -34,10 +35,10 @@ int coded_channels(const uint8_t* wasted, int ch, int* coded)
     return m;
 }
 
-void put_rice_split(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+void put_rice_split(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, Bytes& out)
 {
     // channel pairs in step, each channel into a stream of its own
-    thread_local std::vector<uint8_t> streams[32];
+    thread_local Bytes streams[32];
     int coded[32];
     const int m = coded_channels(h.wasted, f.channels, coded);
     for (int i = 0; i < m; ++i) {
@@ -64,9 +65,9 @@ void put_rice_split(const FrameFormat& f, const Header& h, int blocks, int32_t* 
         out.insert(out.end(), streams[j].begin(), streams[j].end());
 }
 
-void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, Bytes& out)
 {
-    thread_local std::vector<uint8_t> coded, raw;
+    thread_local Bytes coded, raw;
     coded.clear();
     raw.clear();
     RangeEncoder rc(coded);
@@ -83,18 +84,18 @@ void put_range(const FrameFormat& f, const Header& h, int blocks, int32_t* const
 
 TansEncoder& tans_coder()
 {
-    thread_local std::unique_ptr<TansEncoder> own;
-    return per_thread(own);
+    thread_local PerThread<TansEncoder> own;
+    return own.get();
 }
 
 // The tables of the coder's last analysis, as the frame stores them.
-std::vector<uint8_t>& tans_tables_bytes()
+Bytes& tans_tables_bytes()
 {
-    thread_local std::vector<uint8_t> bytes;
+    thread_local Bytes bytes;
     return bytes;
 }
 
-void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, Bytes& out)
 {
     tans_analyse_section(f, h, blocks, xs);
     put_tans_analysed(f, h, out);
@@ -107,8 +108,8 @@ bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, i
     const int m = coded_channels(wasted, ch, coded);
     if (m == 0)
         return true;
-    thread_local std::unique_ptr<TansModel> own;
-    TansModel& model = per_thread(own);
+    thread_local PerThread<TansModel> own;
+    TansModel& model = own.get();
     const size_t used = tans_get_model(p, size, model);
     if (used == 0)
         return false;
@@ -208,7 +209,7 @@ size_t tans_analyse_section(const FrameFormat& f, const Header& h, int blocks, i
     coder.reset(m, blocks);
     for (int i = 0; i < m; i += 2)
         coder.analyse(xs[coded[i]], i + 1 < m ? xs[coded[i + 1]] : nullptr);
-    std::vector<uint8_t>& model = tans_tables_bytes();
+    Bytes& model = tans_tables_bytes();
     model.clear();
     tans_put_model(coder.fit(), model);
     const int units = (m + 1) / 2;
@@ -218,7 +219,7 @@ size_t tans_analyse_section(const FrameFormat& f, const Header& h, int blocks, i
     return size;
 }
 
-void put_tans_analysed(const FrameFormat& f, const Header& h, std::vector<uint8_t>& out)
+void put_tans_analysed(const FrameFormat& f, const Header& h, Bytes& out)
 {
     TansEncoder& coder = tans_coder();
     int coded[32];
@@ -243,7 +244,7 @@ void put_tans_analysed(const FrameFormat& f, const Header& h, std::vector<uint8_
         out.insert(out.end(), data[j], data[j] + sizes[j]);
 }
 
-void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out)
+void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, Bytes& out)
 {
     if (h.prof.entropy == kRiceSplit)
         put_rice_split(f, h, blocks, xs, out);
@@ -297,7 +298,7 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
     if (compare) {
         // the range coder's channels share one coder, tANS's one model:
         // decoded whole, then compared
-        thread_local std::vector<int32_t> check;
+        thread_local SampleBuffer check;
         int32_t* back[32];
         split_planes(check, ch, blocks, back);
         return decode_residuals(h, p, end, ch, blocks, back) &&

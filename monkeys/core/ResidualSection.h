@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "FrameLayout.h"
+#include "LargeMemory.h"
 
 namespace monkeys::core {
 
@@ -29,14 +30,14 @@ namespace monkeys::core {
 void mark_silent(Header& h, int ch, int blocks, int32_t* const* xs);
 
 // Appends the residuals xs of the channels h sends, coded as h says.
-void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, std::vector<uint8_t>& out);
+void put_residuals(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs, Bytes& out);
 
 // tANS in two steps, so that the encoder can weigh a way before writing
 // it: the residuals analysed into the thread's coder, and about the bytes
 // their section takes (the state streams at their ideal length) ...
 size_t tans_analyse_section(const FrameFormat& f, const Header& h, int blocks, int32_t* const* xs);
 // ... then that section appended to out, from the analysis.
-void put_tans_analysed(const FrameFormat& f, const Header& h, std::vector<uint8_t>& out);
+void put_tans_analysed(const FrameFormat& f, const Header& h, Bytes& out);
 
 // The bytes put_residuals writes with the split Rice streams, counted
 // without writing them (silent channels already marked).

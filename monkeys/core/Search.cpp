@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "Channels.h"
+#include "LargeMemory.h"
 #include "PerThread.h"
 #include "Prediction.h"
 #include "Residual.h"
@@ -96,10 +97,10 @@ uint64_t plane_cost(int ch, int blocks, int32_t* const* xs, uint64_t* mag)
 // planes' (plane_cost); h gets the stages kept; returns that cost of the
 // result. refit, where given, makes the fixed predictor's residual anew
 // in the planes, so that a first stage's input need not be kept aside.
-uint64_t run_stages(const Profile& way, int ch, int blocks, std::vector<int32_t>& planes, int32_t** xs, Header& h,
+uint64_t run_stages(const Profile& way, int ch, int blocks, SampleBuffer& planes, int32_t** xs, Header& h,
                     uint64_t* mag, uint64_t total, const std::function<void()>& refit)
 {
-    thread_local std::vector<int32_t> before;
+    thread_local SampleBuffer before;
     for (int s = 0; s < way.stages; ++s) {
         const LmsParams& stage = way.stage[s];
         int shifts[32];
@@ -147,7 +148,7 @@ void fixed_residuals(const Header& h, int ch, int blocks, int32_t* const* xs)
         lpc_encode_parts(xs[c], blocks, h.lpc[c], h.parts);
 }
 
-void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Header& h, std::vector<uint8_t>& out)
+void write_frame(const FrameFormat& f, int blocks, int32_t* const* xs, const Header& h, Bytes& out)
 {
     put_parameters(h, f.channels, out);
     put_residuals(f, h, blocks, xs, out);
@@ -164,22 +165,22 @@ struct Fits {
     bool done = false;
     LpcCoefs k[kLimitCount][32][kMaxLpcParts];  // [limit][channel][part]
     bool same = false;                          // at most 8 and 32 gave the same
-    std::vector<int32_t> residual[kLimitCount];
+    SampleBuffer residual[kLimitCount];
     bool haveResidual[kLimitCount] = {};
 };
 
 // The encoder's buffers, one set a thread: frames come one after another
 // on each thread.
 struct Scratch {
-    std::vector<int32_t> signal;
+    SampleBuffer signal;
     Coded done[4];
     Header base;
     Fits fits[2];  // in parts, over the whole frame
 };
 Scratch& scratch()
 {
-    thread_local std::unique_ptr<Scratch> own;
-    return per_thread(own);
+    thread_local PerThread<Scratch> own;
+    return own.get();
 }
 
 bool same_predictors(const LpcCoefs* a, const LpcCoefs* b, int parts)
@@ -219,7 +220,7 @@ const Coded& encode_predicted(const FrameFormat& f, const Samples& in, int block
     Scratch& work = scratch();
     Coded* done = work.done;
     // a single way works on the signal in place
-    std::vector<int32_t>& signal = ways == 1 ? done[0].planes : work.signal;
+    SampleBuffer& signal = ways == 1 ? done[0].planes : work.signal;
     int32_t* xs[32];
     Header& base = work.base;
     base = Header{};

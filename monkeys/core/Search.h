@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "FrameLayout.h"
+#include "LargeMemory.h"
 
 namespace monkeys::core {
 
@@ -16,9 +17,9 @@ namespace monkeys::core {
 // channel), its size and, once written, its bytes.
 struct Coded {
     Header h;
-    std::vector<int32_t> planes;
+    SampleBuffer planes;
     size_t size = 0;
-    std::vector<uint8_t> bytes;  // empty until written
+    Bytes bytes;  // empty until written
 };
 
 // Codes the frame (blocks > 0) in each way of the level and keeps the

@@ -43,7 +43,7 @@ void spread_classes(const uint16_t* f, uint8_t* classes)
 // LSB-first bits appended to a byte vector, for the tables.
 class BitSink {
 public:
-    explicit BitSink(std::vector<uint8_t>& out) : out_(out) {}
+    explicit BitSink(Bytes& out) : out_(out) {}
     void put(uint32_t v, int n)  // v < 2^n, n <= 32
     {
         for (int j = 0; j < n; ++j, ++fill_) {
@@ -54,7 +54,7 @@ public:
     }
 
 private:
-    std::vector<uint8_t>& out_;
+    Bytes& out_;
     int fill_ = 0;
 };
 
@@ -217,7 +217,7 @@ void normalise(const uint32_t* c, uint16_t* f)
 
 } // namespace
 
-void tans_put_model(const TansModel& m, std::vector<uint8_t>& out)
+void tans_put_model(const TansModel& m, Bytes& out)
 {
     BitSink b(out);
     b.put(m.present, 32);

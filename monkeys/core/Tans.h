@@ -28,6 +28,8 @@
 #include <memory>
 #include <vector>
 
+#include "LargeMemory.h"
+
 namespace monkeys::core {
 
 constexpr int kTansLog = 10;
@@ -100,7 +102,7 @@ struct TansModel {
 };
 
 // The model as the frame stores it; the bytes read, 0 when not valid.
-void tans_put_model(const TansModel& m, std::vector<uint8_t>& out);
+void tans_put_model(const TansModel& m, Bytes& out);
 size_t tans_get_model(const uint8_t* p, size_t size, TansModel& m);
 
 // Memory that grows and is not cleared (the encoder's per-thread buffers).

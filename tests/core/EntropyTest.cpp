@@ -61,9 +61,9 @@ std::vector<uint8_t> section(uint8_t coder, Planes& xs, Header& h)
     h = Header{};
     h.prof.entropy = coder;
     mark_silent(h, xs.channels, xs.n, ps);
-    std::vector<uint8_t> out;
+    Bytes out;
     put_residuals({xs.channels, 32, 1000}, h, xs.n, ps, out);
-    return out;
+    return {out.begin(), out.end()};
 }
 
 bool decodes_to(const Header& h, const std::vector<uint8_t>& bytes, const Planes& want)

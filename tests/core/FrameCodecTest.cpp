@@ -39,9 +39,9 @@ struct Signal {
 
 std::vector<uint8_t> encode(const Signal& s, int level)
 {
-    std::vector<uint8_t> out;
+    monkeys::core::Bytes out;
     monkeys::encode_frame({s.channels, s.bits, level}, s.samples.data(), s.blocks(), out);
-    return out;
+    return {out.begin(), out.end()};
 }
 
 // The samples as WAVE data stores them.
@@ -312,10 +312,10 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
                                 back == s.samples);
                     // and from and to WAVE data
                     const std::vector<uint8_t> pcm = wave_data(s);
-                    std::vector<uint8_t> fromWave;
+                    monkeys::core::Bytes fromWave;
                     EXPECT_TRUE(monkeys::encode_frame({s.channels, s.bits, level}, pcm.data(), s.blocks(), fromWave,
                                                       false) &&
-                                fromWave == want);
+                                std::equal(fromWave.begin(), fromWave.end(), want.begin(), want.end()));
                     std::vector<uint8_t> bytes(pcm.size()), work(monkeys::decode_work_bytes(s.channels, s.bits, s.blocks()));
                     EXPECT_TRUE(monkeys::decode_frame({s.channels, s.bits, level}, want.data(), want.size(),
                                                       s.blocks(), bytes.data()) &&

@@ -146,14 +146,14 @@ int input_shift(const std::vector<int32_t>& x, int maxShift)
     return std::clamp(bits - 11, 0, maxShift);
 }
 
-void put_le(std::vector<uint8_t>& out, uint32_t v, int bytes)
+void put_le(Bytes& out, uint32_t v, int bytes)
 {
     for (int b = 0; b < bytes; ++b)
         out.push_back(uint8_t(v >> (8 * b)));
 }
 
 // A predicted frame with the parameters of s, in the frame layout.
-std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* in)
+Bytes code_forced(const Coding& s, int ch, int n, const int32_t* in)
 {
     const size_t channels = size_t(ch);
     std::vector<std::vector<int32_t>> xs(channels, std::vector<int32_t>(size_t(n)));
@@ -206,7 +206,7 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
     }
 
     // variant 0's second byte is 0: decoders refuse anything else
-    std::vector<uint8_t> out = {1, uint8_t(s.entropy)};
+    Bytes out = {1, uint8_t(s.entropy)};
     if (s.variant == 0)
         out.push_back(0);
     out.push_back(uint8_t(s.stages.size()));
@@ -248,7 +248,7 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         return out;
     }
     if (s.entropy == 1) {
-        std::vector<uint8_t> range, raw;
+        Bytes range, raw;
         RangeEncoder rc(range);
         BitWriter bw(raw);
         for (int c : coded)
@@ -262,7 +262,7 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
     }
     // entropy coder 0: one stream, each channel's codes going on from the
     // last code of the channel before; 2: a stream a channel
-    std::vector<std::vector<uint8_t>> streams(s.entropy == 0 ? 1 : coded.size());
+    std::vector<Bytes> streams(s.entropy == 0 ? 1 : coded.size());
     std::vector<CodeWriter> writers(streams.begin(), streams.end());
     for (size_t i = 0; i < coded.size(); ++i)
         rice_encode(writers[s.entropy == 0 ? 0 : i], xs[size_t(coded[i])].data(), n);
@@ -270,14 +270,14 @@ std::vector<uint8_t> code_forced(const Coding& s, int ch, int n, const int32_t* 
         w.flush();
     for (size_t i = 0; i + 1 < streams.size(); ++i)
         put_le(out, uint32_t(streams[i].size()), 4);
-    for (const std::vector<uint8_t>& st : streams)
+    for (const Bytes& st : streams)
         out.insert(out.end(), st.begin(), st.end());
     return out;
 }
 
-std::vector<uint8_t> code_verbatim(int bits, size_t count, const int32_t* in)
+Bytes code_verbatim(int bits, size_t count, const int32_t* in)
 {
-    std::vector<uint8_t> out = {0};
+    Bytes out = {0};
     for (size_t i = 0; i < count; ++i)
         put_le(out, uint32_t(in[i]), bits / 8);
     return out;
@@ -339,7 +339,7 @@ int main(int argc, char** argv)
         // the coder writes the newest variant
         const int variant = s.verbatim || s.entropy >= 0 ? s.variant : kNewestCoding;
         const FrameFormat format{ch, bits, s.level ? s.level : h.level, variant};
-        std::vector<uint8_t> payload;
+        Bytes payload;
         if (s.verbatim)
             payload = code_verbatim(bits, size_t(blocks) * size_t(ch), in);
         else if (s.entropy >= 0)

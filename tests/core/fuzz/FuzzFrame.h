@@ -26,7 +26,8 @@ inline Case parse(const uint8_t* data)
     return c;
 }
 
-inline std::vector<uint8_t> make(const monkeys::FrameFormat& f, int blocks, const std::vector<uint8_t>& payload)
+template <class Payload>
+std::vector<uint8_t> make(const monkeys::FrameFormat& f, int blocks, const Payload& payload)
 {
     int code = f.bitsPerSample == 8 ? 0 : f.bitsPerSample == 16 ? 1 : f.bitsPerSample == 24 ? 2 : 3;
     std::vector<uint8_t> v = {uint8_t(f.channels - 1), uint8_t(code | (f.level / 1000 - 1) << 2),

@@ -44,7 +44,7 @@ int main(int argc, char** argv)
                 if (level == 4000 && channels == 1)
                     for (auto& v : x)
                         v = int32_t(uint32_t(v) * 2654435761u) >> (32 - bits);  // noise: verbatim
-                std::vector<uint8_t> payload;
+                Bytes payload;
                 monkeys::FrameFormat f{channels, bits, level};
                 monkeys::encode_frame(f, x.data(), blocks, payload);
                 if (!write(argv[1], n, corefuzz::make(f, blocks, payload)))
