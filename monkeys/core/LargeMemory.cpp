@@ -7,14 +7,6 @@
 #include <mutex>
 #include <new>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define MONKEYS_HEAP_ONLY 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
-#define MONKEYS_HEAP_ONLY 1
-#endif
-#endif
-
 namespace monkeys::core {
 
 namespace {
@@ -128,16 +120,7 @@ Pool& pool()
     return *p;
 }
 
-bool from_heap(size_t bytes)
-{
-#ifdef MONKEYS_HEAP_ONLY
-    // the sanitizers watch heap blocks, not the pool's ranges
-    (void)bytes;
-    return true;
-#else
-    return bytes < kLargeFrom;
-#endif
-}
+bool from_heap(size_t bytes) { return !kLargeMemoryPooled || bytes < kLargeFrom; }
 
 } // namespace
 

@@ -14,6 +14,20 @@
 
 namespace monkeys::core {
 
+// Whether large buffers come from the shared regions: not under the
+// sanitizers, which watch heap blocks only.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kLargeMemoryPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(memory_sanitizer)
+constexpr bool kLargeMemoryPooled = false;
+#else
+constexpr bool kLargeMemoryPooled = true;
+#endif
+#else
+constexpr bool kLargeMemoryPooled = true;
+#endif
+
 // 64-byte aligned; throws std::bad_alloc. Smaller requests go to the heap.
 void* large_allocate(size_t bytes);
 // p from large_allocate(bytes), with the same bytes.
