@@ -52,6 +52,23 @@ function(suite_fast_code)
   endif()
 endfunction()
 
+# The command-line programs and the codec library carry their own copy of
+# the C++ runtime: loading the shared one costs about a millisecond a
+# process here, as much as decoding a short file. The library keeps its
+# copy to itself (its export map), and nothing of the runtime crosses
+# between a program and the library: no exception leaves an entry point,
+# and the interface's objects are made and destroyed inside the library.
+# The sanitizer builds keep the shared runtime, where the sanitizers
+# watch every allocation.
+option(SUITE_STATIC_CXX_RUNTIME "Link the C++ runtime into the command-line programs and the codec library" ON)
+function(suite_static_cxx_runtime)
+  if(SUITE_STATIC_CXX_RUNTIME AND NOT SUITE_SANITIZE)
+    foreach(target ${ARGN})
+      target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc)
+    endforeach()
+  endif()
+endfunction()
+
 # suite_program(<target> [NO_INSTALL] DICTIONARIES <base>...
 #               [DICTIONARY_DIR <folder>])
 # A dictionary is taken from DICTIONARY_DIR when it is there, else from
