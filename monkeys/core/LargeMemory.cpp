@@ -61,7 +61,12 @@ public:
         uint8_t* base = map_region(size);
         if (!base)
             return nullptr;
-        regions_.push_back(Region{base, size, {Range{0, size}}});
+        try {
+            regions_.push_back(Region{base, size, {Range{0, size}}});
+        } catch (const std::bad_alloc&) {
+            munmap(base, size);
+            return nullptr;
+        }
         return carve(regions_.back(), bytes);
     }
 
@@ -76,7 +81,11 @@ public:
         const size_t off = size_t(at - r->base);
         auto& free = r->free;
         auto next = std::lower_bound(free.begin(), free.end(), off, [](const Range& x, size_t o) { return x.at < o; });
-        next = free.insert(next, Range{off, bytes});
+        try {
+            next = free.insert(next, Range{off, bytes});
+        } catch (const std::bad_alloc&) {
+            return;  // the range stays taken: better than failing a free
+        }
         if (next + 1 != free.end() && next->at + next->bytes == (next + 1)->at) {
             next->bytes += (next + 1)->bytes;
             free.erase(next + 1);
