@@ -1,5 +1,4 @@
 #include "FrameLayout.h"
-#include "LargeMemory.h"
 
 #include <cstring>
 

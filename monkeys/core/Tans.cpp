@@ -3,7 +3,6 @@
 #include "Tans.h"
 
 #include <algorithm>
-#include <memory>
 #include <cstring>
 
 #include "Cpu.h"

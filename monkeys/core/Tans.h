@@ -25,7 +25,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <vector>
 
 #include "LargeMemory.h"
@@ -105,7 +104,8 @@ struct TansModel {
 void tans_put_model(const TansModel& m, Bytes& out);
 size_t tans_get_model(const uint8_t* p, size_t size, TansModel& m);
 
-// Memory that grows and is not cleared (the encoder's per-thread buffers).
+// Memory that grows and is not cleared (the encoder's per-thread buffers),
+// in the large buffers' memory.
 template <class T>
 class Grown {
 public:
@@ -117,7 +117,7 @@ public:
     {
         if (n > capacity_) {
             const size_t c = std::max(n, 2 * capacity_);
-            std::unique_ptr<T[]> q = std::make_unique_for_overwrite<T[]>(c);
+            LargeArray<T> q(c);
             if (size_)
                 std::memcpy(q.get(), p_.get(), size_ * sizeof(T));
             p_ = std::move(q);
@@ -128,7 +128,7 @@ public:
     void clear() { size_ = 0; }
 
 private:
-    std::unique_ptr<T[]> p_;
+    LargeArray<T> p_;
     size_t size_ = 0, capacity_ = 0;
 };
 
