@@ -54,10 +54,6 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size)
 
 namespace {
 
-inline uint32_t rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
-
-// The round functions in the forms with the shortest dependency chains
-// (the second round's two halves are disjoint, so they may be added).
 void md5_portable(uint32_t* state, const uint8_t* p, size_t blocks)
 {
     for (; blocks; --blocks, p += 64) {
@@ -68,17 +64,9 @@ void md5_portable(uint32_t* state, const uint8_t* p, size_t blocks)
             w = __builtin_bswap32(w);
 #endif
         uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-#define MD5_F0(x, y, z) ((z) ^ ((x) & ((y) ^ (z))))
-#define MD5_F1(x, y, z) (((x) & (z)) + ((y) & ~(z)))
-#define MD5_F2(x, y, z) ((x) ^ (y) ^ (z))
-#define MD5_F3(x, y, z) ((y) ^ ((x) | ~(z)))
-#define MD5_STEP(r, a, b, c, d, g, k, s) a += m[g] + (k), a += MD5_F##r(b, c, d), a = b + rotl(a, s);
+#define MD5_STEP(r, a, b, c, d, g, k, s) MD5_SCALAR_STEP(r, a, b, c, d, m[g], k, s)
         MD5_STEPS(MD5_STEP)
 #undef MD5_STEP
-#undef MD5_F3
-#undef MD5_F2
-#undef MD5_F1
-#undef MD5_F0
         state[0] += a; state[1] += b; state[2] += c; state[3] += d;
     }
 }
@@ -113,6 +101,24 @@ void Md5::update(const void* data, size_t size)
     size &= 63;
     std::memcpy(buffer_, p, size);
     fill_ = size;
+}
+
+core::Md5Run Md5::lend(const uint8_t* data, size_t size)
+{
+    const size_t head = fill_ ? std::min(size, sizeof buffer_ - fill_) : 0;
+    update(data, head);
+    lent_ = data + head;
+    const size_t blocks = fill_ ? 0 : (size - head) / 64;
+    core::Md5Run run{{state_[0], state_[1], state_[2], state_[3]}, lent_, lent_ + 64 * blocks, {}, 0};
+    std::memcpy(run.work, run.state, sizeof run.work);
+    return run;
+}
+
+size_t Md5::resume(const core::Md5Run& run, const uint8_t* data)
+{
+    std::memcpy(state_, run.state, sizeof state_);
+    bytes_ += uint64_t(run.next - lent_);
+    return size_t(run.next - data);
 }
 
 std::array<uint8_t, 16> Md5::finish()

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/Md5Run.h"
+
 namespace monkeys {
 
 // Continues a CRC-32: start with crc = 0.
@@ -29,12 +31,20 @@ public:
     void update(const void* data, size_t size);
     std::array<uint8_t, 16> finish();
 
+    // Hashing data of size bytes partly elsewhere: lend() takes in what
+    // completes a partial block and hands out the whole blocks after it;
+    // resume() takes the run back and returns how much of the data is
+    // hashed, the rest of which then goes through update().
+    core::Md5Run lend(const uint8_t* data, size_t size);
+    size_t resume(const core::Md5Run& run, const uint8_t* data);
+
 private:
     void blocks(const uint8_t* p, size_t n);
     uint32_t state_[4];
     uint64_t bytes_ = 0;
     uint8_t buffer_[64];
     size_t fill_ = 0;
+    const uint8_t* lent_ = nullptr;  // the first block lent
 };
 
 } // namespace monkeys

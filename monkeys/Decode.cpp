@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "ApeReader.h"
-#include "Checksum.h"
 #include "Coding.h"
+#include "FrameMd5.h"
 #include "FramePipeline.h"
 #include "MonkeysAudioLib.h"
 
@@ -26,12 +26,21 @@ int decompress(Input& in, Output* out, Progress& progress)
     const FileHeader& h = reader.header();
     progress.update(0, h.frameCount);
 
-    // What a frame holds from its load to its emit: the coded frame and
-    // its WAVE data, left uninitialised (a slot no frame uses touches no
-    // memory). On one thread the frame is decoded in its slot, the WAVE
-    // data over the channels: fresh memory costs more than the work on
-    // a short file. Threads decode in memory of their own, which stays
-    // in their caches, and write the WAVE data to the slots in turn.
+    // What a frame holds from its load until the next frame's emit: the
+    // coded frame and its WAVE data, left uninitialised (a slot no frame
+    // uses touches no memory). On one thread the frame is decoded in its
+    // slot, the WAVE data over the channels: fresh memory costs more than
+    // the work on a short file. Threads decode in memory of their own,
+    // which stays in their caches, and write the WAVE data to the slots in
+    // turn.
+    //
+    // The MD5 of a frame's WAVE data is taken, as far as it goes, beside
+    // the decoding of later frames (see FrameMd5): on one thread beside
+    // the next frame's, on more on whichever thread's decoding finds it
+    // next, a frame or a few later. So the WAVE data stays `lag` frames
+    // longer than the pipeline's slot: the slots here are that many more,
+    // a frame's is frame % slots.size(), and a frame's emit first sees
+    // the frames `lag` before it hashed.
     struct Slot {
         FrameBytes frame;
         core::LargeArray<uint8_t> pcm;
@@ -40,38 +49,49 @@ int decompress(Input& in, Output* out, Progress& progress)
     const size_t frameSamples = reader.frameSamples();
     const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread), frameSamples * (sampleBytes + 2), frameSamples * 9);
     const bool inPlace = plan.threads == 1;
+    const uint64_t lag = inPlace ? 1 : 4;
     std::vector<Slot> slots;
     try {
-        slots.resize(plan.slots);
+        slots.resize(plan.slots + lag);
         for (Slot& s : slots)
             s.pcm = core::LargeArray<uint8_t>(inPlace ? reader.decodeRoom() : frameSamples * sampleBytes);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
     auto frameBytes = [&](uint64_t i) { return size_t(h.frameBlocks(i)) * h.channels * sampleBytes; };
+    auto slotOf = [&](uint64_t i) -> Slot& { return slots[size_t(i % slots.size())]; };
+    FrameMd5 md5(
+        slots.size(), [&](uint64_t i) { return slotOf(i).pcm.get(); }, frameBytes);
     FrameSteps steps;
-    steps.load = [&](uint64_t i, size_t slot) {
+    steps.load = [&](uint64_t i, size_t) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        return reader.readFrame(i, slots[slot].frame);
+        return reader.readFrame(i, slotOf(i).frame);
     };
-    steps.work = [&](uint64_t i, size_t slot) {
-        uint8_t* to = slots[slot].pcm.get();
-        return inPlace ? reader.decodeFrameInPlace(i, slots[slot].frame, to) : reader.decodeFrame(i, slots[slot].frame, to);
+    steps.work = [&](uint64_t i, size_t) {
+        Slot& s = slotOf(i);
+        int rc;
+        {
+            FrameMd5::Beside beside(md5, i);
+            rc = inPlace ? reader.decodeFrameInPlace(i, s.frame, s.pcm.get()) : reader.decodeFrame(i, s.frame, s.pcm.get());
+        }
+        if (rc == APE_OK)
+            md5.decoded(i);
+        return rc;
     };
-    Md5 md5;
-    steps.emit = [&](uint64_t i, size_t slot) {
+    steps.emit = [&](uint64_t i, size_t) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        const Slot& s = slots[slot];
-        md5.update(s.pcm.get(), frameBytes(i));
-        int rc = out ? out->write(s.pcm.get(), frameBytes(i)) : APE_OK;
+        if (i >= lag)
+            md5.through(i + 1 - lag);
+        int rc = out ? out->write(slotOf(i).pcm.get(), frameBytes(i)) : APE_OK;
         progress.update(i + 1, h.frameCount);
         return rc;
     };
+    steps.spare = [&] { return md5.spare(); };
     if ((rc = run_frames(h.frameCount, plan, steps)) != APE_OK)
         return rc;
-    if (md5.finish() != h.md5)
+    if (md5.finish(h.frameCount) != h.md5)
         return APE_ERROR_MD5;
     if ((rc = reader.readTrailer(out)) != APE_OK || (out && (rc = out->finish()) != APE_OK))
         return rc;

@@ -65,10 +65,12 @@ public:
         std::unique_lock<std::mutex> lock(mutex_);
         for (;;) {
             // A slot is free again once the frame that used it was emitted.
-            changed_.wait(lock, [&] { return stop_ || !more() || next_ < emitted_ + slots_; });
             if (stop_ || !more())
                 return;
-            run_one(lock);
+            if (next_ < emitted_ + slots_)
+                run_one(lock);
+            else if (!spare(lock))
+                changed_.wait(lock);
         }
     }
 
@@ -84,7 +86,8 @@ public:
                 run_one(lock);
                 continue;
             }
-            changed_.wait(lock);
+            if (!spare(lock))
+                changed_.wait(lock);
         }
         return result_[slot];
     }
@@ -112,7 +115,21 @@ public:
         }
         result_[slot] = rc;
         done_[slot] = true;
+        ++finished_;
         changed_.notify_all();
+    }
+
+    // The spare work, without the lock: whether it did any, or the
+    // frames moved on meanwhile (what the wait would have been woken for).
+    bool spare(std::unique_lock<std::mutex>& lock)
+    {
+        if (!steps_.spare)
+            return false;
+        const uint64_t next = next_, loaded = loaded_, emitted = emitted_, finished = finished_;
+        lock.unlock();
+        const bool did = steps_.spare();
+        lock.lock();
+        return did || next != next_ || loaded != loaded_ || emitted != emitted_ || finished != finished_ || stop_;
     }
 
     void release(uint64_t frame)
@@ -144,6 +161,7 @@ private:
     uint64_t next_ = 0;
     uint64_t loaded_ = 0;
     uint64_t emitted_ = 0;
+    uint64_t finished_ = 0;  // frames whose work is done
     bool ended_ = false;   // a load ended the frames, or failed
     bool stop_ = false;
 };

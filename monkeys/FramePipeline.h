@@ -52,6 +52,9 @@ struct FrameSteps {
     FrameStep work;
     // Writes it out, in frame order on the calling thread.
     FrameStep emit;
+    // Work a thread may do while it waits for a frame (may be empty):
+    // returns whether it did any.
+    std::function<bool()> spare;
 };
 constexpr int kNoMoreFrames = -1;
 // Runs the steps for frames 0 .. count-1 (or until load ends them) on

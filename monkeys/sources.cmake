@@ -2,7 +2,7 @@
 # and its core/ and tag/ build them, and the fuzz projects under tests/
 # build them again with clang. Paths are relative to monkeys/.
 set(MONKEYS_CONTAINER_SOURCES
-  ApeFormat.cpp ApeReader.cpp Checksum.cpp Decode.cpp Decompressor.cpp Encode.cpp FramePipeline.cpp
+  ApeFormat.cpp ApeReader.cpp Checksum.cpp Decode.cpp Decompressor.cpp Encode.cpp FrameMd5.cpp FramePipeline.cpp
   Exports.cpp Files.cpp Pcm.cpp Stream.cpp Wave.cpp)
 set(MONKEYS_CORE_SOURCES
   core/Channels.cpp core/Cpu.cpp core/FrameCodec.cpp core/FrameLayout.cpp core/GolombRange.cpp core/LargeMemory.cpp core/Lms.cpp

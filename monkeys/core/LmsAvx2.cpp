@@ -231,8 +231,10 @@ struct StageOutputs {
 // The stage and the fixed predictors in one pass, their chains side by
 // side. A single channel (xs[0] == xs[1]) runs in both halves: each
 // sample is read before either half writes it, and both write the same.
-__attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                                                 const LpcCoefs* const* ks, int parts)
+template <class Side>
+__attribute__((target("avx2"), always_inline)) inline void decode_pair(int32_t* const* xs, const int* inShifts, int n,
+                                                                       const LmsParams& p, const LpcCoefs* const* ks,
+                                                                       int parts, Side side)
 {
     int32_t* const x0 = xs[0];
     int32_t* const x1 = xs[1];
@@ -248,7 +250,20 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
     const StageOutputs in_at{s, x0, x1};
     for (int part = 0; part < parts; ++part)
         predict_pair(f, near_of(ks[0][part]), near_of(ks[1][part]), in_at,
-                     std::max(kShortOrder, part_start(part, n, parts)), part_start(part + 1, n, parts), x0, x1);
+                     std::max(kShortOrder, part_start(part, n, parts)), part_start(part + 1, n, parts), x0, x1,
+                     NoFar(), side);
+}
+
+__attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                                                 const LpcCoefs* const* ks, int parts)
+{
+    // eight MD5 steps of the thread's lender's runs beside each two outputs
+    Md5Lender* lender = md5_lender();
+    if (!lender)
+        return decode_pair(xs, inShifts, n, p, ks, parts, NoSide());
+    Md5Stepper steps(*lender);
+    decode_pair(xs, inShifts, n, p, ks, parts, Md5Side{steps});
+    steps.finish();
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "Lpc.h"
+#include "Md5Run.h"
 
 namespace monkeys::core {
 namespace {
@@ -93,12 +94,13 @@ struct NoFar {
 // Outputs from .. to-1 of the fixed predictors with one part's
 // coefficients, from the inputs in_at(i) (the stage's outputs, or the
 // residuals) and the sums over the taps beyond the eighth, far(i) (asked
-// for i = from, from + 2, …).
-template <class In, class Far = NoFar>
+// for i = from, from + 2, …); side() runs once every two outputs, its
+// work beside the loop's chains.
+template <class In, class Far = NoFar, class Side = NoSide>
 __attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPredictor& f, const NearCoefs& k0,
                                                                         const NearCoefs& k1, In in_at, int from,
                                                                         int to, int32_t* x0, int32_t* x1,
-                                                                        Far far = Far())
+                                                                        Far far = Far(), Side side = Side())
 {
     // sample i: c0 p1 + c1 p2 + (c2 c3) y1 + (c4 c5) y2 + (c6 c7) y3;
     // sample i+1: c0 out(i) + c1 p1 + c2 p2 + (c3 c4) y1 + (c5 c6) y2 + (c7 0) y3
@@ -112,6 +114,7 @@ __attribute__((target("avx2"), always_inline)) inline void predict_pair(PairPred
     __m256i y1 = f.y1, y2 = f.y2, y3 = f.y3;
     int i = from;
     for (; i + 2 <= to; i += 2) {
+        side();
         const __m128i olderA = _mm_add_epi64(
             low_half_sum(_mm256_add_epi64(_mm256_add_epi64(_mm256_mul_epi32(y1, a1), _mm256_mul_epi32(y2, a2)),
                                           _mm256_mul_epi32(y3, a3))),
