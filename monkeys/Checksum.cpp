@@ -85,6 +85,8 @@ void Md5::blocks(const uint8_t* p, size_t n)
 
 void Md5::update(const void* data, size_t size)
 {
+    if (size == 0)  // an empty buffer's data may be null
+        return;
     const uint8_t* p = static_cast<const uint8_t*>(data);
     bytes_ += size;
     if (fill_) {
