@@ -37,7 +37,7 @@ int decompress(Input& in, Output* out, Progress& progress)
     // The MD5 of a frame's WAVE data is taken, as far as it goes, beside
     // the decoding of later frames (see FrameMd5): on one thread beside
     // the next frame's, on more on whichever thread's decoding finds it
-    // next, a frame or a few later. So the WAVE data stays `lag` frames
+    // next, a frame or two later. So the WAVE data stays `lag` frames
     // longer than the pipeline's slot: the slots here are that many more,
     // a frame's is frame % slots.size(), and a frame's emit first sees
     // the frames `lag` before it hashed.
@@ -49,7 +49,7 @@ int decompress(Input& in, Output* out, Progress& progress)
     const size_t frameSamples = reader.frameSamples();
     const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread), frameSamples * (sampleBytes + 2), frameSamples * 9);
     const bool inPlace = plan.threads == 1;
-    const uint64_t lag = inPlace ? 1 : 4;
+    const uint64_t lag = inPlace ? 1 : 2;
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots + lag);
