@@ -47,9 +47,11 @@ int decompress(Input& in, Output* out, Progress& progress)
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
-    const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread), frameSamples * (sampleBytes + 2), frameSamples * 9);
+    constexpr uint64_t kThreadsLag = 2;
+    const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread),
+                                       frameSamples * (sampleBytes + 2), frameSamples * 9, kThreadsLag);
     const bool inPlace = plan.threads == 1;
-    const uint64_t lag = inPlace ? 1 : 2;
+    const uint64_t lag = inPlace ? 1 : kThreadsLag;
     std::vector<Slot> slots;
     try {
         slots.resize(plan.slots + lag);

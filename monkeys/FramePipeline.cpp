@@ -30,13 +30,13 @@ int frame_threads(uint64_t frames, uint64_t perThread)
     return int(std::min<uint64_t>({uint64_t(online), uint64_t(kDefaultThreads), paying}));
 }
 
-FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes)
+FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes, size_t heldSlots)
 {
     // Two frames a worker keep every worker busy while the calling thread
     // emits. Fewer workers when frames are large.
     for (int t = std::min(threads, kMaxThreads); t >= 2; --t) {
         const size_t slots = size_t(t) * 2;
-        if (slots * slotBytes + size_t(t) * threadBytes <= kPipelineMemory)
+        if ((slots + heldSlots) * slotBytes + size_t(t) * threadBytes <= kPipelineMemory)
             return FramePlan{t, slots};
     }
     return FramePlan{1, 1};

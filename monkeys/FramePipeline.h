@@ -36,8 +36,9 @@ struct FramePlan {
 };
 // The plan for `threads` threads when each frame in flight needs
 // slotBytes of buffers (what its emit reads) and each thread threadBytes
-// of its own (what work needs only while it runs).
-FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes);
+// of its own (what work needs only while it runs); with threads, the
+// caller keeps heldSlots more slots' buffers (frames past their emit).
+FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes, size_t heldSlots = 0);
 
 // The steps of one frame. Each returns an APEResult; the first one that is
 // not APE_OK stops the run and is returned.
