@@ -111,9 +111,7 @@ core::Md5Run Md5::lend(const uint8_t* data, size_t size)
     update(data, head);
     lent_ = data + head;
     const size_t blocks = fill_ ? 0 : (size - head) / 64;
-    core::Md5Run run{{state_[0], state_[1], state_[2], state_[3]}, lent_, lent_ + 64 * blocks, {}, 0};
-    std::memcpy(run.work, run.state, sizeof run.work);
-    return run;
+    return core::Md5Run{{state_[0], state_[1], state_[2], state_[3]}, lent_, lent_ + 64 * blocks};
 }
 
 size_t Md5::resume(const core::Md5Run& run, const uint8_t* data)

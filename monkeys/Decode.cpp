@@ -26,7 +26,7 @@ int decompress(Input& in, Output* out, Progress& progress)
     const FileHeader& h = reader.header();
     progress.update(0, h.frameCount);
 
-    // What a frame holds from its load until the next frame's emit: the
+    // What a frame holds from its load until its slot is free again: the
     // coded frame and its WAVE data, left uninitialised (a slot no frame
     // uses touches no memory). On one thread the frame is decoded in its
     // slot, the WAVE data over the channels: fresh memory costs more than
@@ -37,41 +37,39 @@ int decompress(Input& in, Output* out, Progress& progress)
     // The MD5 of a frame's WAVE data is taken, as far as it goes, beside
     // the decoding of later frames (see FrameMd5): on one thread beside
     // the next frame's, on more on whichever thread's decoding finds it
-    // next, a frame or two later. So the WAVE data stays `lag` frames
-    // longer than the pipeline's slot: the slots here are that many more,
-    // a frame's is frame % slots.size(), and a frame's emit first sees
-    // the frames `lag` before it hashed.
+    // next, a frame or two later. So the plan holds a frame's slot that
+    // many emits longer, and an emit first sees the frames as far before
+    // it hashed.
     struct Slot {
         FrameBytes frame;
         core::LargeArray<uint8_t> pcm;
     };
     const size_t sampleBytes = h.bitsPerSample / 8;
     const size_t frameSamples = reader.frameSamples();
-    constexpr uint64_t kThreadsLag = 2;
-    const FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread),
-                                       frameSamples * (sampleBytes + 2), frameSamples * 9, kThreadsLag);
+    FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread),
+                                 frameSamples * (sampleBytes + 2), frameSamples * 9, 2);
     const bool inPlace = plan.threads == 1;
-    const uint64_t lag = inPlace ? 1 : kThreadsLag;
+    if (inPlace)
+        plan.held = 1;
     std::vector<Slot> slots;
     try {
-        slots.resize(plan.slots + lag);
+        slots.resize(plan.buffers());
         for (Slot& s : slots)
             s.pcm = core::LargeArray<uint8_t>(inPlace ? reader.decodeRoom() : frameSamples * sampleBytes);
     } catch (const std::bad_alloc&) {
         return APE_ERROR_NO_MEMORY;
     }
     auto frameBytes = [&](uint64_t i) { return size_t(h.frameBlocks(i)) * h.channels * sampleBytes; };
-    auto slotOf = [&](uint64_t i) -> Slot& { return slots[size_t(i % slots.size())]; };
     FrameMd5 md5(
-        slots.size(), [&](uint64_t i) { return slotOf(i).pcm.get(); }, frameBytes);
+        slots.size(), [&](uint64_t i) { return slots[plan.slot_of(i)].pcm.get(); }, frameBytes);
     FrameSteps steps;
-    steps.load = [&](uint64_t i, size_t) {
+    steps.load = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        return reader.readFrame(i, slotOf(i).frame);
+        return reader.readFrame(i, slots[slot].frame);
     };
-    steps.work = [&](uint64_t i, size_t) {
-        Slot& s = slotOf(i);
+    steps.work = [&](uint64_t i, size_t slot) {
+        Slot& s = slots[slot];
         int rc;
         {
             FrameMd5::Beside beside(md5, i);
@@ -81,12 +79,12 @@ int decompress(Input& in, Output* out, Progress& progress)
             md5.decoded(i);
         return rc;
     };
-    steps.emit = [&](uint64_t i, size_t) {
+    steps.emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        if (i >= lag)
-            md5.through(i + 1 - lag);
-        int rc = out ? out->write(slotOf(i).pcm.get(), frameBytes(i)) : APE_OK;
+        if (i >= plan.held)
+            md5.through(i + 1 - plan.held);
+        int rc = out ? out->write(slots[slot].pcm.get(), frameBytes(i)) : APE_OK;
         progress.update(i + 1, h.frameCount);
         return rc;
     };

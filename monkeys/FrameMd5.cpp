@@ -18,6 +18,7 @@ void FrameMd5::decoded(uint64_t frame)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     done_[frame % done_.size()] = frame + 1;
+    changed_.notify_all();
 }
 
 void FrameMd5::advance(size_t at)
@@ -32,20 +33,34 @@ void FrameMd5::advance(size_t at)
     changed_.notify_all();
 }
 
+bool FrameMd5::take(uint64_t& frame, size_t& at, bool twoDecoded)
+{
+    frame = next_;
+    if (busy_ || !ready(frame) || (twoDecoded && !ready(frame + 1)))
+        return false;
+    busy_ = true;
+    at = at_;
+    return true;
+}
+
+void FrameMd5::hash(uint64_t frame, size_t at, size_t n)
+{
+    md5_.update(data_(frame) + at, n);
+    advance(at + n);
+}
+
 void FrameMd5::through(uint64_t frame)
 {
     std::unique_lock<std::mutex> lock(mutex_);
+    uint64_t k;
+    size_t at;
     while (next_ < frame) {
-        if (busy_) {
+        if (!take(k, at, false)) {
             changed_.wait(lock);
             continue;
         }
-        busy_ = true;
-        const uint64_t k = next_;
-        const size_t at = at_, size = size_(k);
         lock.unlock();
-        md5_.update(data_(k) + at, size - at);
-        advance(size);
+        hash(k, at, size_(k) - at);
         lock.lock();
     }
 }
@@ -56,15 +71,10 @@ bool FrameMd5::spare()
     size_t at;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        k = next_;
-        if (busy_ || !ready(k) || !ready(k + 1))
+        if (!take(k, at, true))
             return false;
-        busy_ = true;
-        at = at_;
     }
-    const size_t n = std::min(size_(k) - at, kSparePiece);
-    md5_.update(data_(k) + at, n);
-    advance(at + n);
+    hash(k, at, std::min(size_(k) - at, kSparePiece));
     return true;
 }
 
@@ -87,11 +97,8 @@ core::Md5Run* FrameMd5::Beside::lend()
     size_t at;
     {
         std::lock_guard<std::mutex> lock(md5_.mutex_);
-        k = md5_.next_;
-        if (md5_.busy_ || k >= frame_ || !md5_.ready(k))
+        if (md5_.next_ >= frame_ || !md5_.take(k, at, false))
             return nullptr;
-        md5_.busy_ = true;
-        at = md5_.at_;
     }
     at_ = at;
     data_ = md5_.data_(k) + at;

@@ -59,7 +59,13 @@ public:
 
 private:
     bool ready(uint64_t frame) const { return done_[frame % done_.size()] == frame + 1; }
-    // Takes the hash on from the bytes of frame next_ before at.
+    // Under the lock: takes the hash, if it is free and frame next_ is
+    // decoded (with twoDecoded, the one after it too), giving that frame
+    // and the bytes of it hashed.
+    bool take(uint64_t& frame, size_t& at, bool twoDecoded);
+    // Hashes n bytes of the frame from at, the hash taken, and gives it back.
+    void hash(uint64_t frame, size_t at, size_t n);
+    // Gives the hash back, on from the bytes of frame next_ before at.
     void advance(size_t at);
 
     Data data_;

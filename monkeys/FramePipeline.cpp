@@ -37,7 +37,7 @@ FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes, size_t 
     for (int t = std::min(threads, kMaxThreads); t >= 2; --t) {
         const size_t slots = size_t(t) * 2;
         if ((slots + heldSlots) * slotBytes + size_t(t) * threadBytes <= kPipelineMemory)
-            return FramePlan{t, slots};
+            return FramePlan{t, slots, heldSlots};
     }
     return FramePlan{1, 1};
 }
@@ -55,8 +55,8 @@ int guarded(const FrameStep& step, uint64_t frame, size_t slot)
 
 class Pipeline {
 public:
-    Pipeline(uint64_t count, size_t slots, const FrameSteps& steps)
-        : count_(count), slots_(slots), steps_(steps), done_(slots, false), result_(slots, APE_OK)
+    Pipeline(uint64_t count, const FramePlan& plan, const FrameSteps& steps)
+        : count_(count), slots_(plan.slots), plan_(plan), steps_(steps), done_(slots_, false), result_(slots_, APE_OK)
     {
     }
 
@@ -102,21 +102,20 @@ public:
         int rc = kNoMoreFrames;
         if (!ended_) {
             lock.unlock();
-            rc = guarded(steps_.load, frame, slot);
+            rc = guarded(steps_.load, frame, plan_.slot_of(frame));
             lock.lock();
             ended_ = rc != APE_OK;
         }
         loaded_ = frame + 1;
-        changed_.notify_all();
+        notify();
         if (rc == APE_OK) {
             lock.unlock();
-            rc = guarded(steps_.work, frame, slot);
+            rc = guarded(steps_.work, frame, plan_.slot_of(frame));
             lock.lock();
         }
         result_[slot] = rc;
         done_[slot] = true;
-        ++finished_;
-        changed_.notify_all();
+        notify();
     }
 
     // The spare work, without the lock: whether it did any, or the
@@ -125,11 +124,11 @@ public:
     {
         if (!steps_.spare)
             return false;
-        const uint64_t next = next_, loaded = loaded_, emitted = emitted_, finished = finished_;
+        const uint64_t seen = changes_;
         lock.unlock();
         const bool did = steps_.spare();
         lock.lock();
-        return did || next != next_ || loaded != loaded_ || emitted != emitted_ || finished != finished_ || stop_;
+        return did || changes_ != seen;
     }
 
     void release(uint64_t frame)
@@ -137,22 +136,29 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         done_[size_t(frame % slots_)] = false;
         emitted_ = frame + 1;
-        changed_.notify_all();
+        notify();
     }
 
     void stop()
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
-        changed_.notify_all();
+        notify();
     }
 
 private:
     // Frames are left to take: not all taken, and the input not ended.
     bool more() const { return next_ < count_ && !ended_; }
+    // Wakes the waits (under the lock).
+    void notify()
+    {
+        ++changes_;
+        changed_.notify_all();
+    }
 
     const uint64_t count_;
     const size_t slots_;
+    const FramePlan plan_;
     const FrameSteps& steps_;
     std::mutex mutex_;
     std::condition_variable changed_;
@@ -161,7 +167,7 @@ private:
     uint64_t next_ = 0;
     uint64_t loaded_ = 0;
     uint64_t emitted_ = 0;
-    uint64_t finished_ = 0;  // frames whose work is done
+    uint64_t changes_ = 0;  // wakes so far
     bool ended_ = false;   // a load ended the frames, or failed
     bool stop_ = false;
 };
@@ -171,7 +177,7 @@ private:
 int run_frames(uint64_t count, const FramePlan& plan, const FrameSteps& steps)
 {
     std::vector<std::thread> workers;
-    Pipeline pipeline(count, plan.slots, steps);
+    Pipeline pipeline(count, plan, steps);
     if (plan.threads > 1 && count > 1) {
         try {
             // the calling thread is the last of them
@@ -185,12 +191,13 @@ int run_frames(uint64_t count, const FramePlan& plan, const FrameSteps& steps)
     int rc = APE_OK;
     if (workers.empty()) {
         for (uint64_t i = 0; i < count && rc == APE_OK; ++i)
-            if ((rc = guarded(steps.load, i, 0)) == APE_OK && (rc = guarded(steps.work, i, 0)) == APE_OK)
-                rc = guarded(steps.emit, i, 0);
+            if ((rc = guarded(steps.load, i, plan.slot_of(i))) == APE_OK &&
+                (rc = guarded(steps.work, i, plan.slot_of(i))) == APE_OK)
+                rc = guarded(steps.emit, i, plan.slot_of(i));
         return rc == kNoMoreFrames ? APE_OK : rc;
     }
     for (uint64_t i = 0; i < count; ++i) {
-        if ((rc = pipeline.await(i)) != APE_OK || (rc = guarded(steps.emit, i, size_t(i % plan.slots))) != APE_OK)
+        if ((rc = pipeline.await(i)) != APE_OK || (rc = guarded(steps.emit, i, plan.slot_of(i))) != APE_OK)
             break;
         pipeline.release(i);
     }

@@ -31,13 +31,18 @@ int frame_threads(uint64_t frames, uint64_t perThread);
 constexpr size_t kPipelineMemory = size_t(48) << 20;
 
 struct FramePlan {
-    int threads;   // workers; 1 means all work runs on the calling thread
-    size_t slots;  // frames in flight, each with its own buffers
+    int threads;      // workers; 1 means all work runs on the calling thread
+    size_t slots;     // frames in flight, each with its own buffers
+    size_t held = 0;  // slots more, for frames kept past their emit
+    size_t buffers() const { return slots + held; }
+    // A frame's slot: its own from its load until the emit `held` frames
+    // later returns.
+    size_t slot_of(uint64_t frame) const { return size_t(frame % buffers()); }
 };
 // The plan for `threads` threads when each frame in flight needs
 // slotBytes of buffers (what its emit reads) and each thread threadBytes
-// of its own (what work needs only while it runs); with threads, the
-// caller keeps heldSlots more slots' buffers (frames past their emit).
+// of its own (what work needs only while it runs); with threads, frames
+// are held heldSlots more.
 FramePlan plan_frames(int threads, size_t slotBytes, size_t threadBytes, size_t heldSlots = 0);
 
 // The steps of one frame. Each returns an APEResult; the first one that is
@@ -60,8 +65,7 @@ struct FrameSteps {
 constexpr int kNoMoreFrames = -1;
 // Runs the steps for frames 0 .. count-1 (or until load ends them) on
 // plan.threads threads, the calling thread among them, between its emits.
-// The slot (below plan.slots) names the buffers a frame may use from its
-// load until its emit returns.
+// The slot (plan.slot_of(frame)) names the buffers the frame may use.
 int run_frames(uint64_t count, const FramePlan& plan, const FrameSteps& steps);
 
 } // namespace monkeys

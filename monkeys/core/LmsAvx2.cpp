@@ -263,7 +263,6 @@ __attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* 
         return decode_pair(xs, inShifts, n, p, ks, parts, NoSide());
     Md5Stepper steps(*lender);
     decode_pair(xs, inShifts, n, p, ks, parts, Md5Side{steps});
-    steps.finish();
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)

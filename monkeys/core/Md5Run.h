@@ -12,12 +12,12 @@
 
 namespace monkeys::core {
 
+// Whole blocks to hash, from next on; a block left half done goes again
+// from its start.
 struct Md5Run {
-    uint32_t state[4];    // before the block under way
-    const uint8_t* next;  // the block under way
+    uint32_t state[4];    // before the block at next
+    const uint8_t* next;
     const uint8_t* end;   // past the last block
-    uint32_t work[4];     // the block under way after `eighths` eighths
-    int eighths;
 };
 
 // Hands out a run for a loop on this thread to take steps of, if there
@@ -40,9 +40,9 @@ inline Md5Lender*& md5_lender()
 }
 
 // The lender's runs in registers for the length of a loop: step() once an
-// iteration, finish() after it. A loop whose run is done (or that found
-// none) asks again now and then: another thread's loop may have handed
-// back the hash, or a frame may have been decoded.
+// iteration; the run goes back when the stepper goes. A loop whose run is
+// done (or that found none) asks again now and then: another thread's
+// loop may have handed back the hash, or a frame may have been decoded.
 class Md5Stepper {
 public:
     explicit Md5Stepper(Md5Lender& lender) : lender_(lender) { load(lender.lend()); }
@@ -80,16 +80,6 @@ public:
         ++eighths_;
     }
 
-    // Hands the run back.
-    void finish()
-    {
-        if (run_) {
-            store();
-            lender_.back(*run_);
-            run_ = nullptr;
-        }
-    }
-
 private:
     void load(Md5Run* run)
     {
@@ -99,16 +89,18 @@ private:
             return;
         }
         p_ = run->next, end_ = run->end;
-        a = run->work[0], b = run->work[1], c = run->work[2], d = run->work[3];
-        s0_ = run->state[0], s1_ = run->state[1], s2_ = run->state[2], s3_ = run->state[3];
-        eighths_ = run->eighths;
+        a = s0_ = run->state[0], b = s1_ = run->state[1], c = s2_ = run->state[2], d = s3_ = run->state[3];
+        eighths_ = 0;
     }
-    void store() const
+    // Hands the run back, its whole blocks done.
+    void finish()
     {
+        if (!run_)
+            return;
         run_->next = p_;
         run_->state[0] = s0_, run_->state[1] = s1_, run_->state[2] = s2_, run_->state[3] = s3_;
-        run_->work[0] = a, run_->work[1] = b, run_->work[2] = c, run_->work[3] = d;
-        run_->eighths = eighths_;
+        lender_.back(*run_);
+        run_ = nullptr;
     }
     __attribute__((noinline)) void refill()
     {
