@@ -38,8 +38,9 @@ int decompress(Input& in, Output* out, Progress& progress)
     // the decoding of later frames (see FrameMd5): on one thread beside
     // the next frame's, on more on whichever thread's decoding finds it
     // next, a frame or two later. So the plan holds a frame's slot that
-    // many emits longer, and an emit first sees the frames as far before
-    // it hashed.
+    // many emits longer, and a frame's decoding first sees the last frame
+    // of its slot hashed (which is seldom still to do: an emit that waited
+    // for the hash instead kept its thread from decoding).
     struct Slot {
         FrameBytes frame;
         core::LargeArray<uint8_t> pcm;
@@ -70,6 +71,9 @@ int decompress(Input& in, Output* out, Progress& progress)
     };
     steps.work = [&](uint64_t i, size_t slot) {
         Slot& s = slots[slot];
+        // the slot's last frame hashed before its WAVE data goes
+        if (i >= plan.buffers())
+            md5.through(i + 1 - plan.buffers());
         int rc;
         {
             FrameMd5::Beside beside(md5, i);
@@ -82,8 +86,6 @@ int decompress(Input& in, Output* out, Progress& progress)
     steps.emit = [&](uint64_t i, size_t slot) {
         if (progress.killed())
             return int(APE_ERROR_KILLED);
-        if (i >= plan.held)
-            md5.through(i + 1 - plan.held);
         int rc = out ? out->write(slots[slot].pcm.get(), frameBytes(i)) : APE_OK;
         progress.update(i + 1, h.frameCount);
         return rc;

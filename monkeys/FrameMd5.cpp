@@ -18,6 +18,12 @@ void FrameMd5::decoded(uint64_t frame)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     done_[frame % done_.size()] = frame + 1;
+    changed();
+}
+
+void FrameMd5::changed()
+{
+    takeable_.store(!busy_ && ready(next_), std::memory_order_relaxed);
     changed_.notify_all();
 }
 
@@ -30,7 +36,7 @@ void FrameMd5::advance(size_t at)
         at_ = 0;
     }
     busy_ = false;
-    changed_.notify_all();
+    changed();
 }
 
 bool FrameMd5::take(uint64_t& frame, size_t& at, bool twoDecoded)
@@ -39,6 +45,7 @@ bool FrameMd5::take(uint64_t& frame, size_t& at, bool twoDecoded)
     if (busy_ || !ready(frame) || (twoDecoded && !ready(frame + 1)))
         return false;
     busy_ = true;
+    takeable_.store(false, std::memory_order_relaxed);
     at = at_;
     return true;
 }
@@ -95,6 +102,8 @@ core::Md5Run* FrameMd5::Beside::lend()
 {
     uint64_t k;
     size_t at;
+    if (!md5_.takeable_.load(std::memory_order_relaxed))
+        return nullptr;
     {
         std::lock_guard<std::mutex> lock(md5_.mutex_);
         if (md5_.next_ >= frame_ || !md5_.take(k, at, false))

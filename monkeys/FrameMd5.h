@@ -5,6 +5,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -77,6 +78,10 @@ private:
     uint64_t next_ = 0;           // frames hashed
     size_t at_ = 0;               // bytes of frame next_ hashed
     bool busy_ = false;
+    // whether take() may succeed, for loops that ask often to read
+    // without the lock
+    std::atomic<bool> takeable_{false};
+    void changed();  // under the lock: takeable_ anew, and the waits woken
 };
 
 } // namespace monkeys

@@ -99,9 +99,11 @@ void choose(Kernels& k, Stage stage, Isa isa, bool fastestOnly)
         k.lms = PICK(lms);
         k.lms_stereo = PICK(lms_stereo);
 #ifdef MONKEYS_VECTOR_CODE
-        k.lms_lpc_pair = vector ? avx2::lms_lpc_pair : nullptr;
+        k.lms_lpc_pair_start = vector ? avx2::lms_lpc_pair_start : nullptr;
+        k.lms_lpc_pair_on = vector ? avx2::lms_lpc_pair_on : nullptr;
 #else
-        k.lms_lpc_pair = nullptr;
+        k.lms_lpc_pair_start = nullptr;
+        k.lms_lpc_pair_on = nullptr;
 #endif
         break;
     case Stage::kJoin:

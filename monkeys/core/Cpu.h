@@ -32,7 +32,9 @@ constexpr Stage kStages[] = {Stage::kAutocorrelation, Stage::kLpcResidual, Stage
                              Stage::kTansEncode};
 
 struct LmsParams;
+struct LmsLpcPair;
 struct LpcCoefs;
+struct Md5Run;
 struct TansEntry;
 struct TansCursor;
 struct TansAnalysis;
@@ -51,8 +53,9 @@ struct Kernels {
     void (*lms)(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p);
     void (*lms_stereo)(bool encode, int32_t* a, int32_t* b, const int* inShifts, int n, const LmsParams& p);
     // null where the variant has no one-pass form
-    void (*lms_lpc_pair)(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                         const LpcCoefs* const* ks, int parts);
+    void (*lms_lpc_pair_start)(LmsLpcPair* pass, const int* inShifts, const LmsParams& p);
+    void (*lms_lpc_pair_on)(LmsLpcPair* pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
+                            int parts, Md5Run* md5);
     void (*join_stereo)(const int32_t* a, const int32_t* b, int n, bool midSide, int width, uint8_t* out,
                         int32_t* low, int32_t* high);
     void (*split_stereo)(const uint8_t* in, int n, int width, int32_t* a, int32_t* b, uint32_t* any);

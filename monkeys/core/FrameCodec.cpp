@@ -78,10 +78,7 @@ bool decode_predicted(const FrameFormat& f, const uint8_t* data, size_t size, in
             xs[c] = planesAt + size_t(c) * blocks;
     else
         split_planes(planes, f.channels, blocks, xs);
-    if (!decode_residuals(h, p, data + size, f.channels, blocks, xs))
-        return false;
-    undo_prediction(h, f.channels, blocks, xs);
-    return join_channels(f, h, blocks, xs, out);
+    return decode_signal(h, p, data + size, f.channels, blocks, xs) && join_channels(f, h, blocks, xs, out);
 }
 
 // Reads back the parameters and the entropy-coded residuals of a frame

@@ -97,10 +97,13 @@ namespace avx2 {
 MONKEYS_STAGE_VARIANTS
 // One stage of 16 taps on two channels, then the fixed predictor of order
 // at most eight on each (0 for none) in parts (ks[c][part]; every part at
-// least kShortOrder long), in one pass; xs[0] == xs[1] decodes one
-// channel.
-void lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
-                  int parts);
+// least kShortOrder long), in one pass, a piece at a time: start, then
+// the pieces from 0 to n, each from where the last ended, with eight MD5
+// steps of md5 (a run of the thread's lender, or null) beside each two
+// outputs; xs[0] == xs[1] decodes one channel.
+void lms_lpc_pair_start(LmsLpcPair* pass, const int* inShifts, const LmsParams& p);
+void lms_lpc_pair_on(LmsLpcPair* pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
+                     int parts, Md5Run* md5);
 // CRC-32's register after n bytes (n >= 64, a multiple of 16) from state
 // (ChecksumClmul.cpp); the portable code is the table in Checksum.cpp.
 uint32_t crc32_fold(uint32_t state, const uint8_t* p, size_t n);

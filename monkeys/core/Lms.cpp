@@ -3,6 +3,8 @@
 #include "Cpu.h"
 #include "Kernels.h"
 #include "LmsState.h"
+#include "Lpc.h"
+#include "Md5Run.h"
 
 namespace monkeys::core {
 
@@ -110,18 +112,35 @@ void lms_decode(int32_t* const* xs, const int* inShifts, int count, int n, const
     kernels().lms(false, xs, inShifts, count, n, p);
 }
 
-bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                         const LpcCoefs* const* ks, int parts)
+bool lms_lpc_pair_start(LmsLpcPair& pass, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
+                        int parts)
 {
     const Kernels& k = kernels();
-    if (!k.lms_lpc_pair || p.order != 16 || n / parts < kShortOrder)
+    if (!k.lms_lpc_pair_start || p.order != 16 || n / parts < kShortOrder)
         return false;
     // order 0 (no fixed predictor) is the sum of no taps there
     for (int c = 0; c < 2; ++c)
         for (int j = 0; j < parts; ++j)
             if (ks[c][j].order > kShortOrder)
                 return false;
-    k.lms_lpc_pair(xs, inShifts, n, p, ks, parts);
+    k.lms_lpc_pair_start(&pass, inShifts, p);
+    return true;
+}
+
+void lms_lpc_pair_on(LmsLpcPair& pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
+                     int parts, Md5Run* md5)
+{
+    kernels().lms_lpc_pair_on(&pass, xs, n, from, to, ks, parts, md5);
+}
+
+bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
+                         const LpcCoefs* const* ks, int parts)
+{
+    LmsLpcPair pass;
+    if (!lms_lpc_pair_start(pass, inShifts, n, p, ks, parts))
+        return false;
+    Md5Lender* lender = md5_lender();
+    lms_lpc_pair_on(pass, xs, n, 0, n, ks, parts, lender ? lender->lend() : nullptr);
     return true;
 }
 

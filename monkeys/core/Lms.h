@@ -48,4 +48,19 @@ bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const L
 // chains are no longer than one channel's own).
 bool lms_lpc_decode_one(int32_t* x, int inShift, int n, const LmsParams& p, const LpcCoefs* ks, int parts = 1);
 
+// That pass a piece at a time, for a decoder whose residuals arrive in
+// pieces: the stage's and the predictors' windows between the pieces.
+struct LmsLpcPair {
+    alignas(32) uint8_t state[1024];
+};
+// False where the pass does not apply; otherwise the pieces follow, each
+// from where the last ended (0 first, at least kShortOrder long; n last).
+// md5: the thread's MD5 lender's run (Md5Run.h) the piece takes steps
+// of, or null.
+bool lms_lpc_pair_start(LmsLpcPair& pass, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
+                        int parts);
+struct Md5Run;
+void lms_lpc_pair_on(LmsLpcPair& pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
+                     int parts, Md5Run* md5);
+
 } // namespace monkeys::core

@@ -2,6 +2,9 @@
 // Lms.cpp for every input (all sums are taken modulo 2^32).
 #include <immintrin.h>
 
+#include <algorithm>
+#include <new>
+
 #include "Kernels.h"
 #include "LmsState.h"
 #include "LpcPair.h"
@@ -229,40 +232,43 @@ struct StageOutputs {
 };
 
 // The stage and the fixed predictors in one pass, their chains side by
-// side. A single channel (xs[0] == xs[1]) runs in both halves: each
-// sample is read before either half writes it, and both write the same.
+// side, and their windows between the pieces of a pass.
+struct PairPass {
+    PairStage<2> s;
+    PairPredictor f;
+};
+static_assert(sizeof(PairPass) <= sizeof(LmsLpcPair::state) && alignof(PairPass) <= alignof(LmsLpcPair));
+
+// Outputs from .. to-1 of the pass. A single channel (xs[0] == xs[1])
+// runs in both halves: each sample is read before either half writes it,
+// and both write the same.
 template <class Side>
-__attribute__((target("avx2"), always_inline)) inline void decode_pair(int32_t* const* xs, const int* inShifts, int n,
-                                                                       const LmsParams& p, const LpcCoefs* const* ks,
-                                                                       int parts, Side side)
+__attribute__((target("avx2"), always_inline)) inline void pass_on(PairPass& pass, int32_t* const* xs, int n,
+                                                                    int from, int to, const LpcCoefs* const* ks,
+                                                                    int parts, Side side)
 {
     int32_t* const x0 = xs[0];
     int32_t* const x1 = xs[1];
-    PairStage<2> s;
-    s.start(p, inShifts);
-    // the first samples see a shorter past: the fixed predictor decodes
-    // them as its filter does
-    stage_outputs(s, x0, x1, 0, kShortOrder);
-    lpc_decode(x0, kShortOrder, ks[0][0]);
-    if (x1 != x0)  // one channel in both halves is decoded once
-        lpc_decode(x1, kShortOrder, ks[1][0]);
-    PairPredictor f = start_predictor(x0, x1, kShortOrder);
+    PairStage<2> s = pass.s;  // locals, for registers
+    PairPredictor f = pass.f;
+    if (from == 0) {
+        // the first samples see a shorter past: the fixed predictor
+        // decodes them as its filter does
+        stage_outputs(s, x0, x1, 0, kShortOrder);
+        lpc_decode(x0, kShortOrder, ks[0][0]);
+        if (x1 != x0)  // one channel in both halves is decoded once
+            lpc_decode(x1, kShortOrder, ks[1][0]);
+        f = start_predictor(x0, x1, kShortOrder);
+        from = kShortOrder;
+    }
     const StageOutputs in_at{s, x0, x1};
-    for (int part = 0; part < parts; ++part)
-        predict_pair(f, near_of(ks[0][part]), near_of(ks[1][part]), in_at,
-                     std::max(kShortOrder, part_start(part, n, parts)), part_start(part + 1, n, parts), x0, x1,
-                     NoFar(), side);
-}
-
-__attribute__((target("avx2"))) void decode_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                                                 const LpcCoefs* const* ks, int parts)
-{
-    // eight MD5 steps of the thread's lender's runs beside each two outputs
-    Md5Lender* lender = md5_lender();
-    if (!lender)
-        return decode_pair(xs, inShifts, n, p, ks, parts, NoSide());
-    Md5Stepper steps(*lender);
-    decode_pair(xs, inShifts, n, p, ks, parts, Md5Side{steps});
+    for (int part = 0; part < parts; ++part) {
+        const int lo = std::max(from, part_start(part, n, parts)), hi = std::min(to, part_start(part + 1, n, parts));
+        if (lo < hi)
+            predict_pair(f, near_of(ks[0][part]), near_of(ks[1][part]), in_at, lo, hi, x0, x1, NoFar(), side);
+    }
+    pass.s = s;
+    pass.f = f;
 }
 
 // The 16-bit history and the update directions of n inputs (n <= 2048)
@@ -723,10 +729,22 @@ void avx2::lms_stereo(bool encode, int32_t* a, int32_t* b, const int* inShifts, 
     }
 }
 
-void avx2::lms_lpc_pair(int32_t* const* xs, const int* inShifts, int n, const LmsParams& p,
-                        const LpcCoefs* const* ks, int parts)
+__attribute__((target("avx2"))) void avx2::lms_lpc_pair_start(LmsLpcPair* pass, const int* inShifts, const LmsParams& p)
 {
-    decode_pair(xs, inShifts, n, p, ks, parts);
+    new (pass->state) PairPass;
+    reinterpret_cast<PairPass*>(pass->state)->s.start(p, inShifts);
+}
+
+__attribute__((target("avx2"))) void avx2::lms_lpc_pair_on(LmsLpcPair* pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
+                           int parts, Md5Run* md5)
+{
+    PairPass& own = *reinterpret_cast<PairPass*>(pass->state);
+    // eight MD5 steps of the thread's lender's runs beside each two outputs
+    Md5Lender* lender = md5_lender();
+    if (!lender)
+        return pass_on(own, xs, n, from, to, ks, parts, NoSide());
+    Md5Stepper steps(*lender, md5);
+    pass_on(own, xs, n, from, to, ks, parts, Md5Side{steps});
 }
 
 } // namespace monkeys::core

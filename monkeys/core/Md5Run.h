@@ -45,7 +45,9 @@ inline Md5Lender*& md5_lender()
 // loop may have handed back the hash, or a frame may have been decoded.
 class Md5Stepper {
 public:
-    explicit Md5Stepper(Md5Lender& lender) : lender_(lender) { load(lender.lend()); }
+    explicit Md5Stepper(Md5Lender& lender) : Md5Stepper(lender, lender.lend()) {}
+    // From a run the lender lent already (or none).
+    Md5Stepper(Md5Lender& lender, Md5Run* run) : lender_(lender) { load(run); }
     ~Md5Stepper() { finish(); }
     Md5Stepper(const Md5Stepper&) = delete;
     Md5Stepper& operator=(const Md5Stepper&) = delete;
@@ -53,7 +55,7 @@ public:
     __attribute__((always_inline)) inline void step()
     {
         if (p_ == end_) {
-            if ((++idle_ & 1023) == 0)
+            if ((++idle_ & kAskEvery) == 0)
                 refill();
             return;
         }
@@ -118,6 +120,9 @@ private:
         return w;
     }
 
+    // iterations, less one, between a runless loop's questions (a lender
+    // answers most of them without a lock)
+    static constexpr unsigned kAskEvery = 255;
     Md5Lender& lender_;
     Md5Run* run_ = nullptr;
     const uint8_t* p_ = nullptr;

@@ -1,5 +1,9 @@
 #include "Prediction.h"
 
+#include "Md5Run.h"
+#include "ResidualSection.h"
+#include "Tans.h"
+
 namespace monkeys::core {
 
 void run_stage(bool encode, int32_t* const* xs, const int* inShifts, int count, int n, const LmsParams& p)
@@ -57,6 +61,69 @@ void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
         run_stage(false, ys, shifts, left, blocks, prof.stage[s]);
     }
     lpc_decode_parts(ys, ks, left, blocks, h.parts);
+}
+
+namespace {
+
+// A pass waits at most a piece's residuals for the hash, and a piece's
+// residuals stay in the first level cache until its prediction.
+constexpr int kPiece = 2048;
+
+class Follower final : public TansProgress {
+public:
+    Follower(LmsLpcPair& pass, int32_t* const* xs, int n, const LpcCoefs* const* ks, int parts)
+        : TansProgress(kPiece), pass_(pass), xs_(xs), n_(n), ks_(ks), parts_(parts)
+    {
+    }
+    void decoded(int upto) override
+    {
+        Md5Lender* lender = md5_lender();
+        Md5Run* run = lender ? lender->lend() : nullptr;
+        if (lender && !run)
+            return;  // the hash is elsewhere: its steps wait for this pass
+        on(upto, run);
+    }
+    void finish()
+    {
+        Md5Lender* lender = md5_lender();
+        on(n_, lender ? lender->lend() : nullptr);
+    }
+
+private:
+    void on(int to, Md5Run* run)
+    {
+        lms_lpc_pair_on(pass_, xs_, n_, done_, to, ks_, parts_, run);
+        done_ = to;
+    }
+    LmsLpcPair& pass_;
+    int32_t* const* xs_;
+    const int n_;
+    const LpcCoefs* const* ks_;
+    const int parts_;
+    int done_ = 0;
+};
+
+} // namespace
+
+bool decode_signal(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs)
+{
+    const Profile& prof = h.prof;
+    if (ch == 2 && prof.entropy == kTans && prof.stages == 1 && prof.stage[0].kind == kOwn) {
+        LmsLpcPair pass;
+        const int shifts[2] = {h.inShift[0][0], h.inShift[1][0]};
+        const LpcCoefs* ks[2] = {h.lpc[0], h.lpc[1]};
+        if (lms_lpc_pair_start(pass, shifts, blocks, prof.stage[0], ks, h.parts)) {
+            Follower follower(pass, xs, blocks, ks, h.parts);
+            if (!decode_residuals(h, p, end, ch, blocks, xs, false, &follower))
+                return false;
+            follower.finish();
+            return true;
+        }
+    }
+    if (!decode_residuals(h, p, end, ch, blocks, xs))
+        return false;
+    undo_prediction(h, ch, blocks, xs);
+    return true;
 }
 
 } // namespace monkeys::core

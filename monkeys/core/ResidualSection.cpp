@@ -102,7 +102,8 @@ void put_tans(const FrameFormat& f, const Header& h, int blocks, int32_t* const*
 }
 
 // The tANS streams of the coded channels, a pair at a time.
-bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs)
+bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, int blocks, int32_t* const* xs,
+                 TansProgress* progress)
 {
     int coded[32];
     const int m = coded_channels(wasted, ch, coded);
@@ -134,7 +135,8 @@ bool decode_tans(const uint8_t* p, size_t size, const uint8_t* wasted, int ch, i
     const TansEntry* tables = tans_tables(model);
     int i = 0;
     for (; i + 2 <= m; i += 2)
-        if (!tans_decode2(tables, p, span[i], span[i + 1], xs[coded[i]], xs[coded[i + 1]], blocks))
+        if (!tans_decode2(tables, p, span[i], span[i + 1], xs[coded[i]], xs[coded[i + 1]], blocks,
+                          m == 2 ? progress : nullptr))
             return false;
     return i == m || tans_decode(tables, p, span[i], span[i + 1], xs[coded[i]], blocks);
 }
@@ -268,7 +270,7 @@ size_t rice_section_size(const Header& h, int ch, int blocks, int32_t* const* xs
 }
 
 bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
-                      bool compare)
+                      bool compare, TansProgress* progress)
 {
     const Profile& prof = h.prof;
     auto left = [&] { return size_t(end - p); };
@@ -282,7 +284,7 @@ bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int
     if (prof.entropy == kRiceSplit)
         return decode_split(p, left(), h.wasted, ch, blocks, xs, compare);
     if (prof.entropy == kTans && !compare)
-        return decode_tans(p, left(), h.wasted, ch, blocks, xs);
+        return decode_tans(p, left(), h.wasted, ch, blocks, xs, progress);
     if (prof.entropy == kRice) {
         BitReader br(p, left());
         for (int c = 0; c < ch; ++c) {

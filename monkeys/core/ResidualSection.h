@@ -46,7 +46,9 @@ size_t rice_section_size(const Header& h, int ch, int blocks, int32_t* const* xs
 // The residuals of every channel from data[p, end), silent ones as
 // zeros. With compare, xs holds the residuals the frame must give, and
 // false means it does not.
+// progress (tANS frames of one channel pair) hears how far they are.
+class TansProgress;
 bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
-                      bool compare = false);
+                      bool compare = false, TansProgress* progress = nullptr);
 
 } // namespace monkeys::core

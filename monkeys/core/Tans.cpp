@@ -706,7 +706,7 @@ bool tans_decode(const TansEntry* tables, const uint8_t* bytes, TansSpan states,
 }
 
 bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x0,
-                  int32_t* x1, int n)
+                  int32_t* x1, int n, TansProgress* progress)
 {
     using tans_detail::kTansPairGroup;
     const Kernels& k = kernels();
@@ -718,22 +718,25 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
     uint16_t group[2 * kTansPairGroup];
     int done = 0;
     uint64_t rawPos = 0;
-    bool good = true;
     StreamView stateView(bytes, end), rawView(bytes + raw.at, raw.size);
     for (;;) {
+        const int until = progress ? std::min(n, (done / progress->piece + 1) * progress->piece) : n;
         const int groups = std::min(
-            {(n - done) / kTansPairGroup,
+            {(until - done) / kTansPairGroup,
              stateView.reach(c.pos, tans_detail::kTansGroupBits, tans_detail::kTansGroupBits),
              rawView.reach(rawPos, 36, 72, kTansPairGroup) / kTansPairGroup});
         if (groups == 0)
             break;
         uint64_t rawInView = rawPos - rawView.shift();
         c.pos -= stateView.shift();
-        good &= k.tans_symbols_values2(tables, stateView.base(), &c, group, rawView.base(), &rawInView, x0 + done,
-                                       x1 + done, groups);
+        if (!k.tans_symbols_values2(tables, stateView.base(), &c, group, rawView.base(), &rawInView, x0 + done,
+                                    x1 + done, groups))
+            return false;
         c.pos += stateView.shift();
         rawPos = rawInView + rawView.shift();
         done += groups * kTansPairGroup;
+        if (progress && done == until && done < n)
+            progress->decoded(done);
     }
     thread_local std::vector<uint16_t> classes;
     classes.resize(2 * size_t(n - done));
@@ -753,7 +756,7 @@ bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states
         i += groups * kTansPairGroup;
     }
     int32_t* xs[2] = {x0, x1};
-    return finished(c, states, 2) && good && values<2>(bytes, raw, out, xs, n, done, rawPos);
+    return finished(c, states, 2) && values<2>(bytes, raw, out, xs, n, done, rawPos);
 }
 
 } // namespace monkeys::core

@@ -230,7 +230,18 @@ struct TansSpan {
 // Decodes the residuals of one channel, or of two in step, from their
 // state stream and raw stream. False when the streams do not hold them.
 bool tans_decode(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x, int n);
+// progress hears how far a pair's residuals are every `piece` samples (a
+// multiple of two) but the last: a decoder may use them meanwhile.
+class TansProgress {
+public:
+    explicit TansProgress(int piece) : piece(piece) {}
+    const int piece;
+    virtual void decoded(int upto) = 0;
+
+protected:
+    ~TansProgress() = default;
+};
 bool tans_decode2(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x0,
-                  int32_t* x1, int n);
+                  int32_t* x1, int n, TansProgress* progress = nullptr);
 
 } // namespace monkeys::core

@@ -1,9 +1,11 @@
 // The entropy coders' residual sections (ResidualSection.h) on extreme and
 // random residuals: each gives back exactly what it was given, with the
-// same bytes from every variant of its stages, and tANS's size estimate
-// comes close to its bytes; damaged tANS tables are refused.
+// same bytes from every variant of its stages, a tANS channel pair's
+// pieces as it announces them, and tANS's size estimate comes close to its
+// bytes; damaged tANS tables are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <utility>
@@ -66,13 +68,37 @@ std::vector<uint8_t> section(uint8_t coder, Planes& xs, Header& h)
     return {out.begin(), out.end()};
 }
 
+// What a channel pair's decoder announces, as a decoder that uses each
+// piece at once sees it: pieces in order, the residuals before each final.
+struct Watch final : TansProgress {
+    Watch(int32_t* const* back, const Planes& want) : TansProgress(1000), back(back), want(want) {}
+    void decoded(int upto) override
+    {
+        good &= upto == heard + piece && upto < want.n;
+        for (int c = 0; c < 2; ++c)
+            good &= std::equal(back[c], back[c] + upto, want.x.begin() + ptrdiff_t(c) * want.n);
+        heard = upto;
+    }
+    int32_t* const* back;
+    const Planes& want;
+    int heard = 0;
+    bool good = true;
+};
+
 bool decodes_to(const Header& h, const std::vector<uint8_t>& bytes, const Planes& want)
 {
     std::vector<int32_t> store;
     int32_t* back[32];
     split_planes(store, want.channels, want.n, back);
-    return decode_residuals(h, bytes.data(), bytes.data() + bytes.size(), want.channels, want.n, back) &&
-           store == want.x;
+    Watch watch(back, want);
+    const bool pair = h.prof.entropy == kTans && want.channels == 2;
+    const bool decoded = decode_residuals(h, bytes.data(), bytes.data() + bytes.size(), want.channels, want.n, back,
+                                          false, pair ? &watch : nullptr);
+    const bool exact = decoded && store == want.x;
+    if (exact) {
+        EXPECT_TRUE(watch.good && (watch.heard > 0) == (pair && want.n > 2 * watch.piece)) << "pieces heard";
+    }
+    return exact;
 }
 
 // The encoder's own check of a section against what it meant to send.

@@ -3,6 +3,7 @@
 // sums are as large as 32-bit input and 15-bit coefficients make them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <string>
@@ -153,7 +154,8 @@ TEST(AdaptiveStage, VectorPathsMatchThePortableCodeAndUndoTheEncoder)
 }
 
 // The one-pass decoding of the fastest level's stereo frames gives what
-// the stage and the fixed predictor give one after the other.
+// the stage and the fixed predictor give one after the other, whole or in
+// pieces.
 TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
 {
     if (!isa_available(Isa::kAvx2))
@@ -175,6 +177,7 @@ TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
                     const LpcCoefs* ks[2] = {k0.data(), k1.data()};
                     std::vector<int32_t> a = samples(n, 16, rng), b = samples(n, 16, rng);
                     std::vector<int32_t> a2 = a, b2 = b;
+                    std::vector<int32_t> a3 = a, b3 = b;
                     int shifts[2] = {0, 1};
                     int32_t* one[2] = {a.data(), b.data()};
                     ASSERT_TRUE(lms_lpc_decode_pair(one, shifts, n, p, ks, parts));
@@ -183,6 +186,16 @@ TEST(AdaptiveStage, OnePassPairMatchesTheStagesInTurn)
                     lpc_decode_parts(turn, ks, 2, n, parts);
                     ASSERT_EQ(a, a2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
                     ASSERT_EQ(b, b2) << n << " samples, orders " << o0 << ", " << o1 << ", " << parts << " parts";
+                    // the same pass in pieces of random lengths, odd ones and
+                    // ones across the parts' starts among them
+                    LmsLpcPair pass;
+                    ASSERT_TRUE(lms_lpc_pair_start(pass, shifts, n, p, ks, parts));
+                    int32_t* pieces[2] = {a3.data(), b3.data()};
+                    for (int from = 0, to; from < n; from = to) {
+                        to = std::min(n, std::max(kShortOrder, from + 1 + int(rng() % 700)));
+                        lms_lpc_pair_on(pass, pieces, n, from, to, ks, parts, nullptr);
+                    }
+                    ASSERT_TRUE(a3 == a && b3 == b) << n << " samples in pieces, " << parts << " parts";
                     // a channel without a partner: the pass with it twice
                     std::vector<int32_t> c = samples(n, 16, rng), c2 = c;
                     ASSERT_TRUE(lms_lpc_decode_one(c.data(), 1, n, p, k0.data(), parts));
