@@ -221,9 +221,6 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
         audioLeft = size_t(got) < want ? 0 : audioLeft - want;
         b.blocks = uint32_t(uint64_t(got) / align);
         partial.assign(b.pcm.get() + b.blocks * align, b.pcm.get() + got);
-        // Loads come in frame order: the sum is taken while the data is
-        // still in this thread's cache.
-        md5.update(b.pcm.get(), size_t(b.blocks * align));
         return b.blocks > 0 ? int(APE_OK) : kNoMoreFrames;
     };
     steps.work = [&](uint64_t i, size_t slot) { return code_frame(h, uint32_t(i), slots[slot]); };
@@ -232,6 +229,10 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
         if (progress.killed())
             return int(APE_ERROR_KILLED);
         const FrameBuffers& b = slots[slot];
+        // The sum in frame order, here rather than at the load: a thread
+        // that takes the next frame waits for the load before it, and the
+        // sum would be most of that wait.
+        md5.update(b.pcm.get(), size_t(b.blocks * align));
         uint8_t entry[kSeekEntrySize];
         put64(entry, body.position());
         int rc = body.write(b.coded.data(), b.coded.size());
