@@ -230,8 +230,9 @@ struct TansSpan {
 // Decodes the residuals of one channel, or of two in step, from their
 // state stream and raw stream. False when the streams do not hold them.
 bool tans_decode(const TansEntry* tables, const uint8_t* bytes, TansSpan states, TansSpan raw, int32_t* x, int n);
-// progress hears how far a pair's residuals are every `piece` samples (a
-// multiple of two) but the last: a decoder may use them meanwhile.
+// progress hears how far a pair's residuals are, every `piece` samples (a
+// multiple of two) up to the last stretch before the streams' ends: a
+// decoder may use them meanwhile.
 class TansProgress {
 public:
     explicit TansProgress(int piece) : piece(piece) {}
