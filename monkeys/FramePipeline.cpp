@@ -56,7 +56,7 @@ int guarded(const FrameStep& step, uint64_t frame, size_t slot)
 class Pipeline {
 public:
     Pipeline(uint64_t count, const FramePlan& plan, const FrameSteps& steps)
-        : count_(count), slots_(plan.slots), plan_(plan), steps_(steps), done_(slots_, false), result_(slots_, APE_OK)
+        : count_(count), plan_(plan), steps_(steps), done_(plan.slots, false), result_(plan.slots, APE_OK)
     {
     }
 
@@ -67,7 +67,7 @@ public:
             // A slot is free again once the frame that used it was emitted.
             if (stop_ || !more())
                 return;
-            if (next_ < emitted_ + slots_)
+            if (next_ < emitted_ + plan_.slots)
                 run_one(lock);
             else if (!spare(lock))
                 changed_.wait(lock);
@@ -79,10 +79,10 @@ public:
     // frame's result.
     int await(uint64_t frame)
     {
-        size_t slot = size_t(frame % slots_);
+        size_t slot = size_t(frame % plan_.slots);
         std::unique_lock<std::mutex> lock(mutex_);
         while (!done_[slot]) {
-            if (more() && next_ < emitted_ + slots_) {
+            if (more() && next_ < emitted_ + plan_.slots) {
                 run_one(lock);
                 continue;
             }
@@ -97,7 +97,7 @@ public:
     void run_one(std::unique_lock<std::mutex>& lock)
     {
         uint64_t frame = next_++;
-        size_t slot = size_t(frame % slots_);
+        size_t slot = size_t(frame % plan_.slots);
         changed_.wait(lock, [&] { return loaded_ == frame; });
         int rc = kNoMoreFrames;
         if (!ended_) {
@@ -134,7 +134,7 @@ public:
     void release(uint64_t frame)
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        done_[size_t(frame % slots_)] = false;
+        done_[size_t(frame % plan_.slots)] = false;
         emitted_ = frame + 1;
         notify();
     }
@@ -157,7 +157,6 @@ private:
     }
 
     const uint64_t count_;
-    const size_t slots_;
     const FramePlan plan_;
     const FrameSteps& steps_;
     std::mutex mutex_;

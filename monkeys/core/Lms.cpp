@@ -139,8 +139,7 @@ bool lms_lpc_decode_pair(int32_t* const* xs, const int* inShifts, int n, const L
     LmsLpcPair pass;
     if (!lms_lpc_pair_start(pass, inShifts, n, p, ks, parts))
         return false;
-    Md5Lender* lender = md5_lender();
-    lms_lpc_pair_on(pass, xs, n, 0, n, ks, parts, lender ? lender->lend() : nullptr);
+    lms_lpc_pair_on(pass, xs, n, 0, n, ks, parts, md5_lend());
     return true;
 }
 

@@ -39,13 +39,19 @@ inline Md5Lender*& md5_lender()
     return lender;
 }
 
+// A run of this thread's lender, if it has a lender and a run now.
+inline Md5Run* md5_lend()
+{
+    Md5Lender* lender = md5_lender();
+    return lender ? lender->lend() : nullptr;
+}
+
 // The lender's runs in registers for the length of a loop: step() once an
 // iteration; the run goes back when the stepper goes. A loop whose run is
 // done (or that found none) asks again now and then: another thread's
 // loop may have handed back the hash, or a frame may have been decoded.
 class Md5Stepper {
 public:
-    explicit Md5Stepper(Md5Lender& lender) : Md5Stepper(lender, lender.lend()) {}
     // From a run the lender lent already (or none).
     Md5Stepper(Md5Lender& lender, Md5Run* run) : lender_(lender) { load(run); }
     ~Md5Stepper() { finish(); }

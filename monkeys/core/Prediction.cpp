@@ -24,6 +24,14 @@ void run_stage(bool encode, int32_t* const* xs, const int* inShifts, int count, 
     }
 }
 
+namespace {
+
+// A single stage of each channel's own: the FAST case, which goes in one
+// pass with the fixed predictor where its orders allow.
+bool one_pass(const Profile& prof) { return prof.stages == 1 && prof.stage[0].kind == kOwn; }
+
+} // namespace
+
 void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
 {
     const Profile& prof = h.prof;
@@ -35,7 +43,7 @@ void undo_prediction(const Header& h, int ch, int blocks, int32_t* const* xs)
     const LpcCoefs* parts[32];
     for (int c = 0; c < ch; ++c)
         parts[c] = h.lpc[c];
-    const bool onePass = prof.stages == 1 && prof.stage[0].kind == kOwn;
+    const bool onePass = one_pass(prof);
     for (int c = 0; c < ch; ++c) {
         if (onePass && c % 2 == 0 && c + 1 < ch) {
             int shifts[2] = {h.inShift[c][0], h.inShift[c + 1][0]};
@@ -77,17 +85,12 @@ public:
     }
     void decoded(int upto) override
     {
-        Md5Lender* lender = md5_lender();
-        Md5Run* run = lender ? lender->lend() : nullptr;
-        if (lender && !run)
+        Md5Run* run = md5_lend();
+        if (!run && md5_lender())
             return;  // the hash is elsewhere: its steps wait for this pass
         on(upto, run);
     }
-    void finish()
-    {
-        Md5Lender* lender = md5_lender();
-        on(n_, lender ? lender->lend() : nullptr);
-    }
+    void finish() { on(n_, md5_lend()); }
 
 private:
     void on(int to, Md5Run* run)
@@ -108,7 +111,7 @@ private:
 bool decode_signal(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs)
 {
     const Profile& prof = h.prof;
-    if (ch == 2 && prof.entropy == kTans && prof.stages == 1 && prof.stage[0].kind == kOwn) {
+    if (ch == 2 && prof.entropy == kTans && one_pass(prof)) {
         LmsLpcPair pass;
         const int shifts[2] = {h.inShift[0][0], h.inShift[1][0]};
         const LpcCoefs* ks[2] = {h.lpc[0], h.lpc[1]};

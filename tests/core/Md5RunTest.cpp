@@ -21,7 +21,7 @@ void loop_beside(int n)
     monkeys::core::Md5Lender* lender = monkeys::core::md5_lender();
     if (!lender)
         return;
-    monkeys::core::Md5Stepper steps(*lender);
+    monkeys::core::Md5Stepper steps(*lender, lender->lend());
     for (int i = 0; i < n; ++i)
         steps.step();
 }
