@@ -7,6 +7,8 @@
 
 namespace monkeys::core {
 
+struct Md5Run;
+
 struct LmsParams {
     int order;     // taps, a multiple of 16, 16..2048
     int shift;     // weights are fixed point with this many fraction bits
@@ -59,7 +61,6 @@ struct LmsLpcPair {
 // of, or null.
 bool lms_lpc_pair_start(LmsLpcPair& pass, const int* inShifts, int n, const LmsParams& p, const LpcCoefs* const* ks,
                         int parts);
-struct Md5Run;
 void lms_lpc_pair_on(LmsLpcPair& pass, int32_t* const* xs, int n, int from, int to, const LpcCoefs* const* ks,
                      int parts, Md5Run* md5);
 

@@ -26,6 +26,8 @@
 
 namespace monkeys::core {
 
+class TansProgress;
+
 // Marks the channels whose residuals are all zero as silent in h.
 void mark_silent(Header& h, int ch, int blocks, int32_t* const* xs);
 
@@ -47,7 +49,6 @@ size_t rice_section_size(const Header& h, int ch, int blocks, int32_t* const* xs
 // zeros. With compare, xs holds the residuals the frame must give, and
 // false means it does not.
 // progress (tANS frames of one channel pair) hears how far they are.
-class TansProgress;
 bool decode_residuals(const Header& h, const uint8_t* p, const uint8_t* end, int ch, int blocks, int32_t* const* xs,
                       bool compare = false, TansProgress* progress = nullptr);
 
