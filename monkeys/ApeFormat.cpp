@@ -15,9 +15,13 @@ enum : size_t {
     kOffFrameCount = 36, kOffWaveHeader = 44, kOffWaveHeaderSize = 52, kOffSeekTable = 60,
     kOffFrames = 68, kOffTrailer = 76, kOffTrailerSize = 84, kOffAudioEnd = 92, kOffMd5 = 100,
     kOffWaveHeaderCrc = 116, kOffTrailerCrc = 120, kOffSeekTableCrc = 124,
+    // in the room a longer header has: which later fields it holds (bits
+    // a reader does not know are fields it may ignore), and those fields
+    kOffFields = 128, kOffPcmCrc = 132,
     // the header's own CRC is always its last four bytes
 };
-static_assert(kOffSeekTableCrc + 8 == kHeaderSize);
+static_assert(kOffSeekTableCrc + 8 == kMinHeaderSize && kOffPcmCrc + 8 == kHeaderSize);
+constexpr uint32_t kFieldPcmCrc = 1;
 
 // a + b, false when it overflows
 bool add(uint64_t a, uint64_t b, uint64_t& sum) { return !__builtin_add_overflow(a, b, &sum); }
@@ -57,6 +61,8 @@ void encode_file_header(const FileHeader& h, uint8_t out[kHeaderSize])
     put32(out + kOffWaveHeaderCrc, h.waveHeaderCrc);
     put32(out + kOffTrailerCrc, h.trailerCrc);
     put32(out + kOffSeekTableCrc, h.seekTableCrc);
+    put32(out + kOffFields, h.hasPcmCrc ? kFieldPcmCrc : 0);
+    put32(out + kOffPcmCrc, h.pcmCrc);
     put32(out + kHeaderSize - 4, crc32(0, out, kHeaderSize - 4));
 }
 
@@ -80,7 +86,7 @@ int decode_file_header(const uint8_t* p, size_t size, uint64_t fileSize, FileHea
     h.headerSize = get16(p + kOffHeaderSize);
     if (h.version == 0 || h.version > kFormatVersion)
         return APE_ERROR_UNSUPPORTED_VERSION;
-    if (h.headerSize < kHeaderSize || h.headerSize > kMaxHeaderSize)
+    if (h.headerSize < kMinHeaderSize || h.headerSize > kMaxHeaderSize)
         return APE_ERROR_BAD_HEADER;
     if (size < h.headerSize || fileSize < h.headerSize)
         return APE_ERROR_TRUNCATED;
@@ -106,6 +112,8 @@ int decode_file_header(const uint8_t* p, size_t size, uint64_t fileSize, FileHea
     h.waveHeaderCrc = get32(p + kOffWaveHeaderCrc);
     h.trailerCrc = get32(p + kOffTrailerCrc);
     h.seekTableCrc = get32(p + kOffSeekTableCrc);
+    h.hasPcmCrc = h.headerSize >= kOffPcmCrc + 8 && (get32(p + kOffFields) & kFieldPcmCrc);
+    h.pcmCrc = h.hasPcmCrc ? get32(p + kOffPcmCrc) : 0;
 
     bool bitsOk = h.bitsPerSample == 8 || h.bitsPerSample == 16 || h.bitsPerSample == 24 ||
                   h.bitsPerSample == 32;

@@ -16,7 +16,8 @@ namespace monkeys {
 
 constexpr uint8_t kFileMagic[8] = {'V', 'A', 'P', 'E', '\r', '\n', 0x1A, '\n'};
 constexpr uint16_t kFormatVersion = 1;
-constexpr uint32_t kHeaderSize = 132;       // of version 1; later versions may add fields
+constexpr uint32_t kMinHeaderSize = 132;    // the fields every version-1 header has
+constexpr uint32_t kHeaderSize = 140;       // as written: with the PCM's CRC-32
 constexpr uint32_t kMaxHeaderSize = 4096;
 constexpr uint32_t kFrameHeaderSize = 24;
 constexpr uint32_t kFrameSync = 0x4D524656; // "VFRM"
@@ -48,13 +49,19 @@ struct FileHeader {
     uint32_t waveHeaderCrc = 0;
     uint32_t trailerCrc = 0;
     uint32_t seekTableCrc = 0;
+    // The PCM's CRC-32, which can be taken frame by frame on any thread
+    // (crc32_combine) where the MD5 runs in frame order on one; a header
+    // shorter than 140 bytes has none.
+    bool hasPcmCrc = false;
+    uint32_t pcmCrc = 0;
 
     int blockAlign() const { return channels * (bitsPerSample / 8); }
     // Blocks in frame i (the last one may be short).
     uint32_t frameBlocks(uint64_t i) const;
 };
 
-// Writes the version-1 header, its CRC last, into out.
+// Writes the version-1 header of kHeaderSize bytes, its CRC last, into out
+// (the PCM's CRC-32 as h has it).
 void encode_file_header(const FileHeader& h, uint8_t out[kHeaderSize]);
 
 // Checks the first bytes of a file: APE_OK for this codec,

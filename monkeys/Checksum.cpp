@@ -54,6 +54,47 @@ uint32_t crc32(uint32_t crc, const void* data, size_t size)
 
 namespace {
 
+// a × b modulo the polynomial, both in the CRC's reflected order
+uint32_t multiply_mod(uint32_t a, uint32_t b)
+{
+    uint32_t product = 0;
+    for (uint32_t m = 1u << 31; m; m >>= 1) {
+        if (a & m)
+            product ^= b;
+        b = (b & 1) ? (b >> 1) ^ 0xEDB88320u : b >> 1;
+    }
+    return product;
+}
+
+// x^(2^k) modulo the polynomial, for k = 0..63
+struct CrcSquares {
+    uint32_t x2k[64];
+    CrcSquares() {
+        uint32_t p = 1u << 30;  // x^1
+        for (uint32_t& v : x2k) {
+            v = p;
+            p = multiply_mod(p, p);
+        }
+    }
+};
+
+const CrcSquares kSquares;
+
+} // namespace
+
+uint32_t crc32_combine(uint32_t crcA, uint32_t crcB, uint64_t sizeB)
+{
+    // A then B is A shifted over B's 8 × sizeB bits, plus B (the CRC's
+    // pre- and post-inversions cancel over a shift).
+    uint32_t shift = 1u << 31;  // x^0
+    for (int k = 3; sizeB; sizeB >>= 1, ++k)
+        if (sizeB & 1)
+            shift = multiply_mod(kSquares.x2k[k & 63], shift);
+    return multiply_mod(shift, crcA) ^ crcB;
+}
+
+namespace {
+
 void md5_portable(uint32_t* state, const uint8_t* p, size_t blocks)
 {
     for (; blocks; --blocks, p += 64) {

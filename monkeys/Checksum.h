@@ -11,6 +11,9 @@ namespace monkeys {
 
 // Continues a CRC-32: start with crc = 0.
 uint32_t crc32(uint32_t crc, const void* data, size_t size);
+// The CRC-32 of A then B from those of A and of B (sizeB bytes long), so
+// that pieces can be summed apart and joined in order.
+uint32_t crc32_combine(uint32_t crcA, uint32_t crcB, uint64_t sizeB);
 
 // Whether a stored check value matches the computed one. Fuzzing builds
 // take every check as passed, so that mutated input reaches the decoder.

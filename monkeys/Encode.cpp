@@ -37,16 +37,18 @@ uint32_t blocks_per_frame(int channels)
 struct FrameBuffers {
     core::LargeArray<uint8_t> pcm;
     uint32_t blocks = 0;
+    uint32_t pcmCrc = 0;          // of the frame's WAVE data
     core::Bytes coded;            // frame header, then the payload
 };
 
 // Codes one frame into b.coded. Above FAST the coder reads back its own
 // output before it is written. FAST, the level chosen for speed, skips that
 // read-back (a sixth of its work), as fast coders do; its frames carry
-// their CRCs and the file its MD5 as every level's do, which the decoder
-// and the verifier check.
+// their CRCs and the file its PCM's MD5 and CRC-32 as every level's do,
+// which the decoder and the verifier check.
 int code_frame(const FileHeader& h, uint32_t index, FrameBuffers& b)
 {
+    b.pcmCrc = crc32(0, b.pcm.get(), size_t(b.blocks) * size_t(h.blockAlign()));
     FrameFormat format{h.channels, h.bitsPerSample, h.level};
     // room for the largest frame, so that the bytes are not moved as they come
     b.coded.reserve(kFrameHeaderSize + 1 + size_t(b.blocks) * h.channels * (h.bitsPerSample / 8));
@@ -165,6 +167,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
     h.sampleRate = w.sampleRate;
     h.blocksPerFrame = blocks_per_frame(w.channels);
     h.waveHeaderOffset = kHeaderSize;
+    h.hasPcmCrc = true;
     const uint64_t align = uint64_t(w.blockAlign);
     const uint64_t frameBytesMax = uint64_t(h.blocksPerFrame) * align;
     // The audio left to read: whole blocks where the size is known; what
@@ -233,6 +236,7 @@ int compress_stream(const APEStream& wave, const APEStream& ape, int level, cons
         // that takes the next frame waits for the load before it, and the
         // sum would be most of that wait.
         md5.update(b.pcm.get(), size_t(b.blocks * align));
+        h.pcmCrc = crc32_combine(h.pcmCrc, b.pcmCrc, b.blocks * align);
         uint8_t entry[kSeekEntrySize];
         put64(entry, body.position());
         int rc = body.write(b.coded.data(), b.coded.size());

@@ -105,6 +105,6 @@ const char* lib_monkeys_audio_version() { return "Ver 1.50"; }
 const char* lib_monkeys_audio_copyright() { return "Copyright (C) 2026 VELMOR"; }
 const char* lib_monkeys_audio_components()
 {
-    return "WAVE reader (PCM 8/16/24/32-bit, 1-32 channels), APE format 1 with CRC-32 frames and MD5, "
+    return "WAVE reader (PCM 8/16/24/32-bit, 1-32 channels), APE format 1 with CRC-32 frames, the PCM's MD5 and CRC-32, "
            "adaptive frame coder, APEv2 tags";
 }

@@ -106,7 +106,8 @@ TWO_64 = 1 << 64
 
 
 class FileHeader:
-    # container.md#file-header: the fields at offsets 12 to 127
+    # container.md#file-header: the fields at offsets 12 to 127, and the
+    # PCM's CRC-32 where the header holds one
     def __init__(self, f, header_size):
         self.header_size = header_size
         self.level, self.channels, self.bits, self.flags = (u16(f, at) for at in (12, 14, 16, 18))
@@ -116,6 +117,8 @@ class FileHeader:
          self.audio_end) = (u64(f, at) for at in range(28, 100, 8))
         self.md5 = bytes(f[100:116])
         self.wave_header_crc, self.trailer_crc, self.seek_table_crc = (u32(f, at) for at in (116, 120, 124))
+        # the room of a longer header: bit 0 of `fields` tells the PCM's CRC-32 is there
+        self.pcm_crc = u32(f, 132) if header_size >= 140 and u32(f, 128) & 1 else None
         self.block_align = self.channels * self.bits // 8
 
     def broken_rules(self):
@@ -194,6 +197,8 @@ def decode_file(f):
         part = pcm_bytes(decode_frame(f, h, i), h.bits)
         md5.update(part)
         pcm.append(part)
+    if h.pcm_crc is not None and crc32(b"".join(pcm)) != h.pcm_crc:
+        refuse(MD5_MISMATCH, "the PCM's CRC-32 does not match")
     if md5.digest() != h.md5:
         refuse(MD5_MISMATCH, "the PCM's MD5 does not match")
     trailer = f[h.trailer_offset:h.audio_end]

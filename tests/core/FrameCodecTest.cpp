@@ -329,7 +329,8 @@ TEST(FrameCodecVariants, EveryStageVariantGivesThePortableBytes)
 }
 
 // The CRC-32 of every variant is the bit-by-bit one, and its MD5 the
-// portable code's, at any length, alignment and starting value.
+// portable code's, at any length, alignment and starting value; CRCs of
+// two pieces join into the CRC of both.
 TEST(FrameCodecVariants, ChecksumsAreThePortableOnes)
 {
     std::mt19937 rng(5);
@@ -367,6 +368,11 @@ TEST(FrameCodecVariants, ChecksumsAreThePortableOnes)
             EXPECT_EQ(monkeys::crc32(start, data.data() + at, n), bitwise(start, data.data() + at, n))
                 << coretest::isa_name(isa) << ", " << n << " bytes";
             EXPECT_EQ(md5(data.data() + n % 7, n), portable[i]) << coretest::isa_name(isa) << ", " << n << " bytes";
+            const size_t cut = rng() % (n + 1);
+            EXPECT_EQ(monkeys::crc32_combine(monkeys::crc32(0, data.data(), cut),
+                                             monkeys::crc32(0, data.data() + cut, n - cut), n - cut),
+                      monkeys::crc32(0, data.data(), n))
+                << n << " bytes cut at " << cut;
         }
     }
 }

@@ -301,6 +301,8 @@ int main(int argc, char** argv)
     FileHeader h;
     if (decode_file_header(ape.data(), ape.size(), ape.size(), h) != APE_OK)
         fail("not an APE file of this codec");
+    if (h.headerSize != kHeaderSize)
+        fail("made by an earlier version: its header is not the one written now");
     Coding common;
     std::map<uint64_t, Coding> frames;
     for (int a = 4; a + 1 < argc; a += 2) {

@@ -127,11 +127,30 @@ TEST(Damage, ClassesOfDamage)
         ASSERT_NE(d, nullptr);
         ASSERT_GE(d->GetInfo(1009), 3);
         delete d;
-        const size_t table = 132 + 44;  // the seek table follows the stored WAVE header
+        const size_t table = size_t(le(b, 10, 2)) + 44;  // the seek table follows the stored WAVE header
         uint64_t f0 = le(b, table, 8), f1 = le(b, table + 8, 8), f2 = le(b, table + 16, 8);
         size_t len = size_t(std::min(f1 - f0, f2 - f1));
         std::copy(b.begin() + std::ptrdiff_t(f0), b.begin() + std::ptrdiff_t(f0 + len), b.begin() + std::ptrdiff_t(f1));
         expect_refused(b, "spliced frame");
+    }
+
+    const size_t crcAt = size_t(le(s.bytes, 10, 2)) - 4;
+    auto header_crc_again = [&](std::vector<uint8_t>& f) {
+        const uint32_t c = reference_crc(f.data(), crcAt);
+        for (int i = 0; i < 4; ++i)
+            f[crcAt + size_t(i)] = uint8_t(c >> (8 * i));
+    };
+    // a wrong MD5 beside a right PCM CRC-32: decoding, which checks the
+    // CRC, gives the audio; verifying, which checks both, refuses
+    b = s.bytes;
+    b[100] ^= 1;
+    header_crc_again(b);
+    write_file(bad, b);
+    {
+        Verdict v = judge(s.dir, bad, true, &s.pcm);
+        EXPECT_EQ(v.verify, APE_ERROR_MD5);
+        EXPECT_EQ(v.decompress, 0);
+        EXPECT_FALSE(v.misread);
     }
 
     // absurd header values, with the header's CRC made right again, are
@@ -144,9 +163,7 @@ TEST(Damage, ClassesOfDamage)
         b = s.bytes;
         for (int i = 0; i < f.bytes; ++i)
             b[f.at + size_t(i)] = uint8_t(f.value >> (8 * i));
-        uint32_t c = reference_crc(b.data(), 128);
-        for (int i = 0; i < 4; ++i)
-            b[128 + size_t(i)] = uint8_t(c >> (8 * i));
+        header_crc_again(b);
         std::string what = "header field at " + std::to_string(f.at);
         write_file(bad, b);
         Verdict v = judge(s.dir, bad, true, &s.pcm);

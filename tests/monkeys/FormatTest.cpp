@@ -1,5 +1,6 @@
 // The checks stored in a file are the standard ones, so that other tools
-// can check our files: MD5 as md5sum computes it, CRC-32 as zlib does.
+// can check our files: MD5 as md5sum computes it, CRC-32 as zlib does
+// (the PCM's among them, joined from its frames').
 #include <gtest/gtest.h>
 
 #include "CodecTestSupport.h"
@@ -20,15 +21,19 @@ TEST(Format, StoredChecksAreStandard)
         write_file(dir.path("in.wav"), wave);
         ASSERT_EQ(lib().compress(dir.path("in.wav").c_str(), dir.path("x.ape").c_str(), 2000, nullptr, nullptr, nullptr), 0);
         std::vector<uint8_t> ape = read_file(dir.path("x.ape"));
-        ASSERT_GE(ape.size(), 132u);
+        ASSERT_GE(ape.size(), 140u);
+        ASSERT_EQ(le(ape, 10, 2), 140u) << "header size";
 
-        write_file(dir.path("pcm"), std::vector<uint8_t>(wave.begin() + 44, wave.begin() + 44 + std::ptrdiff_t(blocks)));
+        const std::vector<uint8_t> pcm(wave.begin() + 44, wave.begin() + 44 + std::ptrdiff_t(blocks));
+        write_file(dir.path("pcm"), pcm);
         char hex[33];
         for (int i = 0; i < 16; ++i)
             std::snprintf(hex + 2 * i, 3, "%02x", ape[100 + size_t(i)]);
         EXPECT_EQ(std::string(hex), md5sum(dir.path("pcm")));
 
-        EXPECT_EQ(le(ape, 128, 4), reference_crc(ape.data(), 128)) << "header CRC";
+        EXPECT_EQ(le(ape, 128, 4), 1u) << "fields: the PCM's CRC-32";
+        EXPECT_EQ(le(ape, 132, 4), reference_crc(pcm.data(), pcm.size())) << "PCM CRC";
+        EXPECT_EQ(le(ape, 136, 4), reference_crc(ape.data(), 136)) << "header CRC";
         EXPECT_EQ(le(ape, 116, 4), reference_crc(wave.data(), 44)) << "WAVE header CRC";
         uint64_t frames = le(ape, 36, 8), table = le(ape, 60, 8);
         EXPECT_EQ(le(ape, 124, 4), reference_crc(ape.data() + table, size_t(frames) * 8)) << "seek table CRC";
