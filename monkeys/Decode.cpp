@@ -59,8 +59,8 @@ int decompress(Input& in, Output* out, Progress& progress)
     FramePlan plan = plan_frames(frame_threads(h.frameCount, kDecodingFramesPerThread),
                                  frameSamples * (sampleBytes + 2), frameSamples * 9, md5Check ? 2 : 0);
     const bool inPlace = plan.threads == 1;
-    if (inPlace)
-        plan.held = md5Check ? 1 : 0;
+    if (inPlace && md5Check)
+        plan.held = 1;
     std::vector<Slot> slots;
     try {
         slots.resize(plan.buffers());
